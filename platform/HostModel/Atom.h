@@ -1,0 +1,68 @@
+// Atoms: a point in space (Atom3d) and a chemical atom with element, bonds and force-field charge.
+#pragma once
+
+#include "HostModel/ClassMacros.h"
+#include "HostModel/Object.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace HostModel {
+
+struct Vec3 {
+    double x = 0, y = 0, z = 0;  // Å
+};
+
+class HOST_API Atom3d : public Object {
+public:
+    HOST_DECLARE_CLASS()
+    explicit Atom3d(CStringT label = {}, int id = 0) : Object(std::move(label), id) {}
+
+    const Vec3& GetPosition() const { return position_; }
+    /// Moving an atom is not a chemistry change.
+    void SetPosition(const Vec3& position) { position_ = position; }
+
+private:
+    Vec3 position_;
+};
+
+class HOST_API Atom : public Atom3d {
+public:
+    HOST_DECLARE_CLASS()
+
+    /// Which hydrogens the host's hydrogen commands add.
+    enum HydrogenSet { AllHydrogens = 0, PolarHydrogens = 1, ElectrostaticHydrogens = 2 };
+
+    explicit Atom(CStringT label = {}, int atomicNumber = 0, int id = 0);
+
+    int GetAtomicNumber() const { return atomicNumber_; }
+    /// Symbol in the periodic table's spelling ("C", "Fe"); empty when the element is unknown.
+    const char* GetElementSymbol() const;
+    /// Changing the element is a chemistry change.
+    void SetAtomicNumber(int atomicNumber);
+    /// The host's van der Waals radius of the element in Å (see Elements.h).
+    float GetRadius() const;
+
+    const std::vector<Atom*>& GetBonds() const { return bonds_; }
+    bool IsBondedTo(const Atom& other) const;
+    /// Adds a bond between two distinct atoms (no-op if present); a chemistry change.
+    static void Bond(Atom& a, Atom& b);
+    /// Removes a bond if present; a chemistry change.
+    static void Unbond(Atom& a, Atom& b);
+
+    /// The partial charge of the document's force-field typing, in e.
+    bool HasPartialCharge() const { return hasPartialCharge_; }
+    float GetPartialCharge() const { return partialCharge_; }
+    void SetPartialCharge(float charge);
+    void ClearPartialCharge();
+
+    bool IsInSubtreeOf(const Object& ancestor) const;
+
+private:
+    std::vector<Atom*> bonds_;
+    float partialCharge_ = 0.0f;
+    std::uint8_t atomicNumber_;
+    bool hasPartialCharge_ = false;
+};
+
+}  // namespace HostModel

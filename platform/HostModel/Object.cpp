@@ -1,0 +1,120 @@
+#include "HostModel/Object.h"
+
+#include "HostModel/Atom.h"
+#include "HostModel/ChemDoc.h"
+#include "HostModel/DescendentIterator.h"
+#include "HostModel/TreeRoot.h"
+
+#include <stdexcept>
+
+namespace HostModel {
+namespace {
+bool SubtreeHoldsAtoms(const Object& object) {
+    if (object.IsA(Atom::classType)) return true;
+    DescendentIterator atoms(&object, Atom::classType);
+    return atoms.GetNext() != nullptr;
+}
+}  // namespace
+
+bool IsKindOf(ClassType type, ClassType base) {
+    for (ClassType t = type; t; t = t->base) {
+        if (t == base) return true;
+    }
+    return false;
+}
+
+Object::Object(CStringT label, int id) : label_(std::move(label)), id_(id) {}
+
+Object::~Object() = default;
+
+void Object::SetLabel(const CStringT& label, bool /*notify*/) { label_ = label; }
+
+Object& Object::AddChild(std::unique_ptr<Object> child) {
+    if (!child) throw std::invalid_argument("AddChild: null child");
+    if (child->parent_) throw std::invalid_argument("AddChild: object '" + child->label_ + "' already has a parent");
+    child->parent_ = this;
+    children_.push_back(std::move(child));
+    Object& added = *children_.back();
+    if (GetDocument() && SubtreeHoldsAtoms(added)) NoteChemistryChange();
+    return added;
+}
+
+std::unique_ptr<Object> Object::RemoveChild(Object& child) {
+    for (auto it = children_.begin(); it != children_.end(); ++it) {
+        if (it->get() != &child) continue;
+        const bool chemistry = SubtreeHoldsAtoms(child);
+        std::unique_ptr<Object> detached = std::move(*it);
+        children_.erase(it);
+        // Break bonds that cross the cut, so no atom keeps a pointer into the detached part.
+        auto breakBonds = [&detached](Atom& atom) {
+            for (Atom* partner : std::vector<Atom*>(atom.GetBonds())) {
+                if (!partner->IsInSubtreeOf(*detached)) Atom::Unbond(atom, *partner);
+            }
+        };
+        if (auto* atom = dynamic_cast<Atom*>(detached.get())) breakBonds(*atom);
+        DescendentIterator atoms(detached.get(), Atom::classType);
+        while (Object* a = atoms.GetNext()) breakBonds(static_cast<Atom&>(*a));
+        if (chemistry) NoteChemistryChange();
+        detached->parent_ = nullptr;
+        return detached;
+    }
+    throw std::invalid_argument("RemoveChild: '" + child.label_ + "' is not a child of '" + label_ + "'");
+}
+
+std::size_t Object::GetNumDescendents(ClassType type) const {
+    std::size_t count = 0;
+    DescendentIterator it(this, type);
+    while (it.GetNext()) ++count;
+    return count;
+}
+
+TreeRoot* Object::GetTreeRoot() const {
+    const Object* top = this;
+    while (top->parent_) top = top->parent_;
+    return top->IsA(TreeRoot::classType) ? const_cast<TreeRoot*>(static_cast<const TreeRoot*>(top)) : nullptr;
+}
+
+ChemDoc* Object::GetDocument() const {
+    TreeRoot* root = GetTreeRoot();
+    return root ? root->GetDocument() : nullptr;
+}
+
+void Object::NoteChemistryChange() const {
+    if (ChemDoc* doc = GetDocument()) doc->NoteChemistryChange();
+}
+
+bool Object::HasProperty(const CStringT& name) const {
+    const auto id = PropertyNames::Find(name);
+    return id && properties_.Has(*id);
+}
+
+bool Object::GetProperty(const CStringT& name, float& value) const {
+    const auto id = PropertyNames::Find(name);
+    return id && properties_.GetFloat(*id, value);
+}
+
+CStringT Object::GetPropertyAsString(const CStringT& name) const {
+    const auto id = PropertyNames::Find(name);
+    return id ? properties_.GetAsString(*id) : CStringT();
+}
+
+void Object::SetProperty(const CStringT& name, const CStringT& text, unsigned flags) {
+    properties_.SetText(PropertyNames::Intern(name), text, flags);
+}
+
+void Object::SetProperty(const CStringT& name, float value, unsigned flags) {
+    properties_.SetFloat(PropertyNames::Intern(name), value, flags);
+}
+
+bool Object::RemoveProperty(const CStringT& name) {
+    const auto id = PropertyNames::Find(name);
+    return id && properties_.Remove(*id);
+}
+
+unsigned Object::GetPropertyFlags(const CStringT& name) const {
+    const auto id = PropertyNames::Find(name);
+    if (!id) return 0;
+    return properties_.GetFlags(*id).value_or(0);
+}
+
+}  // namespace HostModel

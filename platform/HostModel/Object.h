@@ -1,0 +1,87 @@
+// The base of every node of a document tree: label, id, parent, children, visibility, properties.
+#pragma once
+
+#include "HostApi.h"
+#include "HostModel/ClassType.h"
+#include "HostModel/PropertyStore.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace HostModel {
+
+/// The host's narrow string class (UTF-8).
+using CStringT = std::string;
+
+class ChemDoc;
+class TreeRoot;
+
+class HOST_API Object {
+public:
+    static const ClassType classType;
+
+    explicit Object(CStringT label = {}, int id = 0);
+    virtual ~Object();
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+
+    virtual ClassType GetClassType() const { return classType; }
+    bool IsA(ClassType type) const { return IsKindOf(GetClassType(), type); }
+
+    const CStringT& GetLabel() const { return label_; }
+    void SetLabel(const CStringT& label) { label_ = label; }
+    /// notify is accepted for the host's interface; labels never count as chemistry.
+    void SetLabel(const CStringT& label, bool notify);
+    int GetID() const { return id_; }
+    void SetID(int id) { id_ = id; }
+    Object* GetParent() const { return parent_; }
+    bool IsVisible() const { return visible_; }
+    void SetVisible(bool visible) { visible_ = visible; }
+
+    // Tree. Children are owned; adding a subtree that holds atoms is a chemistry change.
+    std::size_t GetNumChildren() const { return children_.size(); }
+    Object* GetChild(std::size_t index) const { return children_[index].get(); }
+    Object& AddChild(std::unique_ptr<Object> child);
+    template <class T>
+    T& Add(std::unique_ptr<T> child) {
+        return static_cast<T&>(AddChild(std::unique_ptr<Object>(std::move(child))));
+    }
+    /// Detaches child and its subtree; bonds to atoms outside it are broken. Throws
+    /// std::invalid_argument when child is not a child of this object.
+    std::unique_ptr<Object> RemoveChild(Object& child);
+    /// Number of descendants (not counting this object) of the class or its subclasses.
+    std::size_t GetNumDescendents(ClassType type) const;
+    TreeRoot* GetTreeRoot() const;
+    ChemDoc* GetDocument() const;
+
+    // Properties. An absent property reads as empty text; GetProperty leaves value untouched
+    // and returns false when the property is absent or not a float.
+    bool HasProperty(const CStringT& name) const;
+    bool GetProperty(const CStringT& name, float& value) const;
+    CStringT GetPropertyAsString(const CStringT& name) const;
+    void SetProperty(const CStringT& name, const CStringT& text, unsigned flags);
+    void SetProperty(const CStringT& name, float value, unsigned flags);
+    bool RemoveProperty(const CStringT& name);
+    /// Flags of a property; 0 when absent.
+    unsigned GetPropertyFlags(const CStringT& name) const;
+    std::vector<PropertyView> GetProperties() const { return properties_.List(); }
+    PropertyStore& Properties() { return properties_; }
+    const PropertyStore& Properties() const { return properties_; }
+
+protected:
+    /// Called on the document whenever the chemistry below it changes.
+    void NoteChemistryChange() const;
+
+private:
+    friend class DescendentIterator;
+
+    CStringT label_;
+    Object* parent_ = nullptr;
+    std::vector<std::unique_ptr<Object>> children_;
+    PropertyStore properties_;
+    int id_;
+    bool visible_ = true;
+};
+
+}  // namespace HostModel

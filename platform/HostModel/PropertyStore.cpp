@@ -1,0 +1,153 @@
+#include "HostModel/PropertyStore.h"
+
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace HostModel {
+namespace {
+
+// Interns texts; references stay valid because the deque never moves its elements.
+class StringPool {
+public:
+    std::uint32_t Intern(const std::string& text) {
+        auto it = index_.find(text);
+        if (it != index_.end()) return it->second;
+        const auto id = static_cast<std::uint32_t>(texts_.size());
+        texts_.push_back(text);
+        index_.emplace(texts_.back(), id);
+        return id;
+    }
+    std::optional<std::uint32_t> Find(const std::string& text) const {
+        auto it = index_.find(text);
+        if (it == index_.end()) return std::nullopt;
+        return it->second;
+    }
+    const std::string& Get(std::uint32_t id) const { return texts_.at(id); }
+
+private:
+    std::deque<std::string> texts_;
+    std::unordered_map<std::string, std::uint32_t> index_;
+};
+
+// Leaked on purpose: objects may outlive static destruction order at process exit.
+StringPool& NamePool() {
+    static auto* pool = new StringPool();
+    return *pool;
+}
+
+StringPool& TextPool() {
+    static auto* pool = new StringPool();
+    return *pool;
+}
+
+std::uint32_t FloatBits(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+float BitsFloat(std::uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+}  // namespace
+
+PropertyNameId PropertyNames::Intern(const std::string& name) { return NamePool().Intern(name); }
+
+std::optional<PropertyNameId> PropertyNames::Find(const std::string& name) { return NamePool().Find(name); }
+
+const std::string& PropertyNames::GetName(PropertyNameId id) { return NamePool().Get(id); }
+
+const PropertyStore::Record* PropertyStore::FindRecord(PropertyNameId name) const {
+    for (std::uint16_t i = 0; i < size_; ++i) {
+        if (records_[i].name == name) return &records_[i];
+    }
+    return nullptr;
+}
+
+PropertyStore::Record& PropertyStore::FindOrAdd(PropertyNameId name) {
+    if (const Record* found = FindRecord(name)) return const_cast<Record&>(*found);
+    if (size_ == capacity_) {
+        if (capacity_ > 0xFFFF - 2) throw std::length_error("too many properties on one object");
+        // Objects carry few properties: grow in small steps to keep per-atom memory tight.
+        const auto newCapacity = static_cast<std::uint16_t>(capacity_ + (capacity_ < 8 ? 2 : capacity_ / 2));
+        auto grown = std::make_unique<Record[]>(newCapacity);
+        for (std::uint16_t i = 0; i < size_; ++i) grown[i] = records_[i];
+        records_ = std::move(grown);
+        capacity_ = newCapacity;
+    }
+    Record& record = records_[size_++];
+    record.name = name;
+    return record;
+}
+
+bool PropertyStore::GetFloat(PropertyNameId name, float& value) const {
+    const Record* record = FindRecord(name);
+    if (!record || record->kind != PropertyKind::Float) return false;
+    value = BitsFloat(record->payload);
+    return true;
+}
+
+std::string PropertyStore::GetAsString(PropertyNameId name) const {
+    const Record* record = FindRecord(name);
+    if (!record) return {};
+    if (record->kind == PropertyKind::Text) return TextPool().Get(record->payload);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(BitsFloat(record->payload)));
+    return buffer;
+}
+
+std::optional<unsigned> PropertyStore::GetFlags(PropertyNameId name) const {
+    const Record* record = FindRecord(name);
+    if (!record) return std::nullopt;
+    return record->flags;
+}
+
+void PropertyStore::SetFloat(PropertyNameId name, float value, unsigned flags) {
+    Record& record = FindOrAdd(name);
+    record.kind = PropertyKind::Float;
+    record.payload = FloatBits(value);
+    record.flags = static_cast<std::uint8_t>(flags);
+}
+
+void PropertyStore::SetText(PropertyNameId name, const std::string& text, unsigned flags) {
+    const std::uint32_t textId = TextPool().Intern(text);
+    Record& record = FindOrAdd(name);
+    record.kind = PropertyKind::Text;
+    record.payload = textId;
+    record.flags = static_cast<std::uint8_t>(flags);
+}
+
+bool PropertyStore::Remove(PropertyNameId name) {
+    for (std::uint16_t i = 0; i < size_; ++i) {
+        if (records_[i].name == name) {
+            for (std::uint16_t k = i; k + 1 < size_; ++k) records_[k] = records_[k + 1];
+            --size_;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<PropertyView> PropertyStore::List() const {
+    std::vector<PropertyView> out;
+    out.reserve(size_);
+    for (std::uint16_t i = 0; i < size_; ++i) {
+        const Record& r = records_[i];
+        PropertyView view{PropertyNames::GetName(r.name), r.kind, r.flags, 0.0f, {}};
+        if (r.kind == PropertyKind::Float) {
+            view.number = BitsFloat(r.payload);
+        } else {
+            view.text = TextPool().Get(r.payload);
+        }
+        out.push_back(std::move(view));
+    }
+    return out;
+}
+
+}  // namespace HostModel

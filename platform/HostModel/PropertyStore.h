@@ -1,0 +1,76 @@
+// Compact named properties of one document object: float or text, each with host flags.
+//
+// A document may hold millions of atoms with several properties each, so names and texts are
+// interned process-wide and an object stores only 12-byte records. Texts are pooled for the life
+// of the process: property texts are a small vocabulary (sources, file names), so each distinct
+// text costs its bytes once however many objects carry it.
+#pragma once
+
+#include "HostApi.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace HostModel {
+
+using PropertyNameId = std::uint32_t;
+
+/// The process-wide table of property names.
+class HOST_API PropertyNames {
+public:
+    static PropertyNameId Intern(const std::string& name);
+    static std::optional<PropertyNameId> Find(const std::string& name);
+    static const std::string& GetName(PropertyNameId id);
+};
+
+enum class PropertyKind : std::uint8_t { Float, Text };
+
+/// A property as callers see it.
+struct PropertyView {
+    std::string name;
+    PropertyKind kind;
+    unsigned flags;
+    float number;      // valid for Float
+    std::string text;  // valid for Text
+};
+
+class HOST_API PropertyStore {
+public:
+    PropertyStore() = default;
+    PropertyStore(const PropertyStore&) = delete;
+    PropertyStore& operator=(const PropertyStore&) = delete;
+
+    bool Has(PropertyNameId name) const { return FindRecord(name) != nullptr; }
+    /// Reads a float property; false (value untouched) when absent or textual.
+    bool GetFloat(PropertyNameId name, float& value) const;
+    /// A float property is rendered with up to 9 significant digits; absent reads as empty.
+    std::string GetAsString(PropertyNameId name) const;
+    std::optional<unsigned> GetFlags(PropertyNameId name) const;
+
+    void SetFloat(PropertyNameId name, float value, unsigned flags);
+    void SetText(PropertyNameId name, const std::string& text, unsigned flags);
+    bool Remove(PropertyNameId name);
+
+    std::size_t Size() const { return size_; }
+    std::vector<PropertyView> List() const;
+
+private:
+    struct Record {
+        PropertyNameId name;
+        std::uint32_t payload;  // float bits or text pool index
+        PropertyKind kind;
+        std::uint8_t flags;
+    };
+
+    const Record* FindRecord(PropertyNameId name) const;
+    Record& FindOrAdd(PropertyNameId name);
+
+    std::unique_ptr<Record[]> records_;
+    std::uint16_t size_ = 0;
+    std::uint16_t capacity_ = 0;
+};
+
+}  // namespace HostModel

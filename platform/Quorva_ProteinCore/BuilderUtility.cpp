@@ -1,0 +1,32 @@
+#include "Quorva_ProteinCore/BuilderUtility.h"
+
+#include "HostModel/Atom.h"
+#include "HostModel/Residue.h"
+
+namespace Quorva_ProteinCore {
+namespace {
+const HostModel::Atom* FindChildAtom(const HostModel::Object& residue, const char* label) {
+    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
+        const HostModel::Object* child = residue.GetChild(i);
+        if (child->IsA(HostModel::Atom::classType) && child->GetLabel() == label) {
+            return static_cast<const HostModel::Atom*>(child);
+        }
+    }
+    return nullptr;
+}
+}  // namespace
+
+bool BuilderUtility::IsNTerminus(const HostModel::SubUnit* subUnit) {
+    if (!subUnit || !subUnit->IsA(HostModel::AminoAcid::classType)) return false;
+    const HostModel::Atom* n = FindChildAtom(*subUnit, "N");
+    if (!n) return true;
+    for (const HostModel::Atom* partner : n->GetBonds()) {
+        const HostModel::Object* owner = partner->GetParent();
+        if (partner->GetLabel() == "C" && owner != subUnit && owner && owner->IsA(HostModel::AminoAcid::classType)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace Quorva_ProteinCore
