@@ -18,6 +18,16 @@ std::uint8_t CheckedAtomicNumber(int atomicNumber) {
 Atom::Atom(CStringT label, int atomicNumber, int id)
     : Atom3d(std::move(label), id), atomicNumber_(CheckedAtomicNumber(atomicNumber)) {}
 
+Atom::~Atom() {
+    // Not noted as a chemistry change: a document notes the removal when RemoveChild detaches
+    // the atom, and a partner elsewhere (another document, a free atom) loses the bond silently.
+    for (Atom* partner : bonds_) {
+        auto& theirs = partner->bonds_;
+        auto it = std::find(theirs.begin(), theirs.end(), this);
+        if (it != theirs.end()) theirs.erase(it);
+    }
+}
+
 const char* Atom::GetElementSymbol() const { return ElementSymbol(atomicNumber_); }
 
 void Atom::SetAtomicNumber(int atomicNumber) {
@@ -39,6 +49,7 @@ void Atom::Bond(Atom& a, Atom& b) {
     a.bonds_.push_back(&b);
     b.bonds_.push_back(&a);
     a.NoteChemistryChange();
+    if (b.GetDocument() != a.GetDocument()) b.NoteChemistryChange();
 }
 
 void Atom::Unbond(Atom& a, Atom& b) {

@@ -34,6 +34,8 @@ public:
     enum HydrogenSet { AllHydrogens = 0, PolarHydrogens = 1, ElectrostaticHydrogens = 2 };
 
     explicit Atom(CStringT label = {}, int atomicNumber = 0, int id = 0);
+    /// Leaves its partners' bond lists, so no atom keeps a pointer to a destroyed one.
+    ~Atom() override;
 
     int GetAtomicNumber() const { return atomicNumber_; }
     /// Symbol in the periodic table's spelling ("C", "Fe"); empty when the element is unknown.

@@ -32,6 +32,13 @@ void Object::SetLabel(const CStringT& label, bool /*notify*/) { label_ = label; 
 Object& Object::AddChild(std::unique_ptr<Object> child) {
     if (!child) throw std::invalid_argument("AddChild: null child");
     if (child->parent_) throw std::invalid_argument("AddChild: object '" + child->label_ + "' already has a parent");
+    // The child must not own this object: the tree would become a cycle that owns itself.
+    for (const Object* o = this; o; o = o->parent_) {
+        if (o == child.get()) {
+            throw std::invalid_argument("AddChild: object '" + child->label_ + "' cannot be added below itself ('" +
+                                        label_ + "')");
+        }
+    }
     child->parent_ = this;
     children_.push_back(std::move(child));
     Object& added = *children_.back();

@@ -1,7 +1,8 @@
 #include "HostModel/PropertyStore.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstring>
+#include <limits>
 #include <deque>
 #include <stdexcept>
 #include <unordered_map>
@@ -12,9 +13,10 @@ namespace {
 // Interns texts; references stay valid because the deque never moves its elements.
 class StringPool {
 public:
-    std::uint32_t Intern(const std::string& text) {
+    std::uint32_t Intern(const std::string& text, std::uint32_t limit) {
         auto it = index_.find(text);
         if (it != index_.end()) return it->second;
+        if (texts_.size() >= limit) throw std::length_error("too many distinct property texts");
         const auto id = static_cast<std::uint32_t>(texts_.size());
         texts_.push_back(text);
         index_.emplace(texts_.back(), id);
@@ -57,15 +59,15 @@ float BitsFloat(std::uint32_t bits) {
 
 }  // namespace
 
-PropertyNameId PropertyNames::Intern(const std::string& name) { return NamePool().Intern(name); }
+PropertyNameId PropertyNames::Intern(const std::string& name) { return NamePool().Intern(name, 0x7FFFFFFFu); }
 
 std::optional<PropertyNameId> PropertyNames::Find(const std::string& name) { return NamePool().Find(name); }
 
 const std::string& PropertyNames::GetName(PropertyNameId id) { return NamePool().Get(id); }
 
 const PropertyStore::Record* PropertyStore::FindRecord(PropertyNameId name) const {
-    for (std::uint16_t i = 0; i < size_; ++i) {
-        if (records_[i].name == name) return &records_[i];
+    for (std::uint32_t i = 0; i < size_; ++i) {
+        if (records_[i].Name() == name) return &records_[i];
     }
     return nullptr;
 }
@@ -73,22 +75,24 @@ const PropertyStore::Record* PropertyStore::FindRecord(PropertyNameId name) cons
 PropertyStore::Record& PropertyStore::FindOrAdd(PropertyNameId name) {
     if (const Record* found = FindRecord(name)) return const_cast<Record&>(*found);
     if (size_ == capacity_) {
-        if (capacity_ > 0xFFFF - 2) throw std::length_error("too many properties on one object");
+        constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
+        if (capacity_ == kMax) throw std::length_error("too many properties on one object");
         // Objects carry few properties: grow in small steps to keep per-atom memory tight.
-        const auto newCapacity = static_cast<std::uint16_t>(capacity_ + (capacity_ < 8 ? 2 : capacity_ / 2));
+        const std::uint32_t step = capacity_ < 8 ? 2 : capacity_ / 2;
+        const std::uint32_t newCapacity = capacity_ > kMax - step ? kMax : capacity_ + step;
         auto grown = std::make_unique<Record[]>(newCapacity);
-        for (std::uint16_t i = 0; i < size_; ++i) grown[i] = records_[i];
+        for (std::uint32_t i = 0; i < size_; ++i) grown[i] = records_[i];
         records_ = std::move(grown);
         capacity_ = newCapacity;
     }
     Record& record = records_[size_++];
-    record.name = name;
+    record.nameAndKind = name;
     return record;
 }
 
 bool PropertyStore::GetFloat(PropertyNameId name, float& value) const {
     const Record* record = FindRecord(name);
-    if (!record || record->kind != PropertyKind::Float) return false;
+    if (!record || record->Kind() != PropertyKind::Float) return false;
     value = BitsFloat(record->payload);
     return true;
 }
@@ -96,10 +100,12 @@ bool PropertyStore::GetFloat(PropertyNameId name, float& value) const {
 std::string PropertyStore::GetAsString(PropertyNameId name) const {
     const Record* record = FindRecord(name);
     if (!record) return {};
-    if (record->kind == PropertyKind::Text) return TextPool().Get(record->payload);
+    if (record->Kind() == PropertyKind::Text) return TextPool().Get(record->payload);
+    // to_chars ignores the locale (a host that switched to a decimal comma must not change
+    // what it writes) and gives the shortest text that reads back as the same float.
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(BitsFloat(record->payload)));
-    return buffer;
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, BitsFloat(record->payload));
+    return std::string(buffer, result.ptr);
 }
 
 std::optional<unsigned> PropertyStore::GetFlags(PropertyNameId name) const {
@@ -110,23 +116,23 @@ std::optional<unsigned> PropertyStore::GetFlags(PropertyNameId name) const {
 
 void PropertyStore::SetFloat(PropertyNameId name, float value, unsigned flags) {
     Record& record = FindOrAdd(name);
-    record.kind = PropertyKind::Float;
+    record.nameAndKind = name;
     record.payload = FloatBits(value);
-    record.flags = static_cast<std::uint8_t>(flags);
+    record.flags = flags;
 }
 
 void PropertyStore::SetText(PropertyNameId name, const std::string& text, unsigned flags) {
-    const std::uint32_t textId = TextPool().Intern(text);
+    const std::uint32_t textId = TextPool().Intern(text, std::numeric_limits<std::uint32_t>::max());
     Record& record = FindOrAdd(name);
-    record.kind = PropertyKind::Text;
+    record.nameAndKind = name | kTextBit;
     record.payload = textId;
-    record.flags = static_cast<std::uint8_t>(flags);
+    record.flags = flags;
 }
 
 bool PropertyStore::Remove(PropertyNameId name) {
-    for (std::uint16_t i = 0; i < size_; ++i) {
-        if (records_[i].name == name) {
-            for (std::uint16_t k = i; k + 1 < size_; ++k) records_[k] = records_[k + 1];
+    for (std::uint32_t i = 0; i < size_; ++i) {
+        if (records_[i].Name() == name) {
+            for (std::uint32_t k = i; k + 1 < size_; ++k) records_[k] = records_[k + 1];
             --size_;
             return true;
         }
@@ -137,10 +143,10 @@ bool PropertyStore::Remove(PropertyNameId name) {
 std::vector<PropertyView> PropertyStore::List() const {
     std::vector<PropertyView> out;
     out.reserve(size_);
-    for (std::uint16_t i = 0; i < size_; ++i) {
+    for (std::uint32_t i = 0; i < size_; ++i) {
         const Record& r = records_[i];
-        PropertyView view{PropertyNames::GetName(r.name), r.kind, r.flags, 0.0f, {}};
-        if (r.kind == PropertyKind::Float) {
+        PropertyView view{PropertyNames::GetName(r.Name()), r.Kind(), r.flags, 0.0f, {}};
+        if (r.Kind() == PropertyKind::Float) {
             view.number = BitsFloat(r.payload);
         } else {
             view.text = TextPool().Get(r.payload);

@@ -1,7 +1,7 @@
 // Compact named properties of one document object: float or text, each with host flags.
 //
 // A document may hold millions of atoms with several properties each, so names and texts are
-// interned process-wide and an object stores only 12-byte records. Texts are pooled for the life
+// interned process-wide and an object stores only 12-byte records (name and kind, value, flags). Texts are pooled for the life
 // of the process: property texts are a small vocabulary (sources, file names), so each distinct
 // text costs its bytes once however many objects carry it.
 #pragma once
@@ -46,7 +46,8 @@ public:
     bool Has(PropertyNameId name) const { return FindRecord(name) != nullptr; }
     /// Reads a float property; false (value untouched) when absent or textual.
     bool GetFloat(PropertyNameId name, float& value) const;
-    /// A float property is rendered with up to 9 significant digits; absent reads as empty.
+    /// A float property is rendered in the shortest form that reads back as the same float, with
+    /// '.' whatever the locale ("0.1", "-2", "1e+20"); absent reads as empty.
     std::string GetAsString(PropertyNameId name) const;
     std::optional<unsigned> GetFlags(PropertyNameId name) const;
 
@@ -58,19 +59,24 @@ public:
     std::vector<PropertyView> List() const;
 
 private:
+    // The kind rides in the top bit of the name id (names never reach 2^31), so the flags keep
+    // all 32 bits and a record stays 12 bytes.
     struct Record {
-        PropertyNameId name;
+        std::uint32_t nameAndKind;
         std::uint32_t payload;  // float bits or text pool index
-        PropertyKind kind;
-        std::uint8_t flags;
+        std::uint32_t flags;
+
+        PropertyNameId Name() const { return nameAndKind & ~kTextBit; }
+        PropertyKind Kind() const { return (nameAndKind & kTextBit) ? PropertyKind::Text : PropertyKind::Float; }
     };
+    static constexpr std::uint32_t kTextBit = 0x80000000u;
 
     const Record* FindRecord(PropertyNameId name) const;
     Record& FindOrAdd(PropertyNameId name);
 
     std::unique_ptr<Record[]> records_;
-    std::uint16_t size_ = 0;
-    std::uint16_t capacity_ = 0;
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_ = 0;
 };
 
 }  // namespace HostModel

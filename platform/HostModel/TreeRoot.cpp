@@ -21,7 +21,7 @@ bool TreeRoot::CheckTypeExists(ClassType type, int minimum, int maximum, int beh
         // Beyond the maximum the answer cannot change back.
         if (++count > maximum) return false;
     }
-    return count >= minimum;
+    return count >= minimum && count <= maximum;
 }
 
 void TreeRoot::CollectDescendents(OrdCollection& out, ClassType type, bool visibleOnly) const {

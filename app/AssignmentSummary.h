@@ -1,0 +1,45 @@
+// What an assignment left on the atoms: counts per Source, net charges, and the atoms left "Missing".
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace HostModel {
+class ChemDoc;
+}
+
+namespace VoltraApp {
+
+struct MissingGroup {
+    std::string residueType;  // empty for atoms outside any residue
+    std::string atomName;
+    std::size_t count = 0;
+    bool charge = false;  // the charge was left "Missing"
+    bool radius = false;  // the radius was left "Missing"
+};
+
+struct MoleculeCharge {
+    std::string label;
+    double netCharge = 0.0;  // e, over every atom of the molecule (residues and loose atoms)
+    std::size_t atoms = 0;
+};
+
+struct AssignmentSummary {
+    std::size_t atoms = 0;
+    std::map<std::string, std::size_t> chargeSources;  // Source text -> atoms ("(none)" when absent)
+    std::map<std::string, std::size_t> radiusSources;
+    std::vector<MoleculeCharge> molecules;             // visible molecules, tree order
+    std::vector<MissingGroup> missing;                 // most frequent first
+    std::size_t missingAtoms = 0;                      // atoms with a "Missing" charge or radius
+};
+
+/// Reads the per-atom Voltra properties of the document's visible molecules.
+AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc);
+
+/// The human-readable summary for standard error; at most maxMissingGroups rows of missing atoms.
+void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size_t maxMissingGroups = 25);
+
+}  // namespace VoltraApp

@@ -1,0 +1,219 @@
+#include "Options.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace VoltraApp {
+namespace {
+
+struct OptionSpec {
+    const char* longName;
+    char shortName;  // 0: long form only
+    bool takesValue;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"assign", 'a', true},   {"forcefield", 'f', true}, {"zero-charges", 'z', false},
+    {"templates", 'o', true}, {"report", 'r', true},    {"pqr", 'p', true},
+    {"out-dir", 'O', true},  {"root", 0, true},         {"model", 'm', true},
+    {"format", 0, true},     {"quiet", 'q', false},     {"help", 'h', false},
+    {"version", 'V', false},
+};
+
+const OptionSpec* FindLong(const std::string& name) {
+    for (const auto& spec : kOptions) {
+        if (name == spec.longName) return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindShort(char name) {
+    for (const auto& spec : kOptions) {
+        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+    }
+    return nullptr;
+}
+
+Assignment ParseAssignment(const std::string& value) {
+    if (value == "default") return Assignment::Default;
+    if (value == "amber") return Assignment::AmberPlusDefault;
+    if (value == "parse") return Assignment::Parse;
+    if (value == "forcefield") return Assignment::ForceField;
+    if (value == "none") return Assignment::None;
+    throw UsageError("--assign: unknown assignment '" + value + "' (choose default, amber, parse, forcefield or none)");
+}
+
+int ParseModel(const std::string& value) {
+    char* end = nullptr;
+    const long number = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || number < 1 || number > 1000000) {
+        throw UsageError("--model: '" + value + "' is not a model number (1, 2, ...)");
+    }
+    return static_cast<int>(number);
+}
+
+void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
+    const std::string name = spec.longName;
+    if (name == "assign") options.assignment = ParseAssignment(value);
+    else if (name == "forcefield") options.forcefieldName = value;
+    else if (name == "zero-charges") options.zeroCharges = true;
+    else if (name == "templates") options.templatePrefix = value;
+    else if (name == "report") options.reportPath = value;
+    else if (name == "pqr") options.pqrPath = value;
+    else if (name == "out-dir") options.outDir = value;
+    else if (name == "root") options.root = value;
+    else if (name == "model") options.model = ParseModel(value);
+    else if (name == "format") {
+        if (value != "pdb" && value != "cif" && value != "pqr") {
+            throw UsageError("--format: unknown format '" + value + "' (choose pdb, cif or pqr)");
+        }
+        options.inputFormat = value;
+    } else if (name == "quiet") options.quiet = true;
+    else if (name == "help") options.showHelp = true;
+    else if (name == "version") options.showVersion = true;
+}
+
+void CheckConsistency(const Options& options) {
+    if (options.assignment == Assignment::ForceField && options.forcefieldName.empty()) {
+        throw UsageError("--assign=forcefield needs --forcefield=NAME, the force field the input's charges come from");
+    }
+    if (options.templatePrefix && *options.templatePrefix == "-") {
+        throw UsageError("--templates: writes two files (.siz and .crg) and cannot go to standard output");
+    }
+    if (options.reportPath && options.pqrPath && *options.reportPath == "-" && *options.pqrPath == "-") {
+        throw UsageError("--report and --pqr cannot both write to standard output");
+    }
+    if (options.zeroCharges && options.assignment == Assignment::None) {
+        throw UsageError("--zero-charges needs an assignment to zero (not --assign=none)");
+    }
+}
+
+}  // namespace
+
+Options ParseOptions(const std::vector<std::string>& args) {
+    Options options;
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        }
+        if (arg.rfind("--", 0) == 0) {
+            const auto eq = arg.find('=');
+            const std::string name = arg.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+            const OptionSpec* spec = FindLong(name);
+            if (!spec) throw UsageError("unknown option '--" + name + "' (see --help)");
+            std::string value;
+            if (spec->takesValue) {
+                if (eq != std::string::npos) {
+                    value = arg.substr(eq + 1);
+                } else if (i + 1 < args.size()) {
+                    value = args[++i];
+                } else {
+                    throw UsageError("option '--" + name + "' needs a value");
+                }
+            } else if (eq != std::string::npos) {
+                throw UsageError("option '--" + name + "' takes no value");
+            }
+            Apply(options, *spec, value);
+            continue;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            // Short options may be grouped (-qz); a value may follow directly (-adefault) or separately.
+            for (std::size_t k = 1; k < arg.size(); ++k) {
+                const OptionSpec* spec = FindShort(arg[k]);
+                if (!spec) throw UsageError(std::string("unknown option '-") + arg[k] + "' (see --help)");
+                if (!spec->takesValue) {
+                    Apply(options, *spec, {});
+                    continue;
+                }
+                std::string value;
+                if (k + 1 < arg.size()) {
+                    value = arg.substr(k + 1);
+                } else if (i + 1 < args.size()) {
+                    value = args[++i];
+                } else {
+                    throw UsageError(std::string("option '-") + arg[k] + "' needs a value");
+                }
+                Apply(options, *spec, value);
+                break;
+            }
+            continue;
+        }
+        positional.push_back(arg);  // includes "-" for standard input
+    }
+    if (options.showHelp || options.showVersion) return options;
+    if (positional.empty()) throw UsageError("no input structure given (see --help)");
+    if (positional.size() > 1) throw UsageError("one input structure at a time; extra argument '" + positional[1] + "'");
+    options.input = positional.front();
+    CheckConsistency(options);
+    return options;
+}
+
+void ResolveOutDir(Options& options) {
+    if (!options.outDir) return;
+    namespace fs = std::filesystem;
+    std::string stem = options.input == "-" ? "stdin" : fs::path(options.input).filename().string();
+    // Strip compression and format extensions: 1abc.cif.gz -> 1abc.
+    for (const char* ext : {".gz", ".pdb", ".ent", ".cif", ".mmcif", ".pqr"}) {
+        const std::string e = ext;
+        if (stem.size() > e.size() && stem.compare(stem.size() - e.size(), e.size(), e) == 0) {
+            stem.resize(stem.size() - e.size());
+        }
+    }
+    const fs::path base = fs::path(*options.outDir) / stem;
+    if (!options.templatePrefix) options.templatePrefix = base.string();
+    if (!options.reportPath) options.reportPath = base.string() + ".html";
+    if (!options.pqrPath) options.pqrPath = base.string() + ".pqr";
+}
+
+std::string HelpText() {
+    return R"(Usage: voltra [OPTIONS] INPUT
+
+Assigns Voltra partial charges and radii to the atoms of a structure and writes
+Voltra's template files, an HTML charge report and a PQR file.
+
+INPUT is a PDB, mmCIF or PQR file, optionally gzip-compressed, or '-' for
+standard input.
+
+Assignment:
+  -a, --assign=KIND        default     Voltra default charges and sizes (default)
+                           amber       Amber charges + default sizes
+                           parse       Parse charges and sizes
+                           forcefield  the input's own charges (PQR) with radii
+                                       chosen by force-field name
+                           none        read and report only
+  -f, --forcefield=NAME    force field the PQR charges come from (AMBER, PARSE,
+                           ...); needed by --assign=forcefield
+  -z, --zero-charges       set every charge to zero after the assignment
+
+Output (nothing is written unless asked for):
+  -o, --templates=PREFIX   write PREFIX.siz and PREFIX.crg (Voltra templates)
+  -r, --report=FILE        write the HTML charge report ('-': standard output)
+  -p, --pqr=FILE           write a PQR file with the Voltra charges and radii
+                           ('-': standard output)
+  -O, --out-dir=DIR        write all three into DIR, named after the input
+                           (explicit -o/-r/-p still win)
+
+Input:
+  -m, --model=N            read model N (default: the first model)
+      --format=FMT         read INPUT as pdb, cif or pqr instead of guessing
+
+Templates:
+      --root=DIR           persistence root: templates are read from
+                           DIR/../share/voltra/templates (default: the folder of
+                           the voltra executable; environment: VOLTRA_ROOT)
+
+Other:
+  -q, --quiet              print nothing but errors
+  -h, --help               show this help
+  -V, --version            show the version
+
+Exit status: 0 success, 2 usage error, 3 input could not be read,
+4 a command refused or failed, 5 an output could not be written,
+1 internal error.
+)";
+}
+
+}  // namespace VoltraApp

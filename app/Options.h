@@ -1,0 +1,44 @@
+// Command-line options of the voltra program.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace VoltraApp {
+
+enum class Assignment { Default, AmberPlusDefault, Parse, ForceField, None };
+
+struct Options {
+    std::string input;                       // path, or "-" for standard input
+    std::optional<std::string> inputFormat;  // "pdb", "cif" or "pqr"; guessed when absent
+    int model = 0;                           // 1-based model number; 0 = the first model
+    Assignment assignment = Assignment::Default;
+    std::string forcefieldName;              // names the typing of PQR charges
+    bool zeroCharges = false;
+    std::optional<std::string> templatePrefix;  // writes <prefix>.siz and <prefix>.crg
+    std::optional<std::string> reportPath;      // "-" for standard output
+    std::optional<std::string> pqrPath;         // "-" for standard output
+    std::optional<std::string> outDir;          // all three outputs named after the input
+    std::optional<std::string> root;            // persistence root (templates in root/../share/voltra/templates)
+    bool quiet = false;
+    bool showHelp = false;
+    bool showVersion = false;
+};
+
+/// A command line that cannot be understood; the message is meant for the user.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Parses argv (without the program name); throws UsageError.
+Options ParseOptions(const std::vector<std::string>& args);
+
+/// Fills the output paths that --out-dir implies for those not given explicitly.
+void ResolveOutDir(Options& options);
+
+std::string HelpText();
+
+}  // namespace VoltraApp

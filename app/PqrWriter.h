@@ -1,0 +1,33 @@
+// Writes a document's atoms with their Voltra charges and radii as a PQR file.
+//
+// PQR has no formal standard; APBS and PDB2PQR read it by splitting on white space. The fields
+// are therefore always separated by at least one blank, whatever their size: serials past
+// 99,999, coordinates below -999.999 Å and long chain ids stay readable, unlike fixed columns.
+// Fields: record, serial, atom name, residue name, chain id (left out when the atom has none),
+// residue number (with insertion code appended), x, y, z (Å, 3 decimals), charge (e, 4 decimals), radius (Å, 4 decimals).
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+
+namespace HostModel {
+class ChemDoc;
+}
+
+namespace VoltraApp {
+
+struct PqrStats {
+    std::size_t atoms = 0;
+    std::size_t missing = 0;  // atoms whose charge or radius Source is "Missing" or absent
+};
+
+/// Counts what WritePqr would write, for its header remark.
+PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc);
+
+/// Writes every atom of every molecule, in tree order. Atoms without a Voltra value are written
+/// with 0 for it; the header says how many atoms were left "Missing". description goes into the
+/// header remarks (for example the assignment used).
+void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::string& description);
+
+}  // namespace VoltraApp

@@ -1,0 +1,209 @@
+#include "VoltraRun.h"
+
+#include "AssignmentSummary.h"
+#include "ExitCodes.h"
+#include "PqrWriter.h"
+#include "Progress.h"
+#include "StructureInput.h"
+
+#include "commands/CmdApplyAmberPlusDefaultTemplates.h"
+#include "commands/CmdApplyDefaultTemplates.h"
+#include "commands/CmdApplyForcefieldTemplates.h"
+#include "commands/CmdApplyParseTemplates.h"
+#include "commands/CmdZeroVoltraCharges.h"
+#include "export/TemplateExporter.h"
+#include "report/VoltraReport.h"
+
+#include "Common/AtomicFileWriter.h"
+#include "Common/Exception.h"
+#include "Common/StringConversion.h"
+#include "HostModel/ChemDoc.h"
+#include "Persistence/Persistence.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <unistd.h>
+
+namespace VoltraApp {
+namespace {
+
+constexpr const char* kVersion = "0.1.0";
+
+/// An error of this run that ends it with a given exit status.
+class RunError : public std::runtime_error {
+public:
+    RunError(ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    ExitCode Code() const { return code_; }
+
+private:
+    ExitCode code_;
+};
+
+std::string ExecutableFolder() {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : exe.parent_path().string();
+}
+
+// Templates are found at <root>/../share/voltra/templates: the option, the environment, or the
+// program's own folder (bin/ beside share/ in the build tree and in an installed tree).
+void InitialisePersistence(const Options& options) {
+    std::string root;
+    if (options.root) {
+        root = *options.root;
+    } else if (const char* env = std::getenv("VOLTRA_ROOT"); env && *env) {
+        root = env;
+    } else {
+        root = ExecutableFolder();
+    }
+    Persistence::Initialize(Common::Path(Common::ToWString(root)));
+}
+
+std::unique_ptr<HostModel::Command> MakeAssignmentCommand(Assignment assignment) {
+    switch (assignment) {
+        case Assignment::Default: return std::make_unique<Voltra::CmdApplyDefaultTemplates>();
+        case Assignment::AmberPlusDefault: return std::make_unique<Voltra::CmdApplyAmberPlusDefaultTemplates>();
+        case Assignment::Parse: return std::make_unique<Voltra::CmdApplyParseTemplates>();
+        case Assignment::ForceField: return std::make_unique<Voltra::CmdApplyForcefieldTemplates>();
+        case Assignment::None: return nullptr;
+    }
+    return nullptr;
+}
+
+// Runs a command as the host does: offered only when suitable, its own message on failure.
+void RunCommand(HostModel::Command& command, HostModel::ChemDoc& doc, const std::string& whyUnsuitable) {
+    if (!command.IsSuitable(&doc)) {
+        throw RunError(kExitCommandRefused, std::string(command.GetName()) + ": " + whyUnsuitable);
+    }
+    if (!doc.Execute(command)) {
+        throw RunError(kExitCommandRefused, std::string(command.GetName()) + ": " + command.GetErrorMessage());
+    }
+}
+
+std::string WhyUnsuitable(Assignment assignment) {
+    if (assignment == Assignment::ForceField) {
+        return "the structure carries no force-field charges (give a PQR file and --forcefield=NAME)";
+    }
+    return "the structure has no atoms";
+}
+
+// Module refusals carry the module's own messages; file-system failures come from the writer.
+ExitCode ClassifyModuleError(const Common::Exception& e) {
+    return e.GetSource() == "AtomicFileWriter" ? kExitOutputError : kExitCommandRefused;
+}
+
+void WriteTemplates(const HostModel::ChemDoc& doc, const std::string& prefix) {
+    try {
+        Voltra::TemplateExporter::ExportFrom(doc, prefix);
+    } catch (const Common::Exception& e) {
+        throw RunError(ClassifyModuleError(e), std::string("templates: ") + e.what());
+    }
+}
+
+void WriteReport(const HostModel::ChemDoc& doc, const std::string& path, std::ostream& out) {
+    if (!Voltra::VoltraReport::IsSuitable(doc)) {
+        throw RunError(kExitCommandRefused, "report: no template was applied to the structure");
+    }
+    if (path == "-") {
+        Voltra::VoltraReport::Generate(out, doc);
+        return;
+    }
+    try {
+        Voltra::VoltraReport::Generate(Common::ToWString(path), doc);
+    } catch (const Common::Exception& e) {
+        throw RunError(ClassifyModuleError(e), std::string("report: ") + e.what());
+    }
+}
+
+void WritePqrOutput(const HostModel::ChemDoc& doc, const std::string& path, const std::string& description,
+                    std::ostream& out) {
+    if (path == "-") {
+        WritePqr(out, doc, description);
+        return;
+    }
+    std::ostringstream text;
+    WritePqr(text, doc, description);
+    try {
+        Common::WriteFileAtomically(path, text.str());
+    } catch (const Common::Exception& e) {
+        throw RunError(kExitOutputError, std::string("pqr: ") + e.what());
+    }
+}
+
+std::string Describe(const Options& options, const HostModel::Command* command) {
+    std::string text = command ? std::string("Charges and radii: ") + command->GetName() : "No charges or radii assigned";
+    if (options.assignment == Assignment::ForceField) text += " (" + options.forcefieldName + ")";
+    if (options.zeroCharges) text += ", charges zeroed";
+    return text;
+}
+
+int RunOrThrow(Options options, std::ostream& out, std::ostream& err) {
+    ResolveOutDir(options);
+    InitialisePersistence(options);
+    Progress progress(Progress::ShouldShow(options.quiet));
+
+    progress.Stage("reading " + options.input);
+    HostModel::ChemDoc doc;
+    StructureSummary read;
+    try {
+        read = ReadStructureInto(doc, options);
+    } catch (const InputError& e) {
+        throw RunError(kExitInputError, e.what());
+    }
+
+    progress.Stage("assigning charges and radii");
+    const std::unique_ptr<HostModel::Command> command = MakeAssignmentCommand(options.assignment);
+    if (command) RunCommand(*command, doc, WhyUnsuitable(options.assignment));
+    if (options.zeroCharges) {
+        Voltra::CmdZeroVoltraCharges zero;
+        RunCommand(zero, doc, "no charges to zero");
+    }
+
+    progress.Stage("writing");
+    if (options.templatePrefix) WriteTemplates(doc, *options.templatePrefix);
+    if (options.reportPath) WriteReport(doc, *options.reportPath, out);
+    if (options.pqrPath) WritePqrOutput(doc, *options.pqrPath, Describe(options, command.get()), out);
+    progress.Finish();
+
+    if (!options.quiet) {
+        err << "voltra: " << read.description << '\n';
+        if (command) {
+            err << "voltra: " << Describe(options, command.get()) << '\n';
+            PrintSummary(err, SummarizeAssignment(doc));
+        }
+        for (const auto& warning : read.warnings) err << "voltra: warning: " << warning << '\n';
+    }
+    return kExitSuccess;
+}
+
+}  // namespace
+
+int Run(const Options& options, std::ostream& out, std::ostream& err) {
+    if (options.showHelp) {
+        out << HelpText();
+        return kExitSuccess;
+    }
+    if (options.showVersion) {
+        out << "voltra " << kVersion << '\n';
+        return kExitSuccess;
+    }
+    try {
+        return RunOrThrow(options, out, err);
+    } catch (const RunError& e) {
+        err << "voltra: " << e.what() << '\n';
+        return e.Code();
+    } catch (const Common::Exception& e) {
+        err << "voltra: " << e.what() << '\n';
+        return kExitCommandRefused;
+    } catch (const std::bad_alloc&) {
+        err << "voltra: out of memory\n";
+        return kExitInternalError;
+    } catch (const std::exception& e) {
+        err << "voltra: internal error: " << e.what() << '\n';
+        return kExitInternalError;
+    }
+}
+
+}  // namespace VoltraApp

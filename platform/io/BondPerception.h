@@ -1,0 +1,60 @@
+// Covalent bonds of a structure found from its geometry, through a cell grid, in linear time.
+//
+// Within a residue two atoms are bonded when they lie closer than the sum of their covalent
+// radii plus a tolerance. Between residues, chemistry limits what geometry may propose:
+// waters and single-atom ions bond to nothing outside themselves, hydrogens only inside their
+// residue; amino acids link C to N, nucleotides O3' to P, within a fixed cut-off whatever
+// their order in the chain (so a head-to-tail cyclic peptide closes and a chain break stays
+// open); two standard polymer residues bond otherwise only through a disulfide (SG-SG), and
+// any pair involving another residue (ligand, modified residue) by radii. Each hydrogen keeps
+// only its nearest partner.
+#pragma once
+
+#include "HostApi.h"
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace HostIO {
+
+/// An atom's part in the links between residues.
+enum class BondRole : std::uint8_t { None, PeptideC, PeptideN, NucleicO3, NucleicP, DisulfideS };
+
+struct BondAtom {
+    float x = 0, y = 0, z = 0;  // Å
+    float covalentRadius = 0;   // Å
+    std::uint32_t residue = 0;  // index into the residue flags
+    BondRole role = BondRole::None;
+    bool hydrogen = false;
+};
+
+/// Bits of a residue's flags.
+enum ResidueFlags : std::uint8_t {
+    kWaterResidue = 1,
+    kIonResidue = 2,              // a single atom of a metal or halogen
+    kStandardPolymerResidue = 4,  // a standard amino acid or nucleotide
+    kAminoAcidResidue = 8,
+    kNucleotideResidue = 16,
+};
+
+struct BondRules {
+    float tolerance = 0.45f;            // Å added to the sum of covalent radii
+    float minimumDistance = 0.4f;       // Å; atoms closer than this are duplicates, never bonded
+    float peptideCutoff = 2.0f;         // Å, C-N between amino acids (1.33 Å at equilibrium)
+    float phosphodiesterCutoff = 2.4f;  // Å, O3'-P between nucleotides (1.6 Å at equilibrium)
+};
+
+using BondPair = std::pair<std::uint32_t, std::uint32_t>;  // atom indices, first < second
+
+/// Whether a and b, d2 (Å²) apart, may be bonded; hydrogens are further limited to their
+/// nearest allowed partner by PerceiveBonds.
+HOST_API bool BondAllowed(const BondAtom& a, std::uint8_t residueFlagsA, const BondAtom& b, std::uint8_t residueFlagsB,
+                          float d2, const BondRules& rules);
+
+/// All bonds among atoms, sorted. sorted. residueFlags is indexed by BondAtom::residue.
+HOST_API std::vector<BondPair> PerceiveBonds(const std::vector<BondAtom>& atoms,
+                                             const std::vector<std::uint8_t>& residueFlags,
+                                             const BondRules& rules = {});
+
+}  // namespace HostIO

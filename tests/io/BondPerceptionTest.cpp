@@ -1,0 +1,184 @@
+// Bond perception: the grid against an all-pairs oracle, and the chemistry rules one by one.
+#include "io/BondPerception.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
+namespace {
+
+using namespace HostIO;
+
+// The same rules applied to every pair, with each hydrogen kept to its nearest partner.
+std::vector<BondPair> AllPairs(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& flags) {
+    const BondRules rules;
+    std::vector<BondPair> bonds;
+    std::vector<std::pair<float, std::uint32_t>> nearest(atoms.size(), {std::numeric_limits<float>::max(), 0});
+    for (std::uint32_t i = 0; i < atoms.size(); ++i) {
+        for (std::uint32_t j = i + 1; j < atoms.size(); ++j) {
+            const float dx = atoms[i].x - atoms[j].x, dy = atoms[i].y - atoms[j].y, dz = atoms[i].z - atoms[j].z;
+            const float d2 = dx * dx + dy * dy + dz * dz;
+            if (!BondAllowed(atoms[i], flags[atoms[i].residue], atoms[j], flags[atoms[j].residue], d2, rules)) continue;
+            if (atoms[i].hydrogen || atoms[j].hydrogen) {
+                const std::uint32_t h = atoms[i].hydrogen ? i : j, partner = atoms[i].hydrogen ? j : i;
+                nearest[h] = std::min(nearest[h], std::make_pair(d2, partner));
+            } else {
+                bonds.emplace_back(i, j);
+            }
+        }
+    }
+    for (std::uint32_t h = 0; h < atoms.size(); ++h) {
+        if (nearest[h].first < std::numeric_limits<float>::max()) {
+            bonds.emplace_back(std::min(h, nearest[h].second), std::max(h, nearest[h].second));
+        }
+    }
+    std::sort(bonds.begin(), bonds.end());
+    return bonds;
+}
+
+BondAtom MakeAtom(float x, float y, float z, float radius, std::uint32_t residue, BondRole role = BondRole::None,
+                  bool h = false) {
+    BondAtom a;
+    a.x = x;
+    a.y = y;
+    a.z = z;
+    a.covalentRadius = radius;
+    a.residue = residue;
+    a.role = role;
+    a.hydrogen = h;
+    return a;
+}
+
+// Random clusters of residues of every kind, dense enough for many bonds and many near misses.
+void RandomSystem(unsigned seed, std::size_t residues, std::size_t atomsPerResidue, float spread,
+                  std::vector<BondAtom>& atoms, std::vector<std::uint8_t>& flags) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> offset(-2.0f, 2.0f), place(0.0f, spread);
+    const std::uint8_t kinds[] = {kStandardPolymerResidue | kAminoAcidResidue,
+                                  kAminoAcidResidue,
+                                  kWaterResidue,
+                                  kIonResidue,
+                                  kStandardPolymerResidue | kNucleotideResidue,
+                                  0};
+    const float radii[] = {0.31f, 0.73f, 0.71f, 0.66f, 1.05f, 1.07f};
+    const BondRole roles[] = {BondRole::None,      BondRole::PeptideC, BondRole::PeptideN,
+                              BondRole::NucleicO3, BondRole::NucleicP, BondRole::DisulfideS};
+    for (std::uint32_t r = 0; r < residues; ++r) {
+        flags.push_back(kinds[random() % 6]);
+        const float cx = place(random), cy = place(random), cz = place(random);
+        for (std::size_t k = 0; k < atomsPerResidue; ++k) {
+            const int e = static_cast<int>(random() % 6);
+            atoms.push_back(MakeAtom(cx + offset(random), cy + offset(random), cz + offset(random), radii[e], r,
+                                     roles[random() % 6], e == 0));
+        }
+    }
+}
+
+TEST(BondPerception, GridFindsExactlyTheBondsOfAllPairs) {
+    struct Case {
+        unsigned seed;
+        std::size_t residues, atomsPerResidue;
+        float spread;
+    };
+    // Dense, sparse, and with residues too large for direct comparison.
+    for (const Case& c :
+         {Case{1, 300, 6, 25.0f}, Case{2, 60, 10, 400.0f}, Case{3, 4, 150, 8.0f}, Case{4, 500, 3, 15.0f}}) {
+        std::vector<BondAtom> atoms;
+        std::vector<std::uint8_t> flags;
+        RandomSystem(c.seed, c.residues, c.atomsPerResidue, c.spread, atoms, flags);
+        const auto expected = AllPairs(atoms, flags);
+        EXPECT_GT(expected.size(), 10u) << "seed " << c.seed;
+        EXPECT_EQ(PerceiveBonds(atoms, flags), expected) << "seed " << c.seed;
+    }
+}
+
+TEST(BondPerception, FarFlungCoordinatesStayCorrect) {
+    // Two bonded pairs a million Å apart would need 10^18 cells of bond size.
+    std::vector<BondAtom> atoms = {MakeAtom(0, 0, 0, 0.73f, 0), MakeAtom(1.5f, 0, 0, 0.73f, 0),
+                                   MakeAtom(1e6f, 1e6f, 1e6f, 0.73f, 1), MakeAtom(1e6f, 1e6f, 1e6f + 1.5f, 0.73f, 1)};
+    EXPECT_EQ(PerceiveBonds(atoms, {0, 0}), (std::vector<BondPair>{{0, 1}, {2, 3}}));
+}
+
+struct RuleCase {
+    const char* what;
+    BondAtom a, b;
+    std::uint8_t flagsA, flagsB;
+    float distance;
+    bool bonded;
+};
+
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.what; }
+
+class BondRulesTable : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(BondRulesTable, DecideByResidueAndRole) {
+    const RuleCase& c = GetParam();
+    BondAtom b = c.b;
+    b.x = c.a.x + c.distance;
+    const std::vector<BondAtom> atoms = {c.a, b};
+    std::vector<std::uint8_t> flags(2);
+    flags[c.a.residue] = c.flagsA;
+    flags[b.residue] = c.flagsB;
+    EXPECT_EQ(PerceiveBonds(atoms, flags).size(), c.bonded ? 1u : 0u) << c.what;
+}
+
+const std::uint8_t kAa = kStandardPolymerResidue | kAminoAcidResidue;
+const std::uint8_t kNt = kStandardPolymerResidue | kNucleotideResidue;
+
+INSTANTIATE_TEST_SUITE_P(
+    BondPerception, BondRulesTable,
+    ::testing::Values(
+        RuleCase{"C-C in a residue", MakeAtom(0, 0, 0, 0.73f, 0), MakeAtom(0, 0, 0, 0.73f, 0), kAa, kAa, 1.54f, true},
+        RuleCase{"C-C beyond radii and tolerance", MakeAtom(0, 0, 0, 0.73f, 0), MakeAtom(0, 0, 0, 0.73f, 0), kAa, kAa,
+                 1.95f, false},
+        RuleCase{"duplicate atoms", MakeAtom(0, 0, 0, 0.73f, 0), MakeAtom(0, 0, 0, 0.73f, 0), kAa, kAa, 0.1f, false},
+        RuleCase{"peptide C-N", MakeAtom(0, 0, 0, 0.73f, 0, BondRole::PeptideC),
+                 MakeAtom(0, 0, 0, 0.71f, 1, BondRole::PeptideN), kAa, kAa, 1.33f, true},
+        RuleCase{"stretched peptide C-N", MakeAtom(0, 0, 0, 0.73f, 0, BondRole::PeptideC),
+                 MakeAtom(0, 0, 0, 0.71f, 1, BondRole::PeptideN), kAa, kAa, 1.98f, true},
+        RuleCase{"chain break", MakeAtom(0, 0, 0, 0.73f, 0, BondRole::PeptideC),
+                 MakeAtom(0, 0, 0, 0.71f, 1, BondRole::PeptideN), kAa, kAa, 2.2f, false},
+        RuleCase{"side chains of standard residues in contact", MakeAtom(0, 0, 0, 0.73f, 0),
+                 MakeAtom(0, 0, 0, 0.66f, 1), kAa, kAa, 1.4f, false},
+        RuleCase{"disulfide", MakeAtom(0, 0, 0, 1.05f, 0, BondRole::DisulfideS),
+                 MakeAtom(0, 0, 0, 1.05f, 1, BondRole::DisulfideS), kAa, kAa, 2.05f, true},
+        RuleCase{"O3'-P", MakeAtom(0, 0, 0, 0.66f, 0, BondRole::NucleicO3),
+                 MakeAtom(0, 0, 0, 1.07f, 1, BondRole::NucleicP), kNt, kNt, 1.61f, true},
+        RuleCase{"ligand on a side chain", MakeAtom(0, 0, 0, 0.73f, 0), MakeAtom(0, 0, 0, 0.66f, 1), 0, kAa, 1.43f,
+                 true},
+        RuleCase{"water next to a ligand", MakeAtom(0, 0, 0, 0.66f, 0), MakeAtom(0, 0, 0, 0.73f, 1), kWaterResidue, 0,
+                 1.4f, false},
+        RuleCase{"ion next to a ligand", MakeAtom(0, 0, 0, 1.22f, 0), MakeAtom(0, 0, 0, 1.05f, 1), kIonResidue, 0, 2.2f,
+                 false},
+        RuleCase{"hydrogen of another residue", MakeAtom(0, 0, 0, 0.31f, 0, BondRole::None, true),
+                 MakeAtom(0, 0, 0, 0.73f, 1), 0, 0, 1.0f, false},
+        RuleCase{"two hydrogens", MakeAtom(0, 0, 0, 0.31f, 0, BondRole::None, true),
+                 MakeAtom(0, 0, 0, 0.31f, 0, BondRole::None, true), 0, 0, 0.74f, false}));
+
+TEST(BondPerception, HydrogenKeepsOnlyItsNearestPartner) {
+    const std::vector<BondAtom> atoms = {MakeAtom(0, 0, 0, 0.31f, 0, BondRole::None, true),
+                                         MakeAtom(1.3f, 0, 0, 0.73f, 0), MakeAtom(-1.0f, 0, 0, 0.71f, 0)};
+    EXPECT_EQ(PerceiveBonds(atoms, {0}), (std::vector<BondPair>{{0, 2}}));
+}
+
+TEST(BondPerception, CyclicClosureIsFoundAcrossTheChain) {
+    // Three residues in a triangle: the links 0-1 and 1-2 are consecutive, 2-0 closes the ring.
+    std::vector<BondAtom> atoms;
+    const float corners[3][2] = {{0, 0}, {10, 0}, {5, 8}};
+    for (std::uint32_t r = 0; r < 3; ++r) {
+        const float* from = corners[r];
+        const float* to = corners[(r + 1) % 3];
+        const float dx = to[0] - from[0], dy = to[1] - from[1];
+        const float length = std::sqrt(dx * dx + dy * dy);
+        // N near this corner, C 1.33 Å short of the next corner.
+        atoms.push_back(MakeAtom(from[0], from[1], 0, 0.71f, r, BondRole::PeptideN));
+        atoms.push_back(
+            MakeAtom(to[0] - dx / length * 1.33f, to[1] - dy / length * 1.33f, 0, 0.73f, r, BondRole::PeptideC));
+    }
+    EXPECT_EQ(PerceiveBonds(atoms, {kAa, kAa, kAa}), (std::vector<BondPair>{{0, 5}, {1, 2}, {3, 4}}));
+}
+
+}  // namespace

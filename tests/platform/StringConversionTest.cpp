@@ -1,0 +1,148 @@
+// UTF-8 <-> wide conversion and caseless comparison, checked against glibc's iconv and strcasecmp.
+#include "Common/StringConversion.h"
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+#include <strings.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Common::CompareNoCase;
+using Common::ToSString;
+using Common::ToWString;
+
+// Independent converter: glibc's iconv from the platform's wchar_t encoding to UTF-8.
+std::string IconvUtf8(const std::wstring& text) {
+    iconv_t cd = iconv_open("UTF-8", "WCHAR_T");
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+    std::string out(text.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(text.data()));
+    size_t inLeft = text.size() * sizeof(wchar_t);
+    char* dst = out.data();
+    size_t outLeft = out.size();
+    const size_t rc = iconv(cd, &in, &inLeft, &dst, &outLeft);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1)) throw std::runtime_error("iconv rejected the text");
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+constexpr wchar_t kReplacement = 0xFFFD;
+
+struct Sample {
+    const char* what;
+    std::string utf8;
+    std::wstring wide;
+};
+
+TEST(StringConversion, KnownTextsConvertBothWays) {
+    const std::vector<Sample> samples = {
+        {"empty", "", L""},
+        {"ascii", "Voltra Charge", L"Voltra Charge"},
+        {"two-byte", "\xC3\x85ngstr\xC3\xB6m", L"\u00C5ngstr\u00F6m"},
+        {"three-byte", "\xE2\x82\xAC 5 \xE2\x80\x94 x", L"\u20AC 5 \u2014 x"},
+        {"four-byte", "\xF0\x9F\x98\x80!", std::wstring{static_cast<wchar_t>(0x1F600), L'!'}},
+        {"highest code point", "\xF4\x8F\xBF\xBF", std::wstring{static_cast<wchar_t>(0x10FFFF)}},
+        {"embedded NUL", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+    };
+    for (const auto& s : samples) {
+        EXPECT_EQ(ToWString(s.utf8), s.wide) << s.what;
+        EXPECT_EQ(ToSString(s.wide), s.utf8) << s.what;
+    }
+}
+
+TEST(StringConversion, EveryCodePointRoundTripsAndMatchesIconv) {
+    // All of the BMP outside the surrogates, then every 97th supplementary code point.
+    std::wstring all;
+    for (char32_t cp = 1; cp < 0xD800; ++cp) all += static_cast<wchar_t>(cp);
+    for (char32_t cp = 0xE000; cp < 0x10000; ++cp) all += static_cast<wchar_t>(cp);
+    for (char32_t cp = 0x10000; cp <= 0x10FFFF; cp += 97) all += static_cast<wchar_t>(cp);
+    all += static_cast<wchar_t>(0x10FFFF);
+
+    const std::string utf8 = ToSString(all);
+    EXPECT_EQ(utf8, IconvUtf8(all));
+    EXPECT_EQ(ToWString(utf8), all);
+}
+
+TEST(StringConversion, MalformedUtf8GivesOneReplacementPerOffendingByte) {
+    const std::wstring R(1, kReplacement);
+    const std::vector<Sample> samples = {
+        {"lone continuation byte", "a\x80z", L"a" + R + L"z"},
+        {"byte FF", "\xFF", R},
+        {"overlong slash (C0 AF)", "\xC0\xAF", R + R},
+        {"overlong three-byte NUL", "\xE0\x80\x80", R + R + R},
+        {"overlong four-byte", "\xF0\x80\x80\xAF", R + R + R + R},
+        {"truncated three-byte before ASCII", "\xE2\x82" "A", R + R + L"A"},
+        {"truncated four-byte at end", "x\xF0\x9F\x98", L"x" + R + R + R},
+        {"UTF-8 encoded surrogate", "\xED\xA0\x80", R + R + R},
+        {"beyond U+10FFFF", "\xF4\x90\x80\x80", R + R + R + R},
+        {"five-byte form", "\xF8\x88\x80\x80\x80", R + R + R + R + R},
+        {"valid after invalid", "\xC3" "\xC3\xA9", R + L"\u00E9"},
+    };
+    for (const auto& s : samples) EXPECT_EQ(ToWString(s.utf8), s.wide) << s.what;
+}
+
+TEST(StringConversion, InvalidWideValuesBecomeReplacementCharacter) {
+    const std::string replacementUtf8 = "\xEF\xBF\xBD";
+    const std::vector<std::pair<const char*, wchar_t>> samples = {
+        {"high surrogate", static_cast<wchar_t>(0xD800)},
+        {"low surrogate", static_cast<wchar_t>(0xDFFF)},
+        {"beyond U+10FFFF", static_cast<wchar_t>(0x110000)},
+        {"far beyond", static_cast<wchar_t>(0x7FFFFFFF)},
+    };
+    for (const auto& [what, value] : samples) {
+        EXPECT_EQ(ToSString(std::wstring{L'<', value, L'>'}), "<" + replacementUtf8 + ">") << what;
+    }
+}
+
+TEST(StringConversion, RandomBytesNeverLoseValidText) {
+    // Whatever garbage surrounds it, a valid character survives and every output is valid UTF-8.
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 2000; ++round) {
+        std::string junk;
+        for (int i = 0; i < 6; ++i) junk += static_cast<char>(byte(random));
+        const std::wstring wide = ToWString(junk + "\xE2\x82\xAC");
+        ASSERT_GE(wide.size(), 1u);
+        EXPECT_EQ(wide.back(), L'\u20AC') << "round " << round;
+        const std::string back = ToSString(wide);
+        EXPECT_EQ(ToWString(back), wide) << "round " << round;
+        EXPECT_NO_THROW(IconvUtf8(wide));
+    }
+}
+
+int Sign(int value) { return (value > 0) - (value < 0); }
+
+TEST(CompareNoCase, AgreesWithStrcasecmpInTheCLocale) {
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"abc", "ABC"}, {"abc", "abd"}, {"ab", "abc"}, {"B", "a"},   {"_", "a"},         {"_", "A"},
+        {"", ""},       {"", "a"},      {"HOH", "hoh"}, {"Fe", "FE"}, {"\xC3\xA9", "\xC3\x89"}, {"Z", "["},
+        {"\x80", "a"},  {"zeta", "Zeta "},
+    };
+    for (const auto& [a, b] : pairs) {
+        EXPECT_EQ(Sign(CompareNoCase(a, b)), Sign(strcasecmp(a.c_str(), b.c_str()))) << a << " vs " << b;
+        EXPECT_EQ(Sign(CompareNoCase(b, a)), -Sign(CompareNoCase(a, b))) << a << " vs " << b;
+    }
+    // Short strings over an alphabet dense in case pairs and in the ASCII punctuation that sits
+    // between the two letter ranges, so equal prefixes and near misses are common.
+    const std::string alphabet = "aAbBzZ_[`{@^\x80\xC3\xE9";
+    std::mt19937 random(11);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<int> length(0, 4);
+    auto make = [&] {
+        std::string s;
+        for (int i = length(random); i > 0; --i) s += alphabet[pick(random)];
+        return s;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const std::string a = make(), b = make();
+        ASSERT_EQ(Sign(CompareNoCase(a, b)), Sign(strcasecmp(a.c_str(), b.c_str()))) << a << " vs " << b;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,1049 @@
+#!/usr/bin/env python3
+"""Writes the seven template files of share/voltra/templates from their published sources.
+
+Sources (read at generation time only; the program never needs them):
+  - AMBER.DAT, PARSE.DAT, AA.xml and NA.xml as distributed with PDB2PQR 3.5.2 (Debian package
+    pdb2pqr): Amber ff99 charges, PARSE charges and radii, and the residue topologies that give
+    the atom names of each residue;
+  - Bondi, J. Phys. Chem. 68, 441 (1964), table I (van der Waals radii, written out below);
+  - formal charges of our own design for default.crg (documented in that file's header).
+
+Usage: generate_templates.py [--out DIR] [--tables DIR] [--report]
+The output is deterministic byte for byte. Standard library only.
+
+File layout (read by the module's token-based loader): "!" comment lines naming sources and
+choices, the column-header line, then one entry per line. Entries use the exporter's fixed
+columns ("%-6s%-3s%-4s%1s%8.3f") when every value of the file has at most three decimals, and
+otherwise whitespace-separated tokens "ATOM RES VALUE" that keep every decimal of the source.
+Residue number and chain are never written: they take no part in matching.
+"""
+
+import argparse
+import hashlib
+import importlib.util
+import os
+import sys
+import xml.etree.ElementTree as ElementTree
+from collections import OrderedDict
+from decimal import Decimal
+
+PDB2PQR_VERSION = "3.5.2"
+
+# The tables this data set was built from. A different table would silently change the data,
+# so the generator refuses it; update the digest deliberately and regenerate.
+EXPECTED_SHA256 = {
+    "AMBER.DAT": "bed91fdc2f3555bcdccf9040ce6fe3d1638e39f038ba3dae9b678b3cc94ccf38",
+    "PARSE.DAT": "3116d3998f92ec3376742f53d66704f7e0f14df809dd02f0e58218be22fac129",
+    "AA.xml": "39c0242ff8410484225a71d2033004692203992853deafaeb542ae4411e24cef",
+    "NA.xml": "ebf73475aed630605b14a4de46d2f71198a3a23d138c42707f62765408dd520d",
+}
+
+OUTPUT_FILES = ("default.crg", "default.siz", "bondi.siz", "parseres.crg", "parseres.siz",
+                "prot_amb.crg", "nuca_amb.crg")
+
+CHARGE_HEADER = "atom__resnumbc_charge_"
+RADIUS_HEADER = "atom__resnumbc_radius_"
+
+ZERO = Decimal(0)
+ONE = Decimal(1)
+
+# ---------------------------------------------------------------------------------------------
+# Residues and their atom names (PDB format v3 names, as the structure reader labels atoms)
+# ---------------------------------------------------------------------------------------------
+
+STANDARD_AMINO_ACIDS = ("ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE",
+                        "LEU", "LYS", "MET", "PHE", "PRO", "SER", "THR", "TRP", "TYR", "VAL")
+# Protonation variants under their Amber names.
+AMBER_VARIANTS = ("ASH", "CYM", "CYX", "GLH", "HID", "HIE", "HIP", "LYN")
+CAPS = ("ACE", "NME", "NH2")
+WATER_NAMES = ("HOH", "WAT")
+DNA = ("DA", "DC", "DG", "DT")
+RNA = ("A", "C", "G", "U")
+NUCLEIC_BASE = {"DA": "A", "DC": "C", "DG": "G", "DT": "T", "A": "A", "C": "C", "G": "G",
+                "U": "U"}
+
+N_TERMINAL_HYDROGENS = ("H1", "H2", "H3")
+
+# Caps as the wwPDB chemical component dictionary names them (ACE without its aldehyde H).
+CAP_ATOMS = {
+    "ACE": ("C", "O", "CH3", "H1", "H2", "H3"),
+    "NME": ("N", "H", "C", "H1", "H2", "H3"),
+    "NH2": ("N", "HN1", "HN2"),
+}
+WATER_ATOMS = ("O", "H1", "H2")
+
+
+def is_hydrogen_name(name):
+    """True for the hydrogen names of the residues written here (H, D, or digits then H)."""
+    return name.lstrip("0123456789")[:1] in ("H", "D")
+
+
+def lookup_key(name):
+    """The key the module looks an atom up by: four-character hydrogen names rotated right."""
+    if len(name) == 4 and is_hydrogen_name(name):
+        return name[3] + name[:3]
+    return name
+
+
+def read_topologies(tables):
+    """Residue name -> atom names, from PDB2PQR's AA.xml and NA.xml, in file order."""
+    topo = OrderedDict()
+    for fname in ("AA.xml", "NA.xml"):
+        root = ElementTree.parse(os.path.join(tables, fname)).getroot()
+        for residue in root.findall("residue"):
+            topo[residue.findtext("name")] = [a.findtext("name") for a in residue.findall("atom")]
+    return topo
+
+
+def amino_acid_atoms(topo, resname):
+    """PDB v3 atom names of an internal amino-acid residue (no terminal atoms)."""
+    def without(base, *names):
+        return [a for a in topo[base] if a not in names]
+
+    def adding(base, after, new):
+        atoms = list(topo[base])
+        atoms.insert(atoms.index(after) + 1, new)
+        return atoms
+
+    if resname in STANDARD_AMINO_ACIDS and resname != "HIS":
+        return list(topo[resname])
+    variants = {
+        "HIS": lambda: without("HIS", "HD1"),   # plain HIS is the N-epsilon tautomer, see header
+        "HIE": lambda: without("HIS", "HD1"),
+        "HID": lambda: without("HIS", "HE2"),
+        "HIP": lambda: list(topo["HIS"]),
+        "ASH": lambda: adding("ASP", "HB3", "HD2"),
+        "GLH": lambda: adding("GLU", "HG3", "HE2"),
+        "CYX": lambda: without("CYS", "HG"),
+        "CYM": lambda: without("CYS", "HG"),
+        "LYN": lambda: without("LYS", "HZ1"),    # plus HZ1, see EQUIVALENT_NAMES
+        "AR0": lambda: without("ARG", "HE"),
+        "TYM": lambda: without("TYR", "HH"),
+    }
+    return variants[resname]()
+
+
+# Names that stand for the same atom as another name of the residue: which two of a neutral
+# lysine's HZ1..HZ3 a structure keeps is not fixed (the two values are equal in both sources).
+EQUIVALENT_NAMES = {"LYN": (("HZ1", "HZ2"),)}
+
+
+def nucleotide_atoms(topo, resname):
+    """PDB v3 atom names of an internal nucleotide (with its 5' phosphate, no terminal H)."""
+    base = NUCLEIC_BASE[resname]
+    if resname == "DT":
+        atoms = list(topo["DT"])
+    else:
+        atoms = list(topo["R" + base])
+        if resname in DNA:  # deoxyribose: no O2', a second H on C2'
+            atoms = [a for a in atoms if a not in ("O2'", "H2''")]
+            atoms.insert(atoms.index("H2'") + 1, "H2''")
+    rename = {"O1P": "OP1", "O2P": "OP2"}
+    if resname in RNA:
+        rename["H2''"] = "HO2'"  # PDB2PQR's spelling of the 2'-hydroxyl hydrogen
+    return [rename.get(a, a) for a in atoms]
+
+
+# ---------------------------------------------------------------------------------------------
+# Source tables
+# ---------------------------------------------------------------------------------------------
+
+class SourceError(Exception):
+    pass
+
+
+def find_tables():
+    spec = importlib.util.find_spec("pdb2pqr")
+    if spec is not None and spec.submodule_search_locations:
+        for loc in spec.submodule_search_locations:
+            candidate = os.path.join(loc, "dat")
+            if os.path.isdir(candidate):
+                return candidate
+    return "/usr/lib/python3/dist-packages/pdb2pqr/dat"
+
+
+def check_tables(tables):
+    for fname, digest in EXPECTED_SHA256.items():
+        path = os.path.join(tables, fname)
+        if not os.path.isfile(path):
+            raise SourceError(f"{path}: not found; install the Debian package pdb2pqr "
+                              f"(or pass --tables DIR holding PDB2PQR's dat files)")
+        actual = sha256_of(path)
+        if actual != digest:
+            raise SourceError(f"{path}: sha256 {actual} differs from the PDB2PQR "
+                              f"{PDB2PQR_VERSION} table this data set is built from ({digest}); "
+                              f"if the new table is intended, update EXPECTED_SHA256 and "
+                              f"the documentation, then regenerate")
+
+
+def read_dat(path):
+    """PDB2PQR parameter table: residue -> atom -> (charge, radius), decimals as written."""
+    table = OrderedDict()
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            if line.startswith("#") or not line.split():
+                continue
+            fields = line.split()
+            atoms = table.setdefault(fields[0], OrderedDict())
+            if fields[1] in atoms:
+                raise SourceError(f"{path}:{number}: atom '{fields[1]}' twice in {fields[0]}")
+            atoms[fields[1]] = (Decimal(fields[2]), Decimal(fields[3]))
+    return table
+
+
+def sha256_of(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+# ---------------------------------------------------------------------------------------------
+# Name translation: PDB v3 atom name -> the source's atom name (after PDB2PQR's AMBER.names and
+# PARSE.names), and our residue name -> the source's residue name
+# ---------------------------------------------------------------------------------------------
+
+NUCLEIC_SOURCE_NAMES = {"OP1": "O1P", "OP2": "O2P", "H5'": "H5'1", "H5''": "H5'2", "H2'": "H2'1",
+                        "H2''": "H2'2", "HO2'": "HO'2", "HO5'": "H5T", "HO3'": "H3T"}
+
+
+def amber_atom_source_name(resname, atom):
+    if resname in DNA + RNA:
+        return NUCLEIC_SOURCE_NAMES.get(atom, atom)
+    if resname in WATER_NAMES:
+        return {"O": "OW", "H1": "HW", "H2": "HW"}[atom]
+    if resname == "ACE":
+        return {"H1": "HH31", "H2": "HH32", "H3": "HH33"}.get(atom, atom)
+    if resname == "NME":
+        return {"C": "CH3", "H1": "HH31", "H2": "HH32", "H3": "HH33"}.get(atom, atom)
+    return atom
+
+
+def parse_atom_source_name(resname, atom):
+    if resname in DNA + RNA:
+        return NUCLEIC_SOURCE_NAMES.get(atom, atom)
+    if resname in WATER_NAMES + ("H2O",):
+        return {"O": "OH", "H1": "HH1", "H2": "HH2"}[atom]
+    if resname == "ACE":
+        return {"CH3": "CA", "H1": "HA1", "H2": "HA2", "H3": "HA3"}.get(atom, atom)
+    if resname == "NME":
+        return {"C": "CA", "H": "HN1", "H1": "HA1", "H2": "HA2", "H3": "HA3"}.get(atom, atom)
+    if resname == "LYN" and atom == "HZ3":
+        return "HZ1"  # PARSE's neutral lysine has HZ1 and HZ2 (equal charges)
+    # PARSE spells methylene hydrogens 1 and 2 where PDB v3 has 2 and 3.
+    if atom == "H":
+        return "HN"
+    if atom == "HA3":
+        return "HA1"
+    if atom == "HB3" and resname != "ALA":
+        return "HB1"
+    if atom == "HG3" and resname not in ("ILE", "VAL"):
+        return "HG1"
+    if atom == "HD3" and resname not in ("ILE", "LEU"):
+        return "HD1"
+    if atom == "HE3" and resname not in ("MET", "TRP"):
+        return "HE1"
+    if atom == "HG13" and resname == "ILE":
+        return "HG11"
+    return atom
+
+
+AMBER_RESIDUE_SOURCE = {"HIS": "HIE", "NH2": "NHE", "HOH": "WAT", "WAT": "WAT"}
+AMBER_RESIDUE_SOURCE.update({r: "R" + r for r in RNA})
+
+# Our residue name -> PARSE's; PARSE's own spellings are written as residues of their own too.
+PARSE_RESIDUE_SOURCE = {"HIS": "HIS", "HIE": "HIS", "HID": "HID", "HIP": "HI+", "ASH": "AS0",
+                        "GLH": "GL0", "CYX": "CSS", "CYM": "CY-", "LYN": "LY0", "AR0": "AR0",
+                        "TYM": "TY-", "NME": "N-M", "HOH": "H2O", "WAT": "H2O"}
+PARSE_RESIDUE_SOURCE.update({r: "R" + r for r in RNA})
+# PARSE's own residue names (as PDB2PQR writes them with PARSE naming) and the residue whose
+# entries they share.
+PARSE_OWN_RESIDUE_NAMES = (("AS0", "ASH"), ("GL0", "GLH"), ("CSS", "CYX"), ("CY-", "CYM"),
+                           ("HI+", "HIP"), ("LY0", "LYN"), ("TY-", "TYM"), ("H2O", "HOH"))
+
+
+# ---------------------------------------------------------------------------------------------
+# Entries
+# ---------------------------------------------------------------------------------------------
+
+class Block:
+    """The entries of one residue name: PDB v3 names first, then the source's own spellings."""
+
+    def __init__(self, resname, internal=()):
+        self.resname = resname
+        self.internal = list(internal)  # v3 atoms of the internal residue (for checks)
+        self.entries = OrderedDict()    # lookup key -> value
+        self.dropped = []               # aliases left out because a v3 name holds another value
+
+    def value(self, atom):
+        return self.entries[lookup_key(atom)]
+
+    def add(self, atom, value):
+        key = lookup_key(atom)
+        if key in self.entries:
+            raise SourceError(f"{self.resname}: two entries for {atom}")
+        self.entries[key] = value
+
+    def add_alias(self, atom, value):
+        key = lookup_key(atom)
+        if key in self.entries:
+            if self.entries[key] != value:
+                self.dropped.append((atom, value))
+            return
+        self.entries[key] = value
+
+
+def split_evenly(total, parts, quantum):
+    """parts values in steps of quantum that add up to total exactly, as equal as possible."""
+    units = int((total / quantum).to_integral_value())
+    if units * quantum != total:
+        raise SourceError(f"{total} is not a multiple of {quantum}")
+    base, rest = divmod(units, parts)
+    return [(base + (1 if i < rest else 0)) * quantum for i in range(parts)]
+
+
+def quantum_of(*values):
+    exponent = min(v.normalize().as_tuple().exponent for v in values if v != 0)
+    return Decimal(1).scaleb(min(exponent, -3))
+
+
+class ForceField:
+    """Per-atom values of one source, keyed by our residue names and PDB v3 atom names."""
+
+    def __init__(self, name, table, column, residue_source, atom_source):
+        self.name = name
+        self.table = table
+        self.column = column          # 0 = charge, 1 = radius
+        self.residue_source = residue_source
+        self.atom_source = atom_source
+
+    def source_residue(self, resname):
+        return self.residue_source.get(resname, resname)
+
+    def internal(self, resname, atoms):
+        """v3 atom -> value for the internal residue, checked complete both ways."""
+        src_res = self.source_residue(resname)
+        if src_res not in self.table:
+            raise SourceError(f"{self.name}: no residue {src_res} for {resname}")
+        src = self.table[src_res]
+        values = OrderedDict()
+        used = set()
+        for atom in atoms:
+            src_atom = self.atom_source(resname, atom)
+            if src_atom not in src:
+                raise SourceError(f"{self.name}: {src_res} has no atom {src_atom} (for {atom})")
+            values[atom] = src[src_atom][self.column]
+            used.add(src_atom)
+        return values, used
+
+
+def amino_acid_block(ff, resname, topo, terminal):
+    """Entries of one amino acid: internal atoms, then terminal atoms, then source aliases."""
+    atoms = amino_acid_atoms(topo, resname)
+    values, used = ff.internal(resname, atoms)
+    block = Block(resname, atoms)
+    for atom, value in values.items():
+        block.add(atom, value)
+    for extra, same_as in EQUIVALENT_NAMES.get(resname, ()):
+        block.add(extra, values[same_as])
+    for atom, value in terminal(resname, values).items():
+        block.add(atom, value)
+    add_source_aliases(ff, resname, block, values, used)
+    return block
+
+
+def add_source_aliases(ff, resname, block, values, used):
+    src = ff.table[ff.source_residue(resname)]
+    for atom in values:
+        src_atom = ff.atom_source(resname, atom)
+        if src_atom != atom:
+            block.add_alias(src_atom, values[atom])
+    for src_atom, params in src.items():
+        if src_atom not in used:
+            block.add_alias(src_atom, params[ff.column])
+
+
+# Terminal rules. Templates are keyed by atom and residue name only, so the atoms that terminal
+# and internal residues share carry internal values; the terminal-only atoms take values that
+# make every terminal residue's net charge an integer.
+
+def amber_terminal_charges(resname, values):
+    """N-terminus: H1..H3 share 1 + q(H) (Pro: any two of them carry +1); C-terminus: OXT -1."""
+    out = OrderedDict()
+    if resname == "PRO":
+        out.update((h, Decimal("0.5")) for h in N_TERMINAL_HYDROGENS)
+    else:
+        total = ONE + values["H"]
+        out.update(zip(N_TERMINAL_HYDROGENS, split_evenly(total, 3, quantum_of(values["H"]))))
+    out["OXT"] = -ONE
+    return out
+
+
+def parse_terminal_charges(resname, values):
+    """The module sets N to 1.0 here: H1..H3 then add up to q(N) + q(H) of the internal residue.
+
+    With N at 1.0 an N-terminal residue carries internal - q(N) - q(H) + 1.0 + sum(H1..H3),
+    which is internal + 1 when the hydrogens add up to q(N) + q(H): 0 in PARSE for all but
+    proline, whose N (-0.56, no H) leaves its two amine hydrogens -0.28 each.
+    """
+    out = OrderedDict()
+    target = values["N"] + values.get("H", ZERO)
+    if resname == "PRO":
+        out.update((h, target / 2) for h in N_TERMINAL_HYDROGENS)
+    else:
+        out.update(zip(N_TERMINAL_HYDROGENS, split_evenly(target, 3, Decimal("0.001"))))
+    out["OXT"] = -ONE
+    return out
+
+
+def parse_terminal_radii(table):
+    """Amine hydrogens take the radius of PARSE's neutral N-terminus (BKN), which keeps N at the
+    internal 1.5 as these files do; OXT that of the charged C-terminus (BK- O2)."""
+    def radii(resname, values):
+        out = OrderedDict((h, table["BKN"]["H1"][1]) for h in N_TERMINAL_HYDROGENS)
+        out["OXT"] = table["BK-"]["O2"][1]
+        return out
+    return radii
+
+
+def nucleotide_block(ff, resname, topo, terminal):
+    atoms = nucleotide_atoms(topo, resname)
+    values, used = ff.internal(resname, atoms)
+    block = Block(resname, atoms)
+    for atom, value in values.items():
+        block.add(atom, value)
+    for atom, value in terminal(resname, values).items():
+        block.add(atom, value)
+        block.add_alias(NUCLEIC_SOURCE_NAMES.get(atom, atom), value)
+    add_source_aliases(ff, resname, block, values, used)
+    return block
+
+
+def nucleic_terminal_charges(resname, values):
+    """5' end (no phosphate): HO5' makes the residue neutral; 3' end: HO3' 0 keeps it at -1."""
+    phosphate = values["P"] + values["OP1"] + values["OP2"]
+    internal_total = sum(values.values())
+    return OrderedDict((("HO5'", -(internal_total - phosphate)), ("HO3'", ZERO)))
+
+
+def copy_block(block, resname):
+    new = Block(resname, block.internal)
+    new.entries = OrderedDict(block.entries)
+    new.dropped = list(block.dropped)
+    return new
+
+
+def water_block(ff, resname):
+    values, used = ff.internal(resname, WATER_ATOMS)
+    block = Block(resname, WATER_ATOMS)
+    for atom, value in values.items():
+        block.add(atom, value)
+    add_source_aliases(ff, resname, block, values, used)
+    return block
+
+
+def cap_block(ff, resname):
+    values, used = ff.internal(resname, CAP_ATOMS[resname])
+    block = Block(resname, CAP_ATOMS[resname])
+    for atom, value in values.items():
+        block.add(atom, value)
+    add_source_aliases(ff, resname, block, values, used)
+    return block
+
+
+# ---------------------------------------------------------------------------------------------
+# The seven files
+# ---------------------------------------------------------------------------------------------
+
+def amber_protein_blocks(amber, topo):
+    blocks = [amino_acid_block(amber, r, topo, amber_terminal_charges)
+              for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS]
+    blocks += [cap_block(amber, r) for r in CAPS]
+    blocks += [water_block(amber, r) for r in WATER_NAMES]
+    return blocks
+
+
+def amber_nucleic_blocks(amber, topo):
+    return [nucleotide_block(amber, r, topo, nucleic_terminal_charges) for r in DNA + RNA]
+
+
+def parse_blocks(parse, topo, column):
+    terminal = parse_terminal_charges if column == 0 else parse_terminal_radii(parse.table)
+    blocks = OrderedDict()
+    for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS + ("AR0", "TYM"):
+        blocks[r] = amino_acid_block(parse, r, topo, terminal)
+        # PDB2PQR's PARSE naming writes the C-terminal O and OXT as O1 and O2.
+        blocks[r].add_alias("O1", blocks[r].entries["O"])
+        blocks[r].add_alias("O2", blocks[r].entries["OXT"])
+        if r == "PRO":  # and the N-terminal proline's hydrogens as HN1 and HN2
+            blocks[r].add_alias("HN1", blocks[r].entries["H2"])
+            blocks[r].add_alias("HN2", blocks[r].entries["H3"])
+    for r in ("ACE", "NME"):
+        blocks[r] = cap_block(parse, r)
+    for r in WATER_NAMES:
+        blocks[r] = water_block(parse, r)
+    if column == 0:
+        nucleic_terminal = nucleic_terminal_charges
+    else:
+        def nucleic_terminal(resname, values):
+            src_res = parse.source_residue(resname)
+            return OrderedDict((("HO5'", parse.table[src_res + "5"]["H5T"][1]),
+                                ("HO3'", parse.table[src_res + "3"]["H3T"][1])))
+    for r in RNA:
+        blocks[r] = nucleotide_block(parse, r, topo, nucleic_terminal)
+    for own, ours in PARSE_OWN_RESIDUE_NAMES:
+        blocks[own] = copy_block(blocks[ours], own)
+    order = list(STANDARD_AMINO_ACIDS + AMBER_VARIANTS + ("AR0", "TYM")) + \
+        [own for own, _ in PARSE_OWN_RESIDUE_NAMES if own not in ("H2O", "AR0")] + \
+        ["ACE", "NME", "HOH", "WAT", "H2O"] + list(RNA)
+    return [blocks[r] for r in order]
+
+
+# Formal charges at pH 7 (our design; see the header of default.crg).
+DEFAULT_CHARGES = {
+    ("ASP", "OD1"): Decimal("-0.5"), ("ASP", "OD2"): Decimal("-0.5"),
+    ("GLU", "OE1"): Decimal("-0.5"), ("GLU", "OE2"): Decimal("-0.5"),
+    ("LYS", "NZ"): ONE,
+    ("ARG", "NH1"): Decimal("0.5"), ("ARG", "NH2"): Decimal("0.5"),
+    ("HIP", "ND1"): Decimal("0.5"), ("HIP", "NE2"): Decimal("0.5"),
+    ("CYM", "SG"): -ONE,
+}
+
+# Single-atom ions: residue code of the wwPDB chemical component dictionary, atom name, charge.
+DEFAULT_IONS = (
+    ("LI", "LI", 1), ("NA", "NA", 1), ("K", "K", 1), ("RB", "RB", 1), ("CS", "CS", 1),
+    ("MG", "MG", 2), ("CA", "CA", 2), ("SR", "SR", 2), ("BA", "BA", 2), ("MN", "MN", 2),
+    ("FE2", "FE", 2), ("FE", "FE", 3), ("CO", "CO", 2), ("NI", "NI", 2), ("CU1", "CU", 1),
+    ("CU", "CU", 2), ("ZN", "ZN", 2), ("CD", "CD", 2), ("HG", "HG", 2), ("F", "F", -1),
+    ("CL", "CL", -1), ("BR", "BR", -1), ("IOD", "I", -1),
+)
+
+
+def default_charge_blocks(topo):
+    blocks = []
+    for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS:
+        block = Block(r, amino_acid_atoms(topo, r))
+        for atom in block.internal:
+            block.add(atom, DEFAULT_CHARGES.get((r, atom), ZERO))
+        for extra, same_as in EQUIVALENT_NAMES.get(r, ()):
+            block.add(extra, block.value(same_as))
+        for h in N_TERMINAL_HYDROGENS:
+            block.add(h, ZERO)
+        block.add("OXT", -ONE)
+        blocks.append(block)
+    for r in CAPS:
+        block = Block(r, CAP_ATOMS[r])
+        for atom in CAP_ATOMS[r]:
+            block.add(atom, ZERO)
+        blocks.append(block)
+    for r in WATER_NAMES:
+        block = Block(r, WATER_ATOMS)
+        for atom in WATER_ATOMS:
+            block.add(atom, ZERO)
+        blocks.append(block)
+    for r in DNA + RNA:
+        block = Block(r, nucleotide_atoms(topo, r))
+        for atom in block.internal:
+            block.add(atom, Decimal("-0.5") if atom in ("OP1", "OP2") else ZERO)
+        block.add("OP3", -ONE)
+        for atom in ("HO5'", "HO3'"):
+            block.add(atom, ZERO)
+            block.add_alias(NUCLEIC_SOURCE_NAMES[atom], ZERO)
+        blocks.append(block)
+    for resname, atom, charge in DEFAULT_IONS:
+        block = Block(resname, (atom,))
+        block.add(atom, Decimal(charge))
+        blocks.append(block)
+    return blocks
+
+
+# Bondi, J. Phys. Chem. 68, 441 (1964), table I: van der Waals radii in Å.
+BONDI = (
+    ("H", "1.20"), ("He", "1.40"), ("Li", "1.82"), ("C", "1.70"), ("N", "1.55"), ("O", "1.52"),
+    ("F", "1.47"), ("Ne", "1.54"), ("Na", "2.27"), ("Mg", "1.73"), ("Si", "2.10"), ("P", "1.80"),
+    ("S", "1.80"), ("Cl", "1.75"), ("Ar", "1.88"), ("K", "2.75"), ("Ni", "1.63"), ("Cu", "1.40"),
+    ("Zn", "1.39"), ("Ga", "1.87"), ("As", "1.85"), ("Se", "1.90"), ("Br", "1.85"), ("Kr", "2.02"),
+    ("Pd", "1.63"), ("Ag", "1.72"), ("Cd", "1.58"), ("In", "1.93"), ("Sn", "2.17"), ("Te", "2.06"),
+    ("I", "1.98"), ("Xe", "2.16"), ("Pt", "1.72"), ("Au", "1.66"), ("Hg", "1.55"), ("Tl", "1.96"),
+    ("Pb", "2.02"), ("U", "1.86"),
+)
+
+# default.siz: PARSE radii per element, each taken from a named atom of PARSE.DAT.
+DEFAULT_RADIUS_SOURCE = (
+    ("H", "ALA", "HN", "polar hydrogen"),
+    ("C", "ALA", "C", "carbonyl and aromatic carbon; united CH groups (2.0) need zero-radius H"),
+    ("N", "ALA", "N", "nitrogen"),
+    ("O", "ALA", "O", "oxygen"),
+    ("S", "MET", "SD", "sulfur"),
+    ("P", "RA", "P", "phosphorus (RNA set of Tang et al.)"),
+)
+
+
+def element_block(pairs):
+    block = Block("")
+    for symbol, value in pairs:
+        block.add(symbol, Decimal(value))
+    return block
+
+
+# ---------------------------------------------------------------------------------------------
+# Terminal residues measured against the source's own terminal forms
+# ---------------------------------------------------------------------------------------------
+
+class Deviation:
+    def __init__(self, label):
+        self.label = label
+        self.worst = (ZERO, "")
+        self.count = 0
+        self.total = ZERO
+        self.residues = set()
+        self.net_mismatch = []
+
+    def add(self, dq, where, resname):
+        self.count += 1
+        self.total += dq
+        self.residues.add(resname)
+        if dq > self.worst[0]:
+            self.worst = (dq, where)
+
+    def text(self):
+        dq, where = self.worst
+        mean = self.total / self.count
+        text = (f"{self.label}: max |dq| {dq:.4f} e ({where}), mean {mean:.4f} e, "
+                f"{self.count} atoms/{len(self.residues)} residues")
+        if self.net_mismatch:
+            text += "; net charge differs: " + ", ".join(self.net_mismatch)
+        return text
+
+
+def compare_terminal(dev, resname, ours, theirs, integer_net):
+    """ours, theirs: v3 atom -> charge of one terminal residue."""
+    if set(ours) != set(theirs):
+        raise SourceError(f"{dev.label} {resname}: atoms differ: "
+                          f"{sorted(set(ours) ^ set(theirs))}")
+    for atom in ours:
+        dev.add(abs(ours[atom] - theirs[atom]), f"{atom} {resname}", resname)
+    net = sum(ours.values())
+    if net != net.to_integral_value():
+        raise SourceError(f"{dev.label} {resname}: net charge {net} is not an integer")
+    if integer_net and net != sum(theirs.values()):
+        dev.net_mismatch.append(f"{resname} {net} vs {sum(theirs.values())}")
+
+
+def amber_terminal_deviations(amber, topo, blocks):
+    by_name = {b.resname: b for b in blocks}
+    n_dev, c_dev = Deviation("Amber N-terminal"), Deviation("Amber C-terminal")
+    for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS:
+        src_r = amber.source_residue(r)
+        atoms = amino_acid_atoms(topo, r)
+        ours = OrderedDict((a, by_name[r].value(a)) for a in atoms)
+        if "N" + src_r in amber.table:
+            nt = OrderedDict((a, q) for a, q in ours.items() if a != "H")
+            for h in (("H2", "H3") if r == "PRO" else N_TERMINAL_HYDROGENS):
+                nt[h] = by_name[r].value(h)
+            src = amber.table["N" + src_r]
+            theirs = OrderedDict((a, src[a][0]) for a in nt)
+            compare_terminal(n_dev, r, nt, theirs, True)
+        if "C" + src_r in amber.table:
+            ct = OrderedDict(ours)
+            ct["OXT"] = by_name[r].value("OXT")
+            src = amber.table["C" + src_r]
+            theirs = OrderedDict((a, src[a][0]) for a in ct)
+            compare_terminal(c_dev, r, ct, theirs, True)
+    return [n_dev, c_dev]
+
+
+def parse_terminal_forms(parse, r):
+    """PARSE's N- and C-terminal residues as PDB2PQR composes them: residue + backbone patch."""
+    src_r = parse.source_residue(r)
+    base = OrderedDict((a, q) for a, (q, _) in parse.table[src_r].items())
+    if r == "PRO":
+        n_patch = {a: q for a, (q, _) in parse.table["PR+"].items()}
+        n_patch = {{"HN1": "H2", "HN2": "H3"}.get(a, a): q for a, q in n_patch.items()
+                   if a not in ("H1", "H2")}
+        c_patch = {a: q for a, (q, _) in parse.table["PR-"].items()}
+    else:
+        n_patch = {a: q for a, (q, _) in parse.table["BK+"].items()
+                   if a not in ("HN1", "HN2", "HN3")}
+        c_patch = {{"O1": "O", "O2": "OXT"}.get(a, a): q
+                   for a, (q, _) in parse.table["BK-"].items()}
+    n_form = OrderedDict(base)
+    n_form.pop("HN", None)
+    n_form.update(n_patch)
+    c_form = OrderedDict(base)
+    c_form.update(c_patch)
+    return n_form, c_form
+
+
+def parse_terminal_deviations(parse, topo, blocks):
+    by_name = {b.resname: b for b in blocks}
+    n_dev, c_dev = Deviation("PARSE N-terminal"), Deviation("PARSE C-terminal")
+    for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS + ("AR0", "TYM"):
+        atoms = amino_acid_atoms(topo, r)
+        ours = OrderedDict((a, by_name[r].value(a)) for a in atoms)
+        n_form, c_form = parse_terminal_forms(parse, r)
+        # v3 name -> PARSE name, as for internal residues; terminal atoms keep their names.
+        def theirs_for(form, names):
+            out = OrderedDict()
+            for a in names:
+                s = a if a in N_TERMINAL_HYDROGENS + ("OXT",) else parse.atom_source(r, a)
+                out[a] = form[s]
+            return out
+        nt = OrderedDict((a, q) for a, q in ours.items() if a != "H")
+        nt["N"] = ONE   # the module's N-terminal rule
+        for h in (("H2", "H3") if r == "PRO" else N_TERMINAL_HYDROGENS):
+            nt[h] = by_name[r].value(h)
+        compare_terminal(n_dev, r, nt, theirs_for(n_form, nt), True)
+        ct = OrderedDict(ours)
+        ct["OXT"] = by_name[r].value("OXT")
+        compare_terminal(c_dev, r, ct, theirs_for(c_form, ct), True)
+    return [n_dev, c_dev]
+
+
+def nucleic_terminal_deviations(ff, label, resnames, blocks):
+    by_name = {b.resname: b for b in blocks}
+    five, three = Deviation(f"{label} 5' end"), Deviation(f"{label} 3' end")
+    for r in resnames:
+        block = by_name[r]
+        src_r = ff.source_residue(r)
+        internal = OrderedDict((atom, block.value(atom)) for atom in block.internal)
+        for dev, suffix, remove, add in (
+                (five, "5", ("P", "OP1", "OP2"), "HO5'"),
+                (three, "3", (), "HO3'")):
+            ours = OrderedDict((a, q) for a, q in internal.items() if a not in remove)
+            ours[add] = block.value(add)
+            src = ff.table[src_r + suffix]
+            theirs = OrderedDict((a, src[NUCLEIC_SOURCE_NAMES.get(a, a)][0]) for a in ours)
+            compare_terminal(dev, r, ours, theirs, False)
+    return [five, three]
+
+
+# ---------------------------------------------------------------------------------------------
+# Writing
+# ---------------------------------------------------------------------------------------------
+
+def format_value(value, decimals):
+    if value == 0:
+        value = ZERO  # no "-0.000"
+    places = max(decimals, -value.normalize().as_tuple().exponent)
+    return f"{value:.{places}f}"
+
+
+def fits_fixed_columns(blocks):
+    return all(v == v.quantize(Decimal("0.001")) and abs(v) < Decimal("1000")
+               for b in blocks for v in b.entries.values())
+
+
+def entry_lines(blocks, decimals):
+    names = [b.resname for b in blocks]
+    if len(set(names)) != len(names):
+        twice = sorted(n for n in set(names) if names.count(n) > 1)
+        raise SourceError(f"residues written twice: {twice}")
+    fixed = fits_fixed_columns(blocks)
+    lines = []
+    for block in blocks:
+        for key, value in block.entries.items():
+            if len(key) > 5 or len(block.resname) > 3 or " " in key or key.startswith("!"):
+                raise SourceError(f"name {key!r} {block.resname!r} does not fit the layout")
+            if value == 0:
+                value = ZERO  # never "-0.000"
+            if fixed:
+                lines.append("%-6s%-3s%-4s%1s%8.3f" % (key, block.resname, "", "", value))
+            else:
+                text = format_value(value, decimals)
+                if block.resname:
+                    lines.append(f"{key:<6}{block.resname:<4}{text:>9}")
+                else:
+                    lines.append(f"{key:<6}{text:>9}")
+    return fixed, lines
+
+
+def write_file(path, comments, column_header, blocks, decimals):
+    fixed, lines = entry_lines(blocks, decimals)
+    layout = ("fixed columns: atom 1-6, residue 7-9, number 10-13, chain 14, value 15-22"
+              if fixed else "whitespace-separated tokens ATOM RESIDUE VALUE")
+    comments = comments + [f"Layout: {layout}; residue number and chain are left empty "
+                           f"(they take no part in matching). {len(lines)} entries."]
+    text = ["! " + c for c in wrap_all(comments)]
+    text.append(column_header)
+    text.extend(lines)
+    with open(path, "w", encoding="ascii", newline="\n") as f:
+        f.write("\n".join(text) + "\n")
+
+
+def dropped_aliases_note(blocks):
+    notes = [f"{atom} {b.resname} ({value})" for b in blocks for atom, value in b.dropped]
+    if not notes:
+        return []
+    return ["Source spellings left out because a PDB name of the residue holds another value:",
+            "  " + ", ".join(notes)]
+
+
+def wrap(text, width=94):
+    words, lines, line = text.split(), [], ""
+    for word in words:
+        if line and len(line) + 1 + len(word) > width:
+            lines.append(line)
+            line = word
+        else:
+            line = f"{line} {word}" if line else word
+    if line:
+        lines.append(line)
+    return lines
+
+
+NAMING_NOTE = (
+    "Atom names are PDB format v3 names as the structure reader labels atoms; four-character "
+    "hydrogen names are written rotated as the module looks them up (HD21 as 1HD2, H5'' as 'H5', "
+    "HO5' as 'HO5). Matching ignores case; a residue entry beats a generic one; the first "
+    "match in file order wins.")
+
+HIS_NOTE = ("Plain HIS carries the N-epsilon tautomer (HIE; Amber's and PARSE's default name "
+            "for histidine); HID, HIE and HIP name the protonation states explicitly.")
+
+
+def source_line(tables, fname):
+    return (f"{fname} of PDB2PQR {PDB2PQR_VERSION} (Debian package pdb2pqr), "
+            f"sha256 {sha256_of(os.path.join(tables, fname))[:16]}")
+
+
+def generate(out_dir, tables, report):
+    check_tables(tables)
+    topo = read_topologies(tables)
+    amber_table = read_dat(os.path.join(tables, "AMBER.DAT"))
+    parse_table = read_dat(os.path.join(tables, "PARSE.DAT"))
+    amber = ForceField("AMBER.DAT", amber_table, 0, AMBER_RESIDUE_SOURCE,
+                       amber_atom_source_name)
+    parse_q = ForceField("PARSE.DAT", parse_table, 0, PARSE_RESIDUE_SOURCE,
+                         parse_atom_source_name)
+    parse_r = ForceField("PARSE.DAT", parse_table, 1, PARSE_RESIDUE_SOURCE,
+                         parse_atom_source_name)
+
+    check_lysine_hydrogens(amber_table["LYN"], ("HZ2", "HZ3"))
+    check_lysine_hydrogens(parse_table["LY0"], ("HZ1", "HZ2"))
+
+    prot = amber_protein_blocks(amber, topo)
+    nuca = amber_nucleic_blocks(amber, topo)
+    pcrg = parse_blocks(parse_q, topo, 0)
+    psiz = parse_blocks(parse_r, topo, 1)
+    dcrg = default_charge_blocks(topo)
+    check_internal_nets(prot + nuca, False)
+    check_internal_nets(pcrg + dcrg, True)
+
+    deviations = {
+        "prot_amb.crg": amber_terminal_deviations(amber, topo, prot),
+        "nuca_amb.crg": nucleic_terminal_deviations(amber, "Amber DNA", DNA, nuca) +
+                        nucleic_terminal_deviations(amber, "Amber RNA", RNA, nuca),
+        "parseres.crg": parse_terminal_deviations(parse_q, topo, pcrg) +
+                        nucleic_terminal_deviations(parse_q, "PARSE RNA", RNA, pcrg),
+    }
+    if report:
+        for fname, devs in deviations.items():
+            print(fname)
+            for dev in devs:
+                print("  " + dev.text())
+
+    default_radii = []
+    for symbol, res, atom, what in DEFAULT_RADIUS_SOURCE:
+        default_radii.append((symbol, parse_table[res][atom][1], res, atom, what))
+
+    os.makedirs(out_dir, exist_ok=True)
+    amber_src = [source_line(tables, "AMBER.DAT"), source_line(tables, "AA.xml"),
+                 source_line(tables, "NA.xml")]
+    parse_src = [source_line(tables, "PARSE.DAT"), source_line(tables, "AA.xml"),
+                 source_line(tables, "NA.xml")]
+
+    def dev_lines(fname):
+        out = ["Measured against the source's terminal residues (tools/generate_templates.py "
+               "--report):"]
+        out += ["  " + d.text() for d in deviations[fname]]
+        return out
+
+    amber_common = [
+        "Source: Amber ff99 charges (Cornell et al., J. Am. Chem. Soc. 117, 5179 (1995); "
+        "Wang, Cieplak and Kollman, J. Comput. Chem. 21, 1049 (2000)); ff14SB keeps them for "
+        "standard residues.",
+        *["  " + s for s in amber_src],
+        "Names translated from Amber's spelling as PDB2PQR's AMBER.names does; the source's own "
+        "spellings follow each residue's PDB names, so structures written by PDB2PQR with Amber "
+        "naming match as well.",
+        NAMING_NOTE,
+    ]
+
+    write_file(os.path.join(out_dir, "prot_amb.crg"), [
+        "Voltra charge template: Amber charges of amino acids, caps and water (units e).",
+        *amber_common,
+        "Residues: the 20 standard amino acids; protonation variants ASH CYM CYX GLH HID HIE HIP "
+        "LYN; caps ACE, NME and NH2 (Amber NHE); water HOH and WAT (TIP3P).",
+        HIS_NOTE,
+        "Termini: entries are keyed by atom and residue name, so terminal residues share the "
+        "internal values of their common atoms. Terminal-only atoms make every terminal residue's "
+        "net charge an integer and equal to the source's: N-terminal H1, H2 and H3 carry "
+        "(1 + q(H)) / 3 of their residue (rounded so that the three add up exactly; proline: "
+        "0.5 each, so any two of them give +1); C-terminal OXT carries -1. Neutral termini "
+        "(HXT) are not represented.",
+        *dev_lines("prot_amb.crg"),
+        "No generic entries: the file is applied to nucleic acids too (before nuca_amb.crg).",
+        *dropped_aliases_note(prot),
+    ], CHARGE_HEADER, prot, 4)
+
+    write_file(os.path.join(out_dir, "nuca_amb.crg"), [
+        "Voltra charge template: Amber charges of DNA and RNA nucleotides (units e).",
+        *amber_common,
+        "Residues: DNA DA DC DG DT, RNA A C G U (Amber DA.. and RA..).",
+        "Termini: a 5'-terminal nucleotide without phosphate is neutral: HO5' (older name H5T) "
+        "carries minus the charge of the rest of the residue; a 3'-terminal nucleotide keeps "
+        "-1 with HO3' (H3T) at 0. A strand of n nucleotides thus carries -(n-1), as in the "
+        "source. A 5' phosphate (OP3) has no source value and no entry.",
+        *dev_lines("nuca_amb.crg"),
+        "No generic entries: the file is applied after prot_amb.crg to every atom, and a "
+        "generic entry would overwrite protein charges.",
+        *dropped_aliases_note(nuca),
+    ], CHARGE_HEADER, nuca, 4)
+
+    parse_common = [
+        "Source: PARSE (Sitkoff, Sharp and Honig, J. Phys. Chem. 98, 1978 (1994)); RNA from "
+        "Tang, Alexov, Pyle and Honig, J. Mol. Biol. 366, 1475 (2007).",
+        *["  " + s for s in parse_src],
+        "Names translated from PARSE's spelling (HN, HB1/HB2, HA1, OH/HH1 water ...) as "
+        "PDB2PQR's PARSE.names does; PARSE's own atom spellings follow each residue's PDB names, "
+        "and PARSE's residue names (AS0 GL0 CSS CY- HI+ LY0 TY- H2O) repeat the entries of "
+        "ASH GLH CYX CYM HIP LYN TYM HOH, so PDB2PQR output with PARSE naming matches as well "
+        "(C-terminal O1/O2 and N-terminal proline HN1/HN2 included).",
+        NAMING_NOTE,
+        "Residues: the 20 standard amino acids; variants ASH CYM CYX GLH HID HIE HIP LYN, AR0 "
+        "(neutral ARG) and TYM (TYR anion); caps ACE and NME; water HOH, WAT, H2O; RNA A C G U. "
+        "PARSE has no DNA parameters, so DNA atoms find no entry.",
+        HIS_NOTE,
+    ]
+
+    write_file(os.path.join(out_dir, "parseres.crg"), [
+        "Voltra charge template: PARSE charges (units e).",
+        *parse_common,
+        "Termini: the module sets the backbone N of each chain's first N-terminal amino acid "
+        "to exactly +1.0 for this file, and terminal residues share the internal values of "
+        "their common atoms. So N-terminal H1, H2, H3 carry 0 (PARSE's N and H add up to 0, "
+        "the +1 sits on N); proline (N -0.56, no H) needs its two amine hydrogens to add up "
+        "to -0.56 with N at 1.0: H1, H2, H3 carry -0.28 each, so any two of them do. "
+        "C-terminal OXT carries -1 (C and O keep 0.55 and -0.55). Every terminal residue "
+        "thus has the integer net charge of the source's. RNA ends as in nuca_amb.crg: HO5' "
+        "makes a 5' nucleotide neutral, HO3' is 0.",
+        *dev_lines("parseres.crg"),
+        "No generic entries.",
+        *dropped_aliases_note(pcrg),
+    ], CHARGE_HEADER, pcrg, 3)
+
+    write_file(os.path.join(out_dir, "parseres.siz"), [
+        "Voltra radius template: PARSE radii (units Angstrom).",
+        *parse_common,
+        "PARSE gives non-polar hydrogens radius 0 (united with their carbon at 2.0).",
+        "Termini: N-terminal H1, H2, H3 take 1.0, PARSE's value for the amine hydrogens of its "
+        "neutral N-terminus, which keeps N at 1.5 as internal residues do (the charged form "
+        "puts 0 on them and 2.0 on N); OXT 1.4; RNA HO5' and HO3' 0 as PARSE's H5T and H3T.",
+        "No generic entries: atoms without an entry are left Missing.",
+        *dropped_aliases_note(psiz),
+    ], RADIUS_HEADER, psiz, 2)
+
+    write_file(os.path.join(out_dir, "default.crg"), [
+        "Voltra charge template: formal charges at pH 7 (units e). Our own set: whole or half "
+        "elementary charges on the ionisable groups, 0 on every other atom of the standard "
+        "residues, so that an atom left Missing is one this set does not know (a ligand).",
+        "ASP OD1/OD2 and GLU OE1/OE2 -0.5 each; LYS NZ +1; ARG NH1/NH2 +0.5 each; HIP ND1/NE2 "
+        "+0.5 each; CYM SG -1; HIS, HID, HIE, ASH, GLH, LYN, CYS, CYX, TYR neutral.",
+        "Termini: the module sets the backbone N of each chain's first N-terminal amino acid to "
+        "+1.0 for this file, so the file carries no N-terminal charge (H1, H2, H3 are 0). The "
+        "C-terminal carboxylate's -1 sits on OXT alone: O is shared with every internal residue.",
+        "Nucleic acids (DNA DA DC DG DT, RNA A C G U): OP1/OP2 -0.5 each, one -1 per phosphate; "
+        "a 5' monophosphate adds OP3 -1 (dianion at pH 7); HO5'/HO3' (H5T/H3T) 0.",
+        "Caps ACE, NME, NH2 and water HOH/WAT: 0.",
+        "Single-atom ions with the formal charge of their wwPDB chemical component: " +
+        ", ".join(f"{res} {q:+d}" for res, _, q in DEFAULT_IONS) + ".",
+        HIS_NOTE,
+        NAMING_NOTE,
+        "No generic entries.",
+    ], CHARGE_HEADER, dcrg, 3)
+
+    write_file(os.path.join(out_dir, "default.siz"), [
+        "Voltra radius template: PARSE radii per element (units Angstrom), element-keyed.",
+        "Source: PARSE (Sitkoff, Sharp and Honig, J. Phys. Chem. 98, 1978 (1994); P from Tang "
+        "et al., J. Mol. Biol. 366, 1475 (2007)); each value read from one atom of PARSE.DAT:",
+        "  " + source_line(tables, "PARSE.DAT"),
+        *[f"  {s} {format_value(v, 1)} from {res} {atom}: {what}"
+          for s, v, res, atom, what in default_radii],
+        "D (deuterium) as H. The module matches these by the atom's element symbol, ignoring "
+        "case; other elements keep the host's own radius (Source HST).",
+        "An element radius cannot tell polar from non-polar hydrogens: every H takes the polar "
+        "value 1.0, every C 1.7, instead of PARSE's united CH groups (C 2.0, H 0).",
+    ], RADIUS_HEADER,
+        [element_block([(s, str(v)) for s, v, *_ in default_radii] +
+                       [("D", str(default_radii[0][1]))])], 2)
+
+    write_file(os.path.join(out_dir, "bondi.siz"), [
+        "Voltra radius template: Bondi van der Waals radii (units Angstrom), element-keyed.",
+        "Source: A. Bondi, J. Phys. Chem. 68, 441 (1964), table I, every element it lists; "
+        "D (deuterium) as H.",
+        "The module matches these by the atom's element symbol, ignoring case; other elements "
+        "keep the host's own radius (Source HST). The metal radii are those of neutral atoms, "
+        "not of ions.",
+    ], RADIUS_HEADER, [element_block(list(BONDI) + [("D", "1.20")])], 2)
+    missing = [f for f in OUTPUT_FILES if not os.path.isfile(os.path.join(out_dir, f))]
+    if missing:
+        raise SourceError(f"{out_dir}: not written: {', '.join(missing)}")
+    return 0
+
+
+def wrap_all(paragraphs):
+    lines = []
+    for p in paragraphs:
+        indent = len(p) - len(p.lstrip(" "))
+        wrapped = wrap(p, 94 - indent)
+        lines.extend(" " * indent + w for w in wrapped)
+    return lines
+
+
+def check_lysine_hydrogens(atoms, names):
+    values = {atoms[n][0] for n in names}
+    if len(values) != 1:
+        raise SourceError(f"neutral lysine hydrogens {names} differ: {values}")
+
+
+def check_internal_nets(blocks, n_rule):
+    """Every internal residue, and every terminal form of an amino acid, has an integer charge.
+
+    n_rule: the module puts 1.0 on the N of the first N-terminal amino acid for this file.
+    """
+    def require_integer(net, what):
+        if net != net.to_integral_value():
+            raise SourceError(f"{what}: net charge {net} is not an integer")
+
+    for block in blocks:
+        values = OrderedDict((a, block.value(a)) for a in block.internal)
+        require_integer(sum(values.values()), block.resname)
+        if "OXT" in block.entries:
+            n_form = OrderedDict((a, q) for a, q in values.items() if a != "H")
+            if n_rule:
+                n_form["N"] = ONE
+            for h in (("H2", "H3") if block.resname == "PRO" else N_TERMINAL_HYDROGENS):
+                n_form[h] = block.value(h)
+            require_integer(sum(n_form.values()), f"N-terminal {block.resname}")
+            require_integer(sum(values.values()) + block.value("OXT"),
+                            f"C-terminal {block.resname}")
+
+
+def main(argv=None):
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--out", default=os.path.join(here, "..", "share", "voltra", "templates"),
+                        help="output folder (default: share/voltra/templates of this repository)")
+    parser.add_argument("--tables", default=None,
+                        help="folder of PDB2PQR's dat files (default: the installed pdb2pqr)")
+    parser.add_argument("--report", action="store_true",
+                        help="print the terminal-residue deviations from the source")
+    args = parser.parse_args(argv)
+    try:
+        return generate(os.path.normpath(args.out), args.tables or find_tables(), args.report)
+    except (SourceError, OSError, ElementTree.ParseError) as e:
+        print(f"generate_templates: {e}", file=sys.stderr)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

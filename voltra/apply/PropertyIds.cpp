@@ -1,0 +1,26 @@
+// Remembers the interned ids of the few property names the module uses.
+#include "apply/PropertyIds.h"
+
+#include <cstddef>
+
+namespace Voltra {
+
+HostModel::PropertyNameId PropertyId(const char* name) {
+    // The module uses seven names; equal texts at different addresses only take more slots.
+    // Commands run on one host thread, so the table needs no lock.
+    struct Slot {
+        const char* name;
+        HostModel::PropertyNameId id;
+    };
+    constexpr std::size_t kSlots = 16;
+    static Slot slots[kSlots];
+    static std::size_t used = 0;
+    for (std::size_t i = 0; i < used; ++i) {
+        if (slots[i].name == name) return slots[i].id;
+    }
+    const HostModel::PropertyNameId id = HostModel::PropertyNames::Intern(name);
+    if (used < kSlots) slots[used++] = Slot{name, id};
+    return id;
+}
+
+}  // namespace Voltra

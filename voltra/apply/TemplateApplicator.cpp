@@ -1,0 +1,140 @@
+// Template application: reset, per-atom write rule, N-terminal charge and molecule records.
+#include "apply/TemplateApplicator.h"
+
+#include "apply/ChemistryTrackerHelper.h"
+#include "apply/PropertyIds.h"
+#include "apply/VisibleMolecules.h"
+#include "templates/PropertyVocabulary.h"
+
+#include "HostModel/Atom.h"
+#include "HostModel/Chain.h"
+#include "HostModel/ChemDoc.h"
+#include "HostModel/DescendentIterator.h"
+#include "HostModel/Molecule.h"
+#include "HostModel/Residue.h"
+#include "HostModel/TreeRoot.h"
+#include "Quorva_ProteinCore/BuilderUtility.h"
+
+#include <string>
+
+namespace Voltra {
+namespace {
+
+// Source texts written for every atom; built once instead of once per write.
+const std::string& MissingSource() {
+    static const std::string text(kSourceMissing);
+    return text;
+}
+
+// Property ids of the reset, taken from the shared templates' names.
+struct ResetIds {
+    HostModel::PropertyNameId chargeValue;
+    HostModel::PropertyNameId chargeSource;
+    HostModel::PropertyNameId radiusValue;
+    HostModel::PropertyNameId radiusSource;
+    HostModel::PropertyNameId combinedSource;
+};
+
+// The end state of SetSource("Missing") then SetValue(0.0) with the charge template and then
+// with the radius template, written directly: the combined text's intermediate value
+// ("Missing + " and the old radius Source) is overwritten within the same reset, so it is
+// skipped. New properties are created in the same order as the four calls would create them.
+void ResetAtomProperties(HostModel::Object& atom, const ResetIds& ids) {
+    static const std::string missingPair = std::string(kSourceMissing) + " + " + kSourceMissing;
+    HostModel::PropertyStore& properties = atom.Properties();
+    properties.SetText(ids.chargeSource, MissingSource(), kSourcePropertyFlags);
+    properties.SetText(ids.combinedSource, missingPair, kCombinedSourcePropertyFlags);
+    properties.SetFloat(ids.chargeValue, 0.0f, kValuePropertyFlags);
+    properties.SetText(ids.radiusSource, MissingSource(), kSourcePropertyFlags);
+    properties.SetFloat(ids.radiusValue, 0.0f, kValuePropertyFlags);
+}
+
+// A hit overwrites value and Source; a miss rewrites 0.0 only on an atom still "Missing" and
+// otherwise keeps what an earlier template (or command) gave it.
+void ApplyTemplateToAtom(HostModel::Atom& atom, const Template& t, HostModel::PropertyNameId sourceId) {
+    float value = 0.0f;
+    const std::string source = t.Lookup(atom, value);
+    if (source != kSourceMissing || t.IsSourceMissing(atom)) {
+        t.SetValue(atom, value);
+        t.SetSource(atom, source);
+    } else if (!atom.Properties().Has(sourceId)) {
+        // Never assigned (no reset before): mark it, but write no value.
+        t.SetSource(atom, MissingSource());
+    }
+}
+
+// Charge 1.0 on the backbone N of the first N-terminal amino acid of each amino-acid chain.
+void ApplyNTerminalCharge(const HostModel::Molecule& molecule, const Template& t) {
+    HostModel::DescendentIterator chains(&molecule, HostModel::Chain::classType, false, 0, nullptr);
+    while (HostModel::Object* chain = chains.GetNext()) {
+        if (!chain->IsA(HostModel::AminoAcidChain::classType)) continue;
+        // Sub-units are not searched for nested sub-units.
+        HostModel::DescendentIterator subUnits(chain, HostModel::SubUnit::classType, true, 0, nullptr);
+        while (HostModel::Object* subUnit = subUnits.GetNext()) {
+            if (!subUnit->IsA(HostModel::AminoAcid::classType) ||
+                !Quorva_ProteinCore::BuilderUtility::IsNTerminus(static_cast<const HostModel::SubUnit*>(subUnit))) {
+                continue;
+            }
+            HostModel::DescendentIterator atoms(subUnit, HostModel::Atom3d::classType, false, 0, nullptr);
+            while (HostModel::Object* atom = atoms.GetNext()) {
+                if (atom->GetLabel() == "N") {
+                    t.SetValue(*atom, 1.0f);
+                    t.SetSource(*atom, t.GetSourceName());
+                    break;
+                }
+            }
+            // One N-terminal charge per chain at most, found or not.
+            break;
+        }
+    }
+}
+
+void RecordMoleculeTemplate(HostModel::Molecule& molecule, const Template& t) {
+    molecule.SetProperty(t.GetTemplatePropertyName(), t.GetFileName(), kTemplatePropertyFlags);
+}
+
+}  // namespace
+
+void ResetTemplateProperties(HostModel::ChemDoc* doc) {
+    if (doc == nullptr || doc->GetTreeRoot() == nullptr) return;
+    const Template& charges = SharedChargeTemplate();
+    const Template& radii = SharedRadiusTemplate();
+    const ResetIds ids{PropertyId(charges.GetValuePropertyName()), PropertyId(charges.GetSourcePropertyName()),
+                       PropertyId(radii.GetValuePropertyName()), PropertyId(radii.GetSourcePropertyName()),
+                       PropertyId(kCombinedSourcePropertyName)};
+    const HostModel::OrdCollection molecules = CollectVisibleMolecules(*doc->GetTreeRoot());
+    for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
+        HostModel::DescendentIterator atoms(molecules[i], HostModel::Atom::classType, false, 0, nullptr);
+        while (HostModel::Object* atom = atoms.GetNext()) ResetAtomProperties(*atom, ids);
+    }
+}
+
+TemplateApplicator::TemplateApplicator(HostModel::ChemDoc* doc) : root_(doc ? doc->GetTreeRoot() : nullptr) {}
+
+TemplateApplicator::~TemplateApplicator() {
+    if (root_ != nullptr) ChemistryTrackerHelper::StartTracking(*root_);
+}
+
+void TemplateApplicator::ApplyChargeTemplate(TemplatePtr chargeTemplate) {
+    if (chargeTemplate && root_ != nullptr) Apply(*chargeTemplate, chargeTemplate->GetSourceName() != "Amber");
+}
+
+void TemplateApplicator::ApplyRadiusTemplate(TemplatePtr radiusTemplate) {
+    if (radiusTemplate && root_ != nullptr) Apply(*radiusTemplate, false);
+}
+
+void TemplateApplicator::Apply(const Template& t, bool nTerminalRule) {
+    const HostModel::PropertyNameId sourceId = PropertyId(t.GetSourcePropertyName());
+    const HostModel::OrdCollection molecules = CollectVisibleMolecules(*root_);
+    for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
+        auto& molecule = static_cast<HostModel::Molecule&>(*molecules[i]);
+        HostModel::DescendentIterator atoms(&molecule, HostModel::Atom::classType, false, 0, nullptr);
+        while (HostModel::Object* atom = atoms.GetNext()) {
+            ApplyTemplateToAtom(static_cast<HostModel::Atom&>(*atom), t, sourceId);
+        }
+        if (nTerminalRule) ApplyNTerminalCharge(molecule, t);
+        RecordMoleculeTemplate(molecule, t);
+    }
+}
+
+}  // namespace Voltra

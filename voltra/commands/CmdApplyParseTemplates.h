@@ -1,0 +1,27 @@
+// Parse: hydrogens added and named, then charges from "parseres.crg", radii from "parseres.siz".
+#pragma once
+
+#include "host/VoltraApi.h"
+
+#include "HostModel/Command.h"
+
+namespace Voltra {
+
+class VOLTRA_API CmdApplyParseTemplates : public HostModel::Command {
+public:
+    CmdApplyParseTemplates();
+    ~CmdApplyParseTemplates() override;
+
+    UpdateHint GetUpdateHint() const override;
+    /// A document with at least one atom.
+    bool IsSuitable(const HostModel::ChemDoc* doc) const override;
+    HowBadly WantsCheckpoint() const override;
+    HostModel::Command* Copy() const override;
+    const char* GetName() const override;
+
+protected:
+    /// False, with the loader's message as error message, when a template does not load.
+    bool Do(HostModel::ChemDoc* doc) override;
+};
+
+}  // namespace Voltra

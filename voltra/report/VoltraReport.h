@@ -1,0 +1,28 @@
+// The HTML charge report: each visible molecule's net charge and the charge of each residue.
+#pragma once
+
+#include "host/VoltraApi.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace HostModel {
+class ChemDoc;
+}
+
+namespace Voltra {
+
+class VOLTRA_API VoltraReport {
+public:
+    /// The document has atoms and every visible molecule carries a template record.
+    static bool IsSuitable(const HostModel::ChemDoc& doc);
+    /// Writes the page to out. Charges are "Voltra Charge" summed in single precision per residue;
+    /// a molecule's net charge is the sum of its residues, so atoms outside residues do not count.
+    /// Hidden molecules are left out; hidden residues and atoms of visible molecules count.
+    static void Generate(std::ostream& out, const HostModel::ChemDoc& doc);
+    /// Writes the page to the file at path, replacing it only once the page is complete. Throws
+    /// Common::Exception naming the file and the reason when it cannot be written.
+    static void Generate(const std::wstring& path, const HostModel::ChemDoc& doc);
+};
+
+}  // namespace Voltra

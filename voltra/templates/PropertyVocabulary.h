@@ -1,0 +1,29 @@
+// Names of the properties the module keeps on host objects, and the Source texts it writes.
+#pragma once
+
+namespace Voltra {
+
+// Per atom.
+inline constexpr const char* kChargePropertyName = "Voltra Charge";          // float, flags 6
+inline constexpr const char* kRadiusPropertyName = "Voltra Radius";          // float, flags 6
+inline constexpr const char* kChargeSourcePropertyName = "Voltra Charge Source";  // text, flags 0
+inline constexpr const char* kRadiusSourcePropertyName = "Voltra Radius Source";  // text, flags 0
+inline constexpr const char* kCombinedSourcePropertyName = "Voltra Charge + Radius Source";  // text, flags 2
+// Per molecule.
+inline constexpr const char* kChargeTemplatePropertyName = "Voltra Charge Template";  // text, flags 2
+inline constexpr const char* kRadiusTemplatePropertyName = "Voltra Radius Template";  // text, flags 2
+
+inline constexpr unsigned kValuePropertyFlags = 6;
+inline constexpr unsigned kSourcePropertyFlags = 0;
+inline constexpr unsigned kCombinedSourcePropertyFlags = 2;
+inline constexpr unsigned kTemplatePropertyFlags = 2;
+
+// Source values.
+inline constexpr const char* kSourceMissing = "Missing";
+inline constexpr const char* kSourceHost = "HST";
+inline constexpr const char* kSourceForceField = "ForceField";
+inline constexpr const char* kSourceZero = "Zero";
+// Charge template record of a molecule whose charges came from the force field.
+inline constexpr const char* kForceFieldTemplateRecord = "Automatic";
+
+}  // namespace Voltra

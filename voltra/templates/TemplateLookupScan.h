@@ -1,0 +1,13 @@
+// The template lookup as a plain first-match scan over the entries, without an index.
+#pragma once
+
+#include "templates/Template.h"
+
+#include <string>
+
+namespace Voltra {
+
+/// Same contract as Template::Lookup; kept as the reference that the indexed lookup must agree with.
+std::string LookupByScan(const Template& t, const HostModel::Atom& atom, float& value);
+
+}  // namespace Voltra
