@@ -81,7 +81,7 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
     return summary;
 }
 
-void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size_t maxMissingGroups) {
+void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size_t maxResidueTypes) {
     auto printSources = [&out](const char* title, const std::map<std::string, std::size_t>& sources) {
         out << "  " << title;
         const char* separator = " ";
@@ -102,16 +102,43 @@ void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size
         out << "  no atom was left Missing\n";
         return;
     }
-    out << "  atoms left Missing: " << summary.missingAtoms << " (residue, atom, count, what)\n";
-    std::size_t shown = 0;
+    // One block per residue type, most frequent first; atom names with their counts, wrapped.
+    struct ResidueBlock {
+        std::string residueType;
+        std::size_t count = 0;
+        std::vector<const MissingGroup*> groups;
+    };
+    std::vector<ResidueBlock> blocks;
     for (const auto& group : summary.missing) {
-        if (shown++ == maxMissingGroups) {
-            out << "    ... and " << summary.missing.size() - maxMissingGroups << " more groups\n";
+        auto it = std::find_if(blocks.begin(), blocks.end(),
+                               [&group](const ResidueBlock& b) { return b.residueType == group.residueType; });
+        if (it == blocks.end()) it = blocks.insert(blocks.end(), ResidueBlock{group.residueType, 0, {}});
+        it->count += group.count;
+        it->groups.push_back(&group);
+    }
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [](const ResidueBlock& a, const ResidueBlock& b) { return a.count > b.count; });
+    out << "  atoms left Missing: " << summary.missingAtoms << " (residue type, atoms, atom name x count; the charge unless marked)\n";
+    constexpr std::size_t kLineWidth = 100;
+    std::size_t shown = 0;
+    for (const auto& block : blocks) {
+        if (shown++ == maxResidueTypes) {
+            out << "    ... and " << blocks.size() - maxResidueTypes << " more residue types\n";
             break;
         }
-        const char* what = group.charge && group.radius ? "charge+radius" : group.charge ? "charge" : "radius";
-        out << boost::format("    %-5s %-5s %6d  %s\n") % (group.residueType.empty() ? "-" : group.residueType) %
-                   group.atomName % group.count % what;
+        std::string line = (boost::format("    %-5s %6d ") % (block.residueType.empty() ? "-" : block.residueType) %
+                            block.count).str();
+        const std::size_t indent = line.size();
+        for (const MissingGroup* group : block.groups) {
+            std::string item = group->atomName + "x" + std::to_string(group->count);
+            if (group->radius) item += group->charge ? "(charge+radius)" : "(radius)";
+            if (line.size() + item.size() + 1 > kLineWidth && line.size() > indent) {
+                out << line << '\n';
+                line = std::string(indent, ' ');
+            }
+            line += (line.size() > indent ? " " : "") + item;
+        }
+        out << line << '\n';
     }
 }
 

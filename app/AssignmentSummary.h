@@ -39,7 +39,8 @@ struct AssignmentSummary {
 /// Reads the per-atom Voltra properties of the document's visible molecules.
 AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc);
 
-/// The human-readable summary for standard error; at most maxMissingGroups rows of missing atoms.
-void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size_t maxMissingGroups = 25);
+/// The human-readable summary for standard error; the atoms left Missing are listed per residue
+/// type, at most maxResidueTypes of them.
+void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size_t maxResidueTypes = 25);
 
 }  // namespace VoltraApp

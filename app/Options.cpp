@@ -193,7 +193,8 @@ Output (nothing is written unless asked for):
   -r, --report=FILE        write the HTML charge report ('-': standard output)
   -p, --pqr=FILE           write a PQR file with the Voltra charges and radii
                            ('-': standard output)
-  -O, --out-dir=DIR        write all three into DIR, named after the input
+  -O, --out-dir=DIR        write all three into DIR (made if missing), named
+                           after the input
                            (explicit -o/-r/-p still win)
 
 Input:

@@ -132,6 +132,13 @@ void WritePqrOutput(const HostModel::ChemDoc& doc, const std::string& path, cons
     }
 }
 
+// --out-dir names a folder for the outputs; like mkdir -p, it is made when missing.
+void CreateOutDir(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw RunError(kExitOutputError, "cannot create output folder '" + folder + "': " + error.message());
+}
+
 std::string Describe(const Options& options, const HostModel::Command* command) {
     std::string text = command ? std::string("Charges and radii: ") + command->GetName() : "No charges or radii assigned";
     if (options.assignment == Assignment::ForceField) text += " (" + options.forcefieldName + ")";
@@ -162,6 +169,7 @@ int RunOrThrow(Options options, std::ostream& out, std::ostream& err) {
     }
 
     progress.Stage("writing");
+    if (options.outDir) CreateOutDir(*options.outDir);
     if (options.templatePrefix) WriteTemplates(doc, *options.templatePrefix);
     if (options.reportPath) WriteReport(doc, *options.reportPath, out);
     if (options.pqrPath) WritePqrOutput(doc, *options.pqrPath, Describe(options, command.get()), out);

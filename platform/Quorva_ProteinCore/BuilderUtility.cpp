@@ -22,7 +22,9 @@ bool BuilderUtility::IsNTerminus(const HostModel::SubUnit* subUnit) {
     if (!n) return true;
     for (const HostModel::Atom* partner : n->GetBonds()) {
         const HostModel::Object* owner = partner->GetParent();
-        if (partner->GetLabel() == "C" && owner != subUnit && owner && owner->IsA(HostModel::AminoAcid::classType)) {
+        // Any residue's carbonyl "C": a peptide bond, or an acyl cap such as ACE, which leaves
+        // an amide rather than a free amine.
+        if (partner->GetLabel() == "C" && owner != subUnit && owner && owner->IsA(HostModel::SubUnit::classType)) {
             return false;
         }
     }

@@ -47,7 +47,7 @@ TEST(IsNTerminus, HeadToTailCyclicPeptideHasNone) {
     EXPECT_EQ(Termini(residues), (std::vector<bool>{false, false, false, false}));
 }
 
-TEST(IsNTerminus, OnlyABondToAnotherAminoAcidsCarbonylCounts) {
+TEST(IsNTerminus, OnlyABondToAnotherResiduesCarbonylCounts) {
     Doc d;
     auto residues = AddPeptide(*d.chain, {"ALA", "GLY"});
     // The second residue's N bonded to the first's CA instead of C: no peptide bond.
@@ -57,11 +57,18 @@ TEST(IsNTerminus, OnlyABondToAnotherAminoAcidsCarbonylCounts) {
     // A C labelled "C" in its own residue does not precede it.
     Atom::Bond(*residues[1].c, *residues[1].n);
     EXPECT_TRUE(BuilderUtility::IsNTerminus(residues[1].residue));
-    // A "C" of a residue that is not an amino acid does not precede it either.
-    auto& cap = d.chain->Add(std::make_unique<Residue>("ACE 0", 0, "ACE"));
+}
+
+TEST(IsNTerminus, AnAcylCapMakesTheNitrogenAnAmide) {
+    // An acetyl cap (ACE) or any other acyl group bonded through its "C" leaves no free amine:
+    // the first amino acid is not a charged N-terminus.
+    Doc d;
+    auto residues = AddPeptide(*d.chain, {"ALA", "GLY"});
+    auto& cap = d.chain->Add(std::make_unique<Residue>("ACE0", 0, "ACE"));
     auto& capC = cap.Add(std::make_unique<Atom>("C", 6));
-    Atom::Bond(capC, *residues[0].n);
     EXPECT_TRUE(BuilderUtility::IsNTerminus(residues[0].residue));
+    Atom::Bond(capC, *residues[0].n);
+    EXPECT_FALSE(BuilderUtility::IsNTerminus(residues[0].residue));
 }
 
 TEST(IsNTerminus, ResidueWithoutNitrogenIsATerminus) {
