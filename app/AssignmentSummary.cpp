@@ -118,7 +118,7 @@ void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size
     }
     std::stable_sort(blocks.begin(), blocks.end(),
                      [](const ResidueBlock& a, const ResidueBlock& b) { return a.count > b.count; });
-    out << "  atoms left Missing: " << summary.missingAtoms << " (residue type, atoms, atom name x count; the charge unless marked)\n";
+    out << "  atoms left Missing: " << summary.missingAtoms << " (residue type, atoms, what: atom name x count)\n";
     constexpr std::size_t kLineWidth = 100;
     std::size_t shown = 0;
     for (const auto& block : blocks) {
@@ -126,17 +126,23 @@ void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size
             out << "    ... and " << blocks.size() - maxResidueTypes << " more residue types\n";
             break;
         }
-        std::string line = (boost::format("    %-5s %6d ") % (block.residueType.empty() ? "-" : block.residueType) %
-                            block.count).str();
+        // Say what is missing once per residue type when all its atoms miss the same thing.
+        auto what = [](const MissingGroup& g) { return g.radius ? (g.charge ? "charge+radius" : "radius") : "charge"; };
+        const bool uniform = std::all_of(block.groups.begin(), block.groups.end(), [&](const MissingGroup* g) {
+            return std::string(what(*g)) == what(*block.groups.front());
+        });
+        std::string line = (boost::format("    %-5s %6d %s:") % (block.residueType.empty() ? "-" : block.residueType) %
+                            block.count % (uniform ? what(*block.groups.front()) : "mixed"))
+                               .str();
         const std::size_t indent = line.size();
         for (const MissingGroup* group : block.groups) {
             std::string item = group->atomName + "x" + std::to_string(group->count);
-            if (group->radius) item += group->charge ? "(charge+radius)" : "(radius)";
+            if (!uniform) item += std::string("(") + what(*group) + ")";
             if (line.size() + item.size() + 1 > kLineWidth && line.size() > indent) {
                 out << line << '\n';
                 line = std::string(indent, ' ');
             }
-            line += (line.size() > indent ? " " : "") + item;
+            line += " " + item;
         }
         out << line << '\n';
     }

@@ -17,14 +17,16 @@
 #include "Common/AtomicFileWriter.h"
 #include "Common/Exception.h"
 #include "Common/StringConversion.h"
+#include "HostModel/Atom.h"
 #include "HostModel/ChemDoc.h"
+#include "HostModel/DescendentIterator.h"
 #include "Persistence/Persistence.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
-#include <unistd.h>
+#include <vector>
 
 namespace VoltraApp {
 namespace {
@@ -139,6 +141,26 @@ void CreateOutDir(const std::string& folder) {
     if (error) throw RunError(kExitOutputError, "cannot create output folder '" + folder + "': " + error.message());
 }
 
+bool HasHydrogens(const HostModel::ChemDoc& doc) {
+    HostModel::DescendentIterator atoms(doc.GetTreeRoot(), HostModel::Atom::classType);
+    while (HostModel::Object* atom = atoms.GetNext()) {
+        if (static_cast<HostModel::Atom*>(atom)->GetAtomicNumber() == 1) return true;
+    }
+    return false;
+}
+
+// Amber and Parse charges are all-atom charges: without hydrogens the residues' charges do not
+// add up to their formal charges, and the host cannot place hydrogens yet.
+void WarnAboutMissingHydrogens(const Options& options, const HostModel::ChemDoc& doc,
+                               std::vector<std::string>& warnings) {
+    const bool allAtom = options.assignment == Assignment::AmberPlusDefault || options.assignment == Assignment::Parse;
+    if (allAtom && !HasHydrogens(doc)) {
+        warnings.push_back(
+            "the structure has no hydrogens; Amber and Parse charges assume them, so residue and net charges "
+            "are not integers (add hydrogens first, for example with pdb2pqr, or use --assign=default)");
+    }
+}
+
 std::string Describe(const Options& options, const HostModel::Command* command) {
     std::string text = command ? std::string("Charges and radii: ") + command->GetName() : "No charges or radii assigned";
     if (options.assignment == Assignment::ForceField) text += " (" + options.forcefieldName + ")";
@@ -163,6 +185,7 @@ int RunOrThrow(Options options, std::ostream& out, std::ostream& err) {
     progress.Stage("assigning charges and radii");
     const std::unique_ptr<HostModel::Command> command = MakeAssignmentCommand(options.assignment);
     if (command) RunCommand(*command, doc, WhyUnsuitable(options.assignment));
+    WarnAboutMissingHydrogens(options, doc, read.warnings);
     if (options.zeroCharges) {
         Voltra::CmdZeroVoltraCharges zero;
         RunCommand(zero, doc, "no charges to zero");
