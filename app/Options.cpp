@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "Common/StringConversion.h"
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -158,7 +160,7 @@ void ResolveOutDir(Options& options) {
     // Strip compression and format extensions: 1abc.cif.gz -> 1abc.
     for (const char* ext : {".gz", ".pdb", ".ent", ".cif", ".mmcif", ".pqr"}) {
         const std::string e = ext;
-        if (stem.size() > e.size() && stem.compare(stem.size() - e.size(), e.size(), e) == 0) {
+        if (stem.size() > e.size() && Common::CompareNoCase(stem.substr(stem.size() - e.size()), e) == 0) {
             stem.resize(stem.size() - e.size());
         }
     }

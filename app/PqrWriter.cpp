@@ -8,7 +8,11 @@
 #include "HostModel/DescendentIterator.h"
 #include "HostModel/Residue.h"
 
+#include "Common/StringConversion.h"
+
 #include <cstdio>
+#include <sstream>
+#include <stdexcept>
 
 namespace VoltraApp {
 namespace {
@@ -25,7 +29,11 @@ AtomPlace PlaceOf(const HostModel::Atom& atom) {
         place.residue = static_cast<const HostModel::Residue*>(parent);
         parent = parent->GetParent();
     }
-    if (parent && parent->IsA(HostModel::Chain::classType)) place.chainId = parent->GetLabel();
+    // APBS reads a chain id of one character only; longer labels ("Water", mmCIF's "AA") are
+    // left out rather than make the record unreadable there.
+    if (parent && parent->IsA(HostModel::Chain::classType) && parent->GetLabel().size() == 1) {
+        place.chainId = parent->GetLabel();
+    }
     return place;
 }
 
@@ -36,6 +44,21 @@ std::string ResidueNumberText(const HostModel::Residue& residue) {
     const auto at = label.rfind(number);
     if (at != std::string::npos && at + number.size() < label.size()) number += label.substr(at + number.size());
     return number;
+}
+
+// APBS takes the word ATOM or HETATM anywhere, remarks included, for the start of a record;
+// such words in free text are quoted so that they are not.
+std::string QuoteRecordWords(const std::string& text) {
+    std::istringstream words(text);
+    std::string out;
+    std::string word;
+    while (words >> word) {
+        if (Common::CompareNoCase(word, "ATOM") == 0 || Common::CompareNoCase(word, "HETATM") == 0) {
+            word = "'" + word + "'";
+        }
+        out += (out.empty() ? "" : " ") + word;
+    }
+    return out;
 }
 
 bool IsMissing(const HostModel::PropertyStore& properties, HostModel::PropertyNameId chargeSource,
@@ -65,15 +88,16 @@ void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::strin
     using namespace HostModel;
     const PqrStats stats = CountPqrAtoms(doc);
     out << "REMARK   1 PQR file written by voltra\n";
-    out << "REMARK   1 " << description << '\n';
-    out << "REMARK   1 Fields (white-space separated): record serial atom residue chain resSeq x y z charge radius\n";
+    out << "REMARK   1 " << QuoteRecordWords(description) << '\n';
+    out << "REMARK   1 Fields (white-space separated): record, serial, name, residue, chain, resSeq, x, y, z, "
+           "charge, radius\n";
     out << "REMARK   5 " << stats.missing << " of " << stats.atoms
         << " atoms have a charge or radius left Missing; they are written with the values they have\n";
     if (!doc.GetTreeRoot()) return;
 
     const PropertyNameId chargeName = PropertyNames::Intern(Voltra::kChargePropertyName);
     const PropertyNameId radiusName = PropertyNames::Intern(Voltra::kRadiusPropertyName);
-    char line[256];
+    std::string line(256, '\0');
     std::size_t serial = 0;
     DescendentIterator atoms(doc.GetTreeRoot(), Atom::classType);
     while (Object* object = atoms.GetNext()) {
@@ -91,19 +115,21 @@ void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::strin
         const std::string& name = atom.GetLabel();
         const std::string paddedName = name.size() < 4 ? " " + name : name;
         const Vec3& p = atom.GetPosition();
-        const int written = std::snprintf(
-            line, sizeof line, "%-6s %5zu %-4s %4s %s%s%4s    %8.3f %8.3f %8.3f %8.4f %7.4f\n",
-            polymer ? "ATOM" : "HETATM", ++serial, paddedName.c_str(), residueName.empty() ? "UNK" : residueName.c_str(),
-            place.chainId.c_str(), place.chainId.empty() ? "" : " ", residueNumber.c_str(), p.x, p.y, p.z,
-            static_cast<double>(charge), static_cast<double>(radius));
-        if (written < 0 || static_cast<std::size_t>(written) >= sizeof line) {
-            // A pathological label; fall back to unbounded formatting rather than cut a record.
-            out << (polymer ? "ATOM" : "HETATM") << ' ' << serial << ' ' << paddedName << ' ' << residueName << ' '
-                << place.chainId << ' ' << residueNumber << ' ' << p.x << ' ' << p.y << ' ' << p.z << ' ' << charge
-                << ' ' << radius << '\n';
-            continue;
+        const char* format = "%-6s %5zu %-4s %4s %s%s%4s    %8.3f %8.3f %8.3f %8.4f %7.4f\n";
+        auto print = [&](char* buffer, std::size_t size) {
+            return std::snprintf(buffer, size, format, polymer ? "ATOM" : "HETATM", serial, paddedName.c_str(),
+                                 residueName.empty() ? "UNK" : residueName.c_str(), place.chainId.c_str(),
+                                 place.chainId.empty() ? "" : " ", residueNumber.c_str(), p.x, p.y, p.z,
+                                 static_cast<double>(charge), static_cast<double>(radius));
+        };
+        ++serial;
+        int written = print(line.data(), line.size());
+        if (written >= 0 && static_cast<std::size_t>(written) >= line.size()) {
+            line.resize(static_cast<std::size_t>(written) + 1);  // an unusually long label
+            written = print(line.data(), line.size());
         }
-        out << line;
+        if (written < 0) throw std::runtime_error("cannot format the PQR record of atom " + std::to_string(serial));
+        out.write(line.data(), written);
     }
 }
 

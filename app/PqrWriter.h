@@ -2,8 +2,10 @@
 //
 // PQR has no formal standard; APBS and PDB2PQR read it by splitting on white space. The fields
 // are therefore always separated by at least one blank, whatever their size: serials past
-// 99,999, coordinates below -999.999 Å and long chain ids stay readable, unlike fixed columns.
-// Fields: record, serial, atom name, residue name, chain id (left out when the atom has none),
+// 99,999 and coordinates below -999.999 Å stay readable, unlike fixed columns. APBS reads
+// one-character chain ids only, so longer chain labels ("Water", mmCIF ids such as "AA") are
+// left out, as are the words ATOM and HETATM in remarks (quoted), which it would take for records.
+// Fields: record, serial, atom name, residue name, chain id (left out when not one character),
 // residue number (with insertion code appended), x, y, z (Å, 3 decimals), charge (e, 4 decimals), radius (Å, 4 decimals).
 #pragma once
 

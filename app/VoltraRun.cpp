@@ -104,12 +104,19 @@ void WriteTemplates(const HostModel::ChemDoc& doc, const std::string& prefix) {
     }
 }
 
+// A full disk or a closed pipe must not pass for success.
+void CheckStandardOutput(std::ostream& out, const char* what) {
+    out.flush();
+    if (!out) throw RunError(kExitOutputError, std::string(what) + ": cannot write to standard output");
+}
+
 void WriteReport(const HostModel::ChemDoc& doc, const std::string& path, std::ostream& out) {
     if (!Voltra::VoltraReport::IsSuitable(doc)) {
         throw RunError(kExitCommandRefused, "report: no template was applied to the structure");
     }
     if (path == "-") {
         Voltra::VoltraReport::Generate(out, doc);
+        CheckStandardOutput(out, "report");
         return;
     }
     try {
@@ -123,6 +130,7 @@ void WritePqrOutput(const HostModel::ChemDoc& doc, const std::string& path, cons
                     std::ostream& out) {
     if (path == "-") {
         WritePqr(out, doc, description);
+        CheckStandardOutput(out, "pqr");
         return;
     }
     std::ostringstream text;
@@ -154,7 +162,7 @@ bool HasHydrogens(const HostModel::ChemDoc& doc) {
 void WarnAboutMissingHydrogens(const Options& options, const HostModel::ChemDoc& doc,
                                std::vector<std::string>& warnings) {
     const bool allAtom = options.assignment == Assignment::AmberPlusDefault || options.assignment == Assignment::Parse;
-    if (allAtom && !HasHydrogens(doc)) {
+    if (allAtom && !options.zeroCharges && !HasHydrogens(doc)) {
         warnings.push_back(
             "the structure has no hydrogens; Amber and Parse charges assume them, so residue and net charges "
             "are not integers (add hydrogens first, for example with pdb2pqr, or use --assign=default)");
