@@ -8,6 +8,7 @@ packages=(
   gemmi-dev tao-pegtl-dev zlib1g-dev
   python3
   pdb2pqr apbs
+  time
 )
 
 missing=()
