@@ -1,0 +1,260 @@
+// Times each stage of the voltra program's pipeline on one structure file, with the peak memory
+// after each, so that a slow or large whole-program run can be traced to the stage that costs.
+//
+// The stages are the program's own calls in its order (read, assign, templates, report, PQR,
+// summary, freeing the document); --split replaces the assignment command by its steps (load
+// the templates, reset, each template, start tracking) and the template export by its parts.
+// A reference stage parses the file with gemmi alone first, to tell gemmi's share of reading.
+//
+// Usage: ProgramPhases [--assign=default|amber] [--split] [--no-gemmi] INPUT OUTDIR
+// OUTDIR must exist; the outputs are named after INPUT as the program names them.
+#include "AssignmentSummary.h"
+#include "PqrWriter.h"
+
+#include "apply/TemplateApplicator.h"
+#include "commands/CmdApplyAmberPlusDefaultTemplates.h"
+#include "commands/CmdApplyDefaultTemplates.h"
+#include "export/TemplateExporter.h"
+#include "report/VoltraReport.h"
+#include "templates/Template.h"
+#include "templates/TemplateFileIO.h"
+
+#include "Common/AtomicFileWriter.h"
+#include "Common/Exception.h"
+#include "Common/StringConversion.h"
+#include "HostModel/ChemDoc.h"
+#include "Persistence/Persistence.h"
+#include "io/StructureReader.h"
+
+#include <gemmi/pdb.hpp>
+#include <gemmi/cif.hpp>
+#include <gemmi/mmcif.hpp>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Stage {
+    std::string name;
+    double seconds;
+    long peakKb;     // the process's peak resident set so far
+    long currentKb;  // resident set at the end of the stage
+    long faults;     // minor page faults during the stage (first touches of fresh memory)
+};
+
+rusage Usage() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage;
+}
+
+long CurrentRssKb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+class StageTimer {
+public:
+    void Run(const std::string& name, const std::function<void()>& work) {
+        const long faultsBefore = Usage().ru_minflt;
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        const rusage after = Usage();
+        stages_.push_back({name, elapsed.count(), after.ru_maxrss, CurrentRssKb(), after.ru_minflt - faultsBefore});
+    }
+
+    void Print(std::ostream& out, const std::string& title) const {
+        double total = 0;
+        for (const Stage& s : stages_) total += s.seconds;
+        char line[160];
+        out << title << '\n';
+        std::snprintf(line, sizeof line, "%-34s %9s %6s %10s %10s %9s\n", "stage", "seconds", "share", "peak MB", "now MB",
+                      "faults");
+        out << line;
+        for (const Stage& s : stages_) {
+            std::snprintf(line, sizeof line, "%-34s %9.3f %5.1f%% %10.1f %10.1f %9ld\n", s.name.c_str(), s.seconds,
+                          total > 0 ? 100.0 * s.seconds / total : 0.0, s.peakKb / 1024.0, s.currentKb / 1024.0,
+                          s.faults);
+            out << line;
+        }
+        std::snprintf(line, sizeof line, "%-34s %9.3f\n", "total", total);
+        out << line;
+    }
+
+private:
+    std::vector<Stage> stages_;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error(path + ": cannot open");
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool IsCif(const std::string& path) {
+    const auto ext = std::filesystem::path(path).extension().string();
+    return ext == ".cif" || ext == ".mmcif";
+}
+
+struct StepFile {
+    const char* fileName;
+    bool charge;
+};
+
+int Main(int argc, char** argv) {
+    std::string assign = "default";
+    bool split = false, gemmiReference = true;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--assign=", 0) == 0) {
+            assign = arg.substr(9);
+        } else if (arg == "--split") {
+            split = true;
+        } else if (arg == "--no-gemmi") {
+            gemmiReference = false;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 2 || (assign != "default" && assign != "amber")) {
+        std::cerr << "usage: ProgramPhases [--assign=default|amber] [--split] [--no-gemmi] INPUT OUTDIR\n";
+        return 2;
+    }
+    const std::string input = positional[0], outDir = positional[1];
+    const std::string stem = std::filesystem::path(input).stem().string();
+    const std::string prefix = (std::filesystem::path(outDir) / stem).string();
+
+    // Templates are found beside the program, as the voltra executable finds them.
+    const auto exeDir = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+    Persistence::Initialize(Common::Path(Common::ToWString(exeDir)));
+
+    StageTimer timer;
+    // The reference parses plain text only.
+    if (gemmiReference && std::filesystem::path(input).extension() != ".gz") {
+        std::string bytes;
+        timer.Run("ref: read file bytes", [&] { bytes = ReadFile(input); });
+        auto structure = std::make_unique<gemmi::Structure>();
+        timer.Run("ref: gemmi parse only", [&] {
+            if (IsCif(input)) {
+                *structure = gemmi::make_structure(gemmi::cif::read_memory(bytes.data(), bytes.size(), input.c_str()));
+            } else {
+                gemmi::PdbReadOptions options;
+                options.split_chain_on_ter = true;
+                *structure = gemmi::read_pdb_from_memory(bytes.data(), bytes.size(), input, options);
+            }
+        });
+        timer.Run("ref: free gemmi structure", [&] {
+            structure.reset();
+            std::string().swap(bytes);
+        });
+    }
+
+    auto doc = std::make_unique<HostModel::ChemDoc>();
+    HostIO::ReadResult read;
+    timer.Run("read structure (whole)", [&] { read = HostIO::ReadStructure(*doc, input); });
+
+    if (!split) {
+        timer.Run("assign (command)", [&] {
+            std::unique_ptr<HostModel::Command> command;
+            if (assign == "amber") {
+                command = std::make_unique<Voltra::CmdApplyAmberPlusDefaultTemplates>();
+            } else {
+                command = std::make_unique<Voltra::CmdApplyDefaultTemplates>();
+            }
+            if (!doc->Execute(*command)) throw std::runtime_error(command->GetErrorMessage());
+        });
+        timer.Run("export templates (whole)", [&] { Voltra::TemplateExporter::ExportFrom(*doc, prefix); });
+    } else {
+        // The steps of the template-set commands, each on its own (hydrogen commands change nothing).
+        const std::vector<StepFile> steps =
+            assign == "amber" ? std::vector<StepFile>{{"prot_amb.crg", true}, {"default.siz", false}, {"nuca_amb.crg", true}}
+                              : std::vector<StepFile>{{"default.crg", true}, {"default.siz", false}};
+        std::vector<Voltra::TemplatePtr> templates(steps.size());
+        timer.Run("assign: load templates", [&] {
+            for (std::size_t i = 0; i < steps.size(); ++i) Voltra::LoadTemplate(steps[i].fileName, templates[i]);
+        });
+        timer.Run("assign: reset", [&] { Voltra::ResetTemplateProperties(doc.get()); });
+        auto applicator = std::make_unique<Voltra::TemplateApplicator>(doc.get());
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            timer.Run(std::string("assign: apply ") + steps[i].fileName, [&] {
+                if (steps[i].charge) {
+                    applicator->ApplyChargeTemplate(templates[i]);
+                } else {
+                    applicator->ApplyRadiusTemplate(templates[i]);
+                }
+            });
+        }
+        timer.Run("assign: start tracking", [&] { applicator.reset(); });
+
+        Voltra::RadiusTemplate radii("");
+        Voltra::ChargeTemplate charges("");
+        timer.Run("export: collect radii", [&] { Voltra::TemplateExporter::CollectFromDocument(*doc, radii); });
+        timer.Run("export: collect charges", [&] { Voltra::TemplateExporter::CollectFromDocument(*doc, charges); });
+        std::string radiusText, chargeText;
+        timer.Run("export: format both files", [&] {
+            std::ostringstream r, c;
+            Voltra::TemplateExporter::WriteTemplateFile(r, radii);
+            Voltra::TemplateExporter::WriteTemplateFile(c, charges);
+            radiusText = r.str();
+            chargeText = c.str();
+        });
+        timer.Run("export: write both files", [&] {
+            Common::WriteFileAtomically(prefix + ".siz", radiusText);
+            Common::WriteFileAtomically(prefix + ".crg", chargeText);
+        });
+    }
+
+    std::string page;
+    timer.Run("report: generate", [&] {
+        std::ostringstream text;
+        Voltra::VoltraReport::Generate(text, *doc);
+        page = text.str();
+    });
+    timer.Run("report: write", [&] { Common::WriteFileAtomically(prefix + ".html", page); });
+
+    std::string pqr;
+    timer.Run("pqr: format", [&] {
+        std::ostringstream text;
+        VoltraApp::WritePqr(text, *doc, "Charges and radii: benchmark");
+        pqr = text.str();
+    });
+    timer.Run("pqr: write", [&] { Common::WriteFileAtomically(prefix + ".pqr", pqr); });
+    timer.Run("summary", [&] {
+        std::ostringstream sink;
+        VoltraApp::PrintSummary(sink, VoltraApp::SummarizeAssignment(*doc));
+    });
+    timer.Run("free document", [&] { doc.reset(); });
+
+    timer.Print(std::cout, input + ": " + std::to_string(read.atomCount) + " atoms, " +
+                               std::to_string(read.bondCount) + " bonds, --assign=" + assign + (split ? ", split" : ""));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "ProgramPhases: " << e.what() << '\n';
+        return 1;
+    }
+}
