@@ -10,9 +10,9 @@
 
 #include "Common/StringConversion.h"
 
+#include <charconv>
 #include <cstdio>
 #include <sstream>
-#include <stdexcept>
 
 namespace VoltraApp {
 namespace {
@@ -68,6 +68,21 @@ bool IsMissing(const HostModel::PropertyStore& properties, HostModel::PropertyNa
     return charge.empty() || radius.empty() || charge == Voltra::kSourceMissing || radius == Voltra::kSourceMissing;
 }
 
+// Right-aligned in width, as "%<width>s" writes it.
+void AppendRight(std::string& out, const std::string& text, std::size_t width) {
+    if (text.size() < width) out.append(width - text.size(), ' ');
+    out += text;
+}
+
+// Fixed point, right-aligned in width, as "%<width>.<decimals>f" writes it (both round correctly).
+void AppendFixed(std::string& out, double value, int width, int decimals) {
+    char digits[400];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+    const auto length = static_cast<int>(result.ptr - digits);
+    if (length < width) out.append(static_cast<std::size_t>(width - length), ' ');
+    out.append(digits, static_cast<std::size_t>(length));
+}
+
 }  // namespace
 
 PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc) {
@@ -85,52 +100,75 @@ PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc) {
 }
 
 void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::string& description) {
+    const std::string text = PqrText(doc, description);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+std::string PqrText(const HostModel::ChemDoc& doc, const std::string& description) {
     using namespace HostModel;
     const PqrStats stats = CountPqrAtoms(doc);
-    out << "REMARK   1 PQR file written by voltra\n";
-    out << "REMARK   1 " << QuoteRecordWords(description) << '\n';
-    out << "REMARK   1 Fields (white-space separated): record, serial, name, residue, chain, resSeq, x, y, z, "
-           "charge, radius\n";
-    out << "REMARK   5 " << stats.missing << " of " << stats.atoms
-        << " atoms have a charge or radius left Missing; they are written with the values they have\n";
-    if (!doc.GetTreeRoot()) return;
+    std::string text;
+    text.reserve(512 + 80 * stats.atoms);  // records are 76 to 80 bytes but for long labels
+    text += "REMARK   1 PQR file written by voltra\n";
+    text += "REMARK   1 " + QuoteRecordWords(description) + '\n';
+    text += "REMARK   1 Fields (white-space separated): record, serial, name, residue, chain, resSeq, x, y, z, "
+            "charge, radius\n";
+    text += "REMARK   5 " + std::to_string(stats.missing) + " of " + std::to_string(stats.atoms) +
+            " atoms have a charge or radius left Missing; they are written with the values they have\n";
+    if (!doc.GetTreeRoot()) return text;
 
+    // Records are put together by hand: snprintf's five floating-point conversions per atom
+    // were most of the time of a large file. Same fields and widths as
+    // "%-6s %5zu %-4s %4s %s%s%4s    %8.3f %8.3f %8.3f %8.4f %7.4f\n".
     const PropertyNameId chargeName = PropertyNames::Intern(Voltra::kChargePropertyName);
     const PropertyNameId radiusName = PropertyNames::Intern(Voltra::kRadiusPropertyName);
-    std::string line(256, '\0');
+    std::string residuePart;  // " %4s %s%s%4s    ": the same for every atom of a residue
+    const Object* partOf = nullptr;
+    bool polymer = false;
     std::size_t serial = 0;
     DescendentIterator atoms(doc.GetTreeRoot(), Atom::classType);
     while (Object* object = atoms.GetNext()) {
         const auto& atom = static_cast<const Atom&>(*object);
-        const AtomPlace place = PlaceOf(atom);
+        if (serial == 0 || atom.GetParent() != partOf) {
+            partOf = atom.GetParent();
+            const AtomPlace place = PlaceOf(atom);
+            polymer = place.residue &&
+                      (place.residue->IsA(AminoAcid::classType) || place.residue->IsA(Nucleotide::classType));
+            const std::string residueName = place.residue ? place.residue->GetResidueType() : std::string();
+            residuePart.assign(1, ' ');
+            AppendRight(residuePart, residueName.empty() ? std::string("UNK") : residueName, 4);
+            residuePart += ' ';
+            if (!place.chainId.empty()) residuePart += place.chainId + ' ';
+            AppendRight(residuePart, place.residue ? ResidueNumberText(*place.residue) : std::string("0"), 4);
+            residuePart += "    ";
+        }
         float charge = 0.0f;
         float radius = 0.0f;
         atom.Properties().GetFloat(chargeName, charge);
         atom.Properties().GetFloat(radiusName, radius);
-        const bool polymer = place.residue && (place.residue->IsA(AminoAcid::classType) ||
-                                               place.residue->IsA(Nucleotide::classType));
-        const std::string residueName = place.residue ? place.residue->GetResidueType() : std::string();
-        const std::string residueNumber = place.residue ? ResidueNumberText(*place.residue) : std::string("0");
+        text += polymer ? "ATOM   " : "HETATM ";
+        AppendRight(text, std::to_string(++serial), 5);
+        text += ' ';
         // Names of up to three characters start one column in, as in PDB files.
         const std::string& name = atom.GetLabel();
-        const std::string paddedName = name.size() < 4 ? " " + name : name;
+        const std::size_t nameStart = text.size();
+        if (name.size() < 4) text += ' ';
+        text += name;
+        if (text.size() - nameStart < 4) text.append(4 - (text.size() - nameStart), ' ');
+        text += residuePart;
         const Vec3& p = atom.GetPosition();
-        const char* format = "%-6s %5zu %-4s %4s %s%s%4s    %8.3f %8.3f %8.3f %8.4f %7.4f\n";
-        auto print = [&](char* buffer, std::size_t size) {
-            return std::snprintf(buffer, size, format, polymer ? "ATOM" : "HETATM", serial, paddedName.c_str(),
-                                 residueName.empty() ? "UNK" : residueName.c_str(), place.chainId.c_str(),
-                                 place.chainId.empty() ? "" : " ", residueNumber.c_str(), p.x, p.y, p.z,
-                                 static_cast<double>(charge), static_cast<double>(radius));
-        };
-        ++serial;
-        int written = print(line.data(), line.size());
-        if (written >= 0 && static_cast<std::size_t>(written) >= line.size()) {
-            line.resize(static_cast<std::size_t>(written) + 1);  // an unusually long label
-            written = print(line.data(), line.size());
-        }
-        if (written < 0) throw std::runtime_error("cannot format the PQR record of atom " + std::to_string(serial));
-        out.write(line.data(), written);
+        AppendFixed(text, p.x, 8, 3);
+        text += ' ';
+        AppendFixed(text, p.y, 8, 3);
+        text += ' ';
+        AppendFixed(text, p.z, 8, 3);
+        text += ' ';
+        AppendFixed(text, charge, 8, 4);
+        text += ' ';
+        AppendFixed(text, radius, 7, 4);
+        text += '\n';
     }
+    return text;
 }
 
 }  // namespace VoltraApp

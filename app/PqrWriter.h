@@ -32,4 +32,7 @@ PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc);
 /// header remarks (for example the assignment used).
 void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::string& description);
 
+/// What WritePqr writes, as one string.
+std::string PqrText(const HostModel::ChemDoc& doc, const std::string& description);
+
 }  // namespace VoltraApp

@@ -133,10 +133,9 @@ void WritePqrOutput(const HostModel::ChemDoc& doc, const std::string& path, cons
         CheckStandardOutput(out, "pqr");
         return;
     }
-    std::ostringstream text;
-    WritePqr(text, doc, description);
+    const std::string text = PqrText(doc, description);
     try {
-        Common::WriteFileAtomically(path, text.str());
+        Common::WriteFileAtomically(path, text);
     } catch (const Common::Exception& e) {
         throw RunError(kExitOutputError, std::string("pqr: ") + e.what());
     }

@@ -2,6 +2,8 @@
 
 #include "io/ReadError.h"
 
+#include <sys/stat.h>
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -22,6 +24,11 @@ struct FileCloser {
 
 std::string ReadAll(std::FILE* f, const std::string& displayName) {
     std::string bytes;
+    // A regular file's size is known: one allocation instead of a doubling string's copies.
+    struct stat info {};
+    if (::fstat(::fileno(f), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        bytes.reserve(static_cast<std::size_t>(info.st_size) + 1);
+    }
     char buffer[1 << 16];
     for (;;) {
         const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
