@@ -13,6 +13,7 @@
 #include "commands/CmdZeroVoltraCharges.h"
 #include "export/TemplateExporter.h"
 #include "report/VoltraReport.h"
+#include "templates/PropertyVocabulary.h"
 
 #include "Common/AtomicFileWriter.h"
 #include "Common/Exception.h"
@@ -20,10 +21,13 @@
 #include "HostModel/Atom.h"
 #include "HostModel/ChemDoc.h"
 #include "HostModel/DescendentIterator.h"
+#include "HostModel/PropertyStore.h"
 #include "Persistence/Persistence.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -126,18 +130,25 @@ void WriteReport(const HostModel::ChemDoc& doc, const std::string& path, std::os
     }
 }
 
-void WritePqrOutput(const HostModel::ChemDoc& doc, const std::string& path, const std::string& description,
-                    std::ostream& out) {
+void WritePqrOutput(const std::string& text, const std::string& path, std::ostream& out) {
     if (path == "-") {
-        WritePqr(out, doc, description);
+        out << text;
         CheckStandardOutput(out, "pqr");
         return;
     }
-    const std::string text = PqrText(doc, description);
     try {
         Common::WriteFileAtomically(path, text);
     } catch (const Common::Exception& e) {
         throw RunError(kExitOutputError, std::string("pqr: ") + e.what());
+    }
+}
+
+void InternPropertyNames() {
+    for (const char* name : {Voltra::kChargePropertyName, Voltra::kRadiusPropertyName,
+                             Voltra::kChargeSourcePropertyName, Voltra::kRadiusSourcePropertyName,
+                             Voltra::kCombinedSourcePropertyName, Voltra::kChargeTemplatePropertyName,
+                             Voltra::kRadiusTemplatePropertyName}) {
+        HostModel::PropertyNames::Intern(name);
     }
 }
 
@@ -200,9 +211,17 @@ int RunOrThrow(Options options, std::ostream& out, std::ostream& err) {
 
     progress.Stage("writing");
     if (options.outDir) CreateOutDir(*options.outDir);
+    // The outputs only read the document, so the PQR text, the largest of them, is formatted
+    // on the second core meanwhile. Property names are interned first: interning is the one
+    // write that reading a property may do.
+    InternPropertyNames();
+    std::future<std::string> pqrText;
+    if (options.pqrPath) {
+        pqrText = std::async(std::launch::async, PqrText, std::cref(doc), Describe(options, command.get()));
+    }
     if (options.templatePrefix) WriteTemplates(doc, *options.templatePrefix);
     if (options.reportPath) WriteReport(doc, *options.reportPath, out);
-    if (options.pqrPath) WritePqrOutput(doc, *options.pqrPath, Describe(options, command.get()), out);
+    if (options.pqrPath) WritePqrOutput(pqrText.get(), *options.pqrPath, out);
     progress.Finish();
 
     if (!options.quiet) {
