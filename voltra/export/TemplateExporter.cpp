@@ -11,6 +11,7 @@
 #include "HostModel/DescendentIterator.h"
 #include "HostModel/Molecule.h"
 #include "HostModel/OrdCollection.h"
+#include "HostModel/PropertyStore.h"
 #include "HostModel/TreeRoot.h"
 
 #include <charconv>
@@ -49,23 +50,38 @@ void AppendFixed(std::string& out, double value, int width, int decimals) {
     out.append(digits, static_cast<std::size_t>(length));
 }
 
-// The text CollectFromDocument then WriteTemplateFile would give, without keeping the entries.
-template <class TemplateType>
-std::string FileTextFromDocument(const HostModel::ChemDoc& doc) {
-    TemplateType target("");
-    target.AppendHeaderText(kHeaderComment);
-    std::string text = target.ComposeHeader() + '\n';
+struct ExportTexts {
+    std::string radii;
+    std::string charges;
+};
+
+// The texts CollectFromDocument then WriteTemplateFile would give for both files, made in one
+// walk without keeping the entries. Both templates have the same empty name, so an atom's key
+// is the same in both files and is built once.
+ExportTexts FileTextsFromDocument(const HostModel::ChemDoc& doc) {
+    RadiusTemplate radii("");
+    ChargeTemplate charges("");
+    radii.AppendHeaderText(kHeaderComment);
+    charges.AppendHeaderText(kHeaderComment);
+    ExportTexts texts{radii.ComposeHeader() + '\n', charges.ComposeHeader() + '\n'};
     const HostModel::TreeRoot* root = doc.GetTreeRoot();
-    if (!root) return text;
+    if (!root) return texts;
+    const auto radiusName = HostModel::PropertyNames::Intern(radii.GetValuePropertyName());
+    const auto chargeName = HostModel::PropertyNames::Intern(charges.GetValuePropertyName());
     for (HostModel::Object* molecule : CollectVisibleMolecules(*root)) {
         HostModel::DescendentIterator atoms(molecule, HostModel::Atom::classType, false, 0, nullptr);
         while (HostModel::Object* object = atoms.GetNext()) {
-            const TemplateEntry entry =
-                TemplateExporter::MakeExportEntry(target, static_cast<const HostModel::Atom&>(*object));
-            if (!entry.IsEmpty()) text += TemplateExporter::FormatTemplateLine(entry);
+            const auto& atom = static_cast<const HostModel::Atom&>(*object);
+            TemplateEntry entry = BuildLookupKey(radii, atom, true);
+            if (atom.Properties().GetFloat(radiusName, entry.value)) {
+                texts.radii += TemplateExporter::FormatTemplateLine(entry);
+            }
+            if (atom.Properties().GetFloat(chargeName, entry.value)) {
+                texts.charges += TemplateExporter::FormatTemplateLine(entry);
+            }
         }
     }
-    return text;
+    return texts;
 }
 
 }  // namespace
@@ -82,14 +98,13 @@ void TemplateExporter::ExportFrom(const HostModel::ChemDoc& doc, const std::stri
     // Empty names: source "Unknown", not element-keyed, so every atom is keyed with its residue.
     // Each line is formatted as its atom is visited: collecting a template of an entry per atom
     // first would hold two copies of the document's names.
-    const std::string radiusText = FileTextFromDocument<RadiusTemplate>(doc);
-    const std::string chargeText = FileTextFromDocument<ChargeTemplate>(doc);
+    const ExportTexts texts = FileTextsFromDocument(doc);
 
     // Both temporary files are complete before either target is replaced.
     Common::AtomicFileWriter radiusFile(path + ".siz");
     Common::AtomicFileWriter chargeFile(path + ".crg");
-    radiusFile.Prepare(radiusText);
-    chargeFile.Prepare(chargeText);
+    radiusFile.Prepare(texts.radii);
+    chargeFile.Prepare(texts.charges);
     Common::AtomicFileWriter::CommitAll({&radiusFile, &chargeFile});
 }
 

@@ -14,7 +14,6 @@
 
 #include <boost/format.hpp>
 
-#include <cstdio>
 #include <ostream>
 #include <sstream>
 
@@ -39,11 +38,7 @@ std::string EscapeHtml(const std::string& text) {
 }
 
 /// Fixed point, two decimals, at least five characters: " 0.00", "-1.00", "12.50".
-std::string FormatCharge(float charge) {
-    char text[64];
-    const int length = std::snprintf(text, sizeof text, "%5.2f", static_cast<double>(charge));
-    return std::string(text, static_cast<std::size_t>(length));
-}
+std::string FormatCharge(float charge) { return (boost::format("%5.2f") % charge).str(); }
 
 /// Single precision throughout: each addition is rounded to float, as Voltra's own sums are.
 float ResidueCharge(const HostModel::Object& residue) {
