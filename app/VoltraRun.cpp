@@ -221,14 +221,17 @@ int RunOrThrow(Options options, std::ostream& out, std::ostream& err) {
     }
     if (options.templatePrefix) WriteTemplates(doc, *options.templatePrefix);
     if (options.reportPath) WriteReport(doc, *options.reportPath, out);
+    // Summarised while the PQR may still be formatting.
+    const bool summarise = command && !options.quiet;
+    const AssignmentSummary summary = summarise ? SummarizeAssignment(doc) : AssignmentSummary();
     if (options.pqrPath) WritePqrOutput(pqrText.get(), *options.pqrPath, out);
     progress.Finish();
 
     if (!options.quiet) {
         err << "voltra: " << read.description << '\n';
-        if (command) {
+        if (summarise) {
             err << "voltra: " << Describe(options, command.get()) << '\n';
-            PrintSummary(err, SummarizeAssignment(doc));
+            PrintSummary(err, summary);
         }
         for (const auto& warning : read.warnings) err << "voltra: warning: " << warning << '\n';
     }
