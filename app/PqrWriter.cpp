@@ -8,14 +8,16 @@
 #include "HostModel/DescendentIterator.h"
 #include "HostModel/Residue.h"
 
+#include "Common/FixedColumns.h"
 #include "Common/StringConversion.h"
 
-#include <charconv>
-#include <cstdio>
 #include <sstream>
 
 namespace VoltraApp {
 namespace {
+
+using Common::AppendFixed;
+using Common::AppendRight;
 
 struct AtomPlace {
     const HostModel::Residue* residue = nullptr;
@@ -66,21 +68,6 @@ bool IsMissing(const HostModel::PropertyStore& properties, HostModel::PropertyNa
     const std::string charge = properties.GetAsString(chargeSource);
     const std::string radius = properties.GetAsString(radiusSource);
     return charge.empty() || radius.empty() || charge == Voltra::kSourceMissing || radius == Voltra::kSourceMissing;
-}
-
-// Right-aligned in width, as "%<width>s" writes it.
-void AppendRight(std::string& out, const std::string& text, std::size_t width) {
-    if (text.size() < width) out.append(width - text.size(), ' ');
-    out += text;
-}
-
-// Fixed point, right-aligned in width, as "%<width>.<decimals>f" writes it (both round correctly).
-void AppendFixed(std::string& out, double value, int width, int decimals) {
-    char digits[400];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    const auto length = static_cast<int>(result.ptr - digits);
-    if (length < width) out.append(static_cast<std::size_t>(width - length), ' ');
-    out.append(digits, static_cast<std::size_t>(length));
 }
 
 }  // namespace
