@@ -29,7 +29,6 @@
 #include <functional>
 #include <future>
 #include <memory>
-#include <sstream>
 #include <vector>
 
 namespace VoltraApp {
