@@ -7,7 +7,7 @@ packages=(
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
   gemmi-dev tao-pegtl-dev zlib1g-dev
   python3
-  pdb2pqr apbs
+  pdb2pqr apbs refmac-dictionary python3-propka
   time
 )
 

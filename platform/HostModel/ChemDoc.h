@@ -2,6 +2,7 @@
 #pragma once
 
 #include "HostModel/Object.h"
+#include "HostModel/PreparationReport.h"
 #include "HostModel/TreeRoot.h"
 
 #include <cstdint>
@@ -31,10 +32,20 @@ public:
     const CStringT& GetForcefieldName() const { return forcefieldName_; }
     void SetForcefieldName(const CStringT& name) { forcefieldName_ = name; }
 
+    /// How the hydrogen command chooses protonation states (pH, pKa source).
+    const ProtonationSettings& GetProtonationSettings() const { return protonation_; }
+    void SetProtonationSettings(const ProtonationSettings& settings) { protonation_ = settings; }
+
+    /// What reading and preparing the structure did (names mapped, states, atoms built).
+    PreparationReport& GetPreparationReport() { return preparation_; }
+    const PreparationReport& GetPreparationReport() const { return preparation_; }
+
 private:
     std::unique_ptr<TreeRoot> root_;
     std::uint64_t chemistryRevision_ = 0;
     CStringT forcefieldName_;
+    ProtonationSettings protonation_;
+    PreparationReport preparation_;
 };
 
 }  // namespace HostModel

@@ -1,0 +1,18 @@
+// Builds the heavy atoms that standard residues lack in the input (side chains, the C-terminal
+// OXT) from the monomer library's geometry, placed on the atoms present.
+#pragma once
+
+#include "HostApi.h"
+
+namespace HostModel {
+class ChemDoc;
+}
+
+namespace HostChem {
+
+/// Completes every standard amino acid and nucleotide of the document; records atoms built and
+/// residues left incomplete in the document's PreparationReport. Residues without the atoms
+/// to build from are left as they are and reported.
+HOST_API void CompleteMissingHeavyAtoms(HostModel::ChemDoc& doc);
+
+}  // namespace HostChem
