@@ -1,9 +1,10 @@
 #include "chem/ResidueCompletion.h"
 
-#include "HostModel/ChemDoc.h"
+#include "HostModel/Molecule.h"
+#include "HostModel/PreparationReport.h"
 
 namespace HostChem {
 
-void CompleteMissingHeavyAtoms(HostModel::ChemDoc&) {}
+void CompleteMissingHeavyAtoms(HostModel::Molecule&, HostModel::PreparationReport&) {}
 
 }  // namespace HostChem

@@ -5,14 +5,15 @@
 #include "HostApi.h"
 
 namespace HostModel {
-class ChemDoc;
-}
+class Molecule;
+struct PreparationReport;
+}  // namespace HostModel
 
 namespace HostChem {
 
-/// Completes every standard amino acid and nucleotide of the document; records atoms built and
-/// residues left incomplete in the document's PreparationReport. Residues without the atoms
-/// to build from are left as they are and reported.
-HOST_API void CompleteMissingHeavyAtoms(HostModel::ChemDoc& doc);
+/// Completes every standard amino acid and nucleotide of the molecule; records atoms built and
+/// residues left incomplete in report. Residues without the atoms to build from are left as
+/// they are and reported.
+HOST_API void CompleteMissingHeavyAtoms(HostModel::Molecule& molecule, HostModel::PreparationReport& report);
 
 }  // namespace HostChem

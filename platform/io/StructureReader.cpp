@@ -7,6 +7,8 @@
 #include "io/InputBytes.h"
 #include "io/PqrParser.h"
 
+#include "chem/StructurePreparation.h"
+
 #include "HostModel/Atom.h"
 #include "HostModel/Chain.h"
 #include "HostModel/ChemDoc.h"
@@ -685,6 +687,10 @@ ReadResult ReadStructureFromMemory(HostModel::ChemDoc& doc, std::string bytes, c
                                   "' ignored: only PQR files carry charges, this is " +
                                   StructureFormatName(result.format));
     }
+
+    HostChem::PreparationOptions preparation;
+    preparation.completeMissingAtoms = options.completeMissingAtoms && result.format != StructureFormat::Pqr;
+    HostChem::PrepareReadMolecule(*conversion.molecule, doc.GetPreparationReport(), preparation);
 
     // Attaching the finished molecule is the read's one chemistry change.
     result.molecule = &doc.GetTreeRoot()->Add(std::move(conversion.molecule));

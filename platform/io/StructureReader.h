@@ -63,6 +63,9 @@ struct ReadOptions {
     /// given, the document is typed: ChemDoc::SetForcefieldName is set to it. Ignored, with a
     /// warning, for formats without charges.
     std::string forcefieldName;
+    /// Build the heavy atoms that standard residues lack (never for PQR input, whose atoms are
+    /// taken as they are).
+    bool completeMissingAtoms = true;
 };
 
 /// A radius read from a PQR file, for the atom it belongs to.
