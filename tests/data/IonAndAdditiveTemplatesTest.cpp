@@ -22,6 +22,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -193,15 +194,15 @@ float FloatProperty(const HostModel::Object& object, const char* name) {
 void PrintTo(const CorpusCase& c, std::ostream* out) { *out << c.file; }
 void PrintTo(Scheme s, std::ostream* out) { *out << Name(s); }
 
-class CorpusIonsAndAdditives : public ::testing::TestWithParam<std::tuple<CorpusCase, Scheme>> {};
-
-TEST_P(CorpusIonsAndAdditives, NoAtomMissingAndEachResidueAtItsFormalCharge) {
-    const auto& [corpus, scheme] = GetParam();
+// Reads the structure, runs the scheme's command and checks every ion and additive residue;
+// returns how many of each it found.
+std::map<std::string, int> CheckIonsAndAdditives(const std::string& path, Scheme scheme) {
+    std::map<std::string, int> found;
     SourceTemplates templates;
     HostModel::ChemDoc doc;
-    const std::string path = std::string(VOLTRA_CORPUS_DIR) + "/" + corpus.file;
     const HostIO::ReadResult read = HostIO::ReadStructure(doc, path);
-    ASSERT_NE(read.molecule, nullptr) << path;
+    EXPECT_NE(read.molecule, nullptr) << path;
+    if (!read.molecule) return found;
 
     std::unique_ptr<HostModel::Command> command;
     switch (scheme) {
@@ -209,9 +210,8 @@ TEST_P(CorpusIonsAndAdditives, NoAtomMissingAndEachResidueAtItsFormalCharge) {
         case Scheme::Amber: command = std::make_unique<Voltra::CmdApplyAmberPlusDefaultTemplates>(); break;
         case Scheme::Parse: command = std::make_unique<Voltra::CmdApplyParseTemplates>(); break;
     }
-    ASSERT_TRUE(doc.Execute(*command)) << command->GetErrorMessage();
+    EXPECT_TRUE(doc.Execute(*command)) << command->GetErrorMessage();
 
-    std::map<std::string, int> found;
     std::vector<float> alphaCarbonRadii;
     ForEachResidue(*read.molecule, [&](const HostModel::Residue& residue) {
         const std::string type = residue.GetResidueType();
@@ -246,13 +246,91 @@ TEST_P(CorpusIonsAndAdditives, NoAtomMissingAndEachResidueAtItsFormalCharge) {
             }
             net += FloatProperty(atom, "Voltra Charge");
         }
-        EXPECT_NEAR(net, component->formalCharge, 1e-4) << type << " " << residue.GetLabel() << " (" << Name(scheme) << ")";
+        EXPECT_NEAR(net, component->formalCharge, 1e-4)
+            << path << ": " << type << " " << residue.GetLabel() << " (" << Name(scheme) << ")";
     });
-    EXPECT_EQ(found, corpus.expectedResidues) << corpus.file;
     for (float r : alphaCarbonRadii) {
-        ASSERT_GE(r, 1.7f) << corpus.file << ": an alpha carbon took an ion's radius";
+        EXPECT_GE(r, 1.7f) << path << ": an alpha carbon took an ion's radius";
     }
+    return found;
 }
+
+class CorpusIonsAndAdditives : public ::testing::TestWithParam<std::tuple<CorpusCase, Scheme>> {};
+
+TEST_P(CorpusIonsAndAdditives, NoAtomMissingAndEachResidueAtItsFormalCharge) {
+    const auto& [corpus, scheme] = GetParam();
+    const std::string path = std::string(VOLTRA_CORPUS_DIR) + "/" + corpus.file;
+    EXPECT_EQ(CheckIonsAndAdditives(path, scheme), corpus.expectedResidues) << corpus.file;
+}
+
+// The ions and additives the corpus lacks, hydrogens included, at the monomer library's ideal
+// coordinates (each molecule 10 Å from the next), written as a crystallographer's PDB file would.
+constexpr const char* kIonsAndAdditivesPdb = R"(HETATM    1 NA    NA A 100       0.000   0.000   0.000  1.00  0.00          NA
+HETATM    2  K     K A 101      10.000   0.000   0.000  1.00  0.00           K
+HETATM    3 MG    MG A 102      20.000   0.000   0.000  1.00  0.00          MG
+HETATM    4 ZN    ZN A 103      30.000   0.000   0.000  1.00  0.00          ZN
+HETATM    5 MN    MN A 104      40.000   0.000   0.000  1.00  0.00          MN
+HETATM    6 FE    FE A 105      50.000   0.000   0.000  1.00  0.00          FE
+HETATM    7 FE   FE2 A 106      60.000   0.000   0.000  1.00  0.00          FE
+HETATM    8  O4  PO4 A 107      70.000   0.000   0.000  1.00  0.00           O
+HETATM    9  P   PO4 A 107      68.531   0.000  -0.364  1.00  0.00           P
+HETATM   10  O1  PO4 A 107      68.213  -1.235  -1.178  1.00  0.00           O
+HETATM   11  O2  PO4 A 107      68.213   1.235  -1.178  1.00  0.00           O
+HETATM   12  O3  PO4 A 107      67.699   0.000   0.899  1.00  0.00           O
+HETATM   13  OXT ACT A 108      80.000   0.000   0.000  1.00  0.00           O
+HETATM   14  C   ACT A 108      79.125   0.894   0.000  1.00  0.00           C
+HETATM   15  O   ACT A 108      77.913   0.582   0.000  1.00  0.00           O
+HETATM   16  CH3 ACT A 108      79.530   2.345   0.000  1.00  0.00           C
+HETATM   17  H3  ACT A 108      80.458   2.455  -0.499  1.00  0.00           H
+HETATM   18  H2  ACT A 108      78.792   2.919  -0.499  1.00  0.00           H
+HETATM   19  H1  ACT A 108      79.625   2.687   0.998  1.00  0.00           H
+HETATM   20  O3  GOL A 109      90.000   0.000   0.000  1.00  0.00           O
+HETATM   21  HO3 GOL A 109      90.767  -0.423   0.409  1.00  0.00           H
+HETATM   22  C3  GOL A 109      88.803  -0.609   0.491  1.00  0.00           C
+HETATM   23  H31 GOL A 109      88.752  -0.487   1.575  1.00  0.00           H
+HETATM   24  H32 GOL A 109      88.809  -1.672   0.244  1.00  0.00           H
+HETATM   25  C2  GOL A 109      87.589   0.060  -0.156  1.00  0.00           C
+HETATM   26  H2  GOL A 109      87.686   0.016  -1.250  1.00  0.00           H
+HETATM   27  O2  GOL A 109      87.518   1.424   0.261  1.00  0.00           O
+HETATM   28  HO2 GOL A 109      87.432   1.462   1.223  1.00  0.00           H
+HETATM   29  C1  GOL A 109      86.316  -0.672   0.272  1.00  0.00           C
+HETATM   30  H11 GOL A 109      86.173  -0.553   1.348  1.00  0.00           H
+HETATM   31  H12 GOL A 109      86.409  -1.733   0.033  1.00  0.00           H
+HETATM   32  O1  GOL A 109      85.194  -0.122  -0.423  1.00  0.00           O
+HETATM   33  HO1 GOL A 109      84.390  -0.585  -0.152  1.00  0.00           H
+HETATM   34  O2  EDO A 110     100.000   0.000   0.000  1.00  0.00           O
+HETATM   35  HO2 EDO A 110     100.570   0.404  -0.669  1.00  0.00           H
+HETATM   36  C2  EDO A 110      98.639   0.342  -0.266  1.00  0.00           C
+HETATM   37  H21 EDO A 110      98.359  -0.025  -1.256  1.00  0.00           H
+HETATM   38  H22 EDO A 110      98.525   1.428  -0.236  1.00  0.00           H
+HETATM   39  C1  EDO A 110      97.737  -0.296   0.789  1.00  0.00           C
+HETATM   40  H11 EDO A 110      97.851  -1.381   0.756  1.00  0.00           H
+HETATM   41  H12 EDO A 110      96.697  -0.034   0.584  1.00  0.00           H
+HETATM   42  O1  EDO A 110      98.103   0.184   2.084  1.00  0.00           O
+HETATM   43  HO1 EDO A 110      97.531  -0.220   2.750  1.00  0.00           H
+END
+)";
+
+class WrittenIonsAndAdditives : public ::testing::TestWithParam<Scheme> {};
+
+TEST_P(WrittenIonsAndAdditives, NoAtomMissingAndEachResidueAtItsFormalCharge) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("voltra-ion-pdb-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path path = folder / "ions.pdb";
+    std::ofstream(path) << kIonsAndAdditivesPdb;
+    const std::map<std::string, int> found = CheckIonsAndAdditives(path.string(), GetParam());
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    const std::map<std::string, int> expected{{"NA", 1},  {"K", 1},   {"MG", 1},  {"ZN", 1},
+                                              {"MN", 1},  {"FE", 1},  {"FE2", 1}, {"PO4", 1},
+                                              {"ACT", 1}, {"GOL", 1}, {"EDO", 1}};
+    EXPECT_EQ(found, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSchemes, WrittenIonsAndAdditives,
+                         ::testing::Values(Scheme::Default, Scheme::Amber, Scheme::Parse),
+                         [](const ::testing::TestParamInfo<Scheme>& info) { return std::string(Name(info.param)); });
 
 std::string CorpusCaseName(const ::testing::TestParamInfo<std::tuple<CorpusCase, Scheme>>& info) {
     std::string name = std::get<0>(info.param).file;
