@@ -330,7 +330,9 @@ TEST_P(WrittenIonsAndAdditives, NoAtomMissingAndEachResidueAtItsFormalCharge) {
 
 INSTANTIATE_TEST_SUITE_P(AllSchemes, WrittenIonsAndAdditives,
                          ::testing::Values(Scheme::Default, Scheme::Amber, Scheme::Parse),
-                         [](const ::testing::TestParamInfo<Scheme>& info) { return std::string(Name(info.param)); });
+                         [](const ::testing::TestParamInfo<Scheme>& info) {
+                             return std::string(Name(info.param));
+                         });
 
 std::string CorpusCaseName(const ::testing::TestParamInfo<std::tuple<CorpusCase, Scheme>>& info) {
     std::string name = std::get<0>(info.param).file;
