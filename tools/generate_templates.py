@@ -6,9 +6,13 @@ Sources (read at generation time only; the program never needs them):
     pdb2pqr): Amber ff99 charges, PARSE charges and radii, and the residue topologies that give
     the atom names of each residue;
   - Bondi, J. Phys. Chem. 68, 441 (1964), table I (van der Waals radii, written out below);
-  - formal charges of our own design for default.crg (documented in that file's header).
+  - formal charges of our own design for default.crg (documented in that file's header);
+  - ions and crystallisation additives (SO4 PO4 ACT GOL EDO): atoms, bonds and charges from the
+    CCP4 monomer library as distributed with refmac-dictionary 5.41 (Debian package
+    refmac-dictionary, /usr/share/refmac/monomers); ion radii from Shannon, Acta Cryst. A32, 751
+    (1976), written out below.
 
-Usage: generate_templates.py [--out DIR] [--tables DIR] [--report]
+Usage: generate_templates.py [--out DIR] [--tables DIR] [--monomers DIR] [--report]
 The output is deterministic byte for byte. Standard library only.
 
 File layout (read by the module's token-based loader): "!" comment lines naming sources and
@@ -507,16 +511,6 @@ DEFAULT_CHARGES = {
     ("CYM", "SG"): -ONE,
 }
 
-# Single-atom ions: residue code of the wwPDB chemical component dictionary, atom name, charge.
-DEFAULT_IONS = (
-    ("LI", "LI", 1), ("NA", "NA", 1), ("K", "K", 1), ("RB", "RB", 1), ("CS", "CS", 1),
-    ("MG", "MG", 2), ("CA", "CA", 2), ("SR", "SR", 2), ("BA", "BA", 2), ("MN", "MN", 2),
-    ("FE2", "FE", 2), ("FE", "FE", 3), ("CO", "CO", 2), ("NI", "NI", 2), ("CU1", "CU", 1),
-    ("CU", "CU", 2), ("ZN", "ZN", 2), ("CD", "CD", 2), ("HG", "HG", 2), ("F", "F", -1),
-    ("CL", "CL", -1), ("BR", "BR", -1), ("IOD", "I", -1),
-)
-
-
 def default_charge_blocks(topo):
     blocks = []
     for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS:
@@ -548,11 +542,307 @@ def default_charge_blocks(topo):
             block.add(atom, ZERO)
             block.add_alias(NUCLEIC_SOURCE_NAMES[atom], ZERO)
         blocks.append(block)
-    for resname, atom, charge in DEFAULT_IONS:
-        block = Block(resname, (atom,))
-        block.add(atom, Decimal(charge))
+    return blocks
+
+
+# ---------------------------------------------------------------------------------------------
+# Ions and crystallisation additives: the CCP4 monomer library's atoms, bonds and charges
+# ---------------------------------------------------------------------------------------------
+
+REFMAC_DICTIONARY_VERSION = "5.41"
+DEFAULT_MONOMERS = "/usr/share/refmac/monomers"
+
+# Single-atom ions: wwPDB chemical component code, formal charge of that component, and the
+# Shannon effective ionic radius in Å (Acta Cryst. A32, 751 (1976), table 1: six-coordinate,
+# high spin where the spin state matters). Shannon's scale puts O2- at 1.40 Å, PARSE's oxygen
+# radius, so an ion and a coordinating oxygen touch at the observed metal-oxygen distance.
+IONS = (
+    ("LI", 1, "0.76"), ("NA", 1, "1.02"), ("K", 1, "1.38"), ("RB", 1, "1.52"), ("CS", 1, "1.67"),
+    ("MG", 2, "0.72"), ("CA", 2, "1.00"), ("SR", 2, "1.18"), ("BA", 2, "1.35"),
+    ("MN", 2, "0.83"), ("FE2", 2, "0.78"), ("FE", 3, "0.645"), ("CO", 2, "0.745"),
+    ("NI", 2, "0.69"), ("CU1", 1, "0.77"), ("CU", 2, "0.73"), ("ZN", 2, "0.74"),
+    ("CD", 2, "0.95"), ("HG", 2, "1.02"),
+    ("F", -1, "1.33"), ("CL", -1, "1.81"), ("BR", -1, "1.96"), ("IOD", -1, "2.20"),
+)
+
+# Crystallisation additives: wwPDB component code and its formal charge (the component as
+# deposited, without the hydrogens a pH would add: PO4 is the trianion).
+ADDITIVES = (("SO4", -2), ("PO4", -3), ("ACT", -1), ("GOL", 0), ("EDO", 0))
+
+# Chemically equivalent atoms. The library writes one resonance structure (SO4: -1 on O3 and
+# O4, 0 on O1 and O2), which would make the field around a sulfate depend on which oxygen a
+# deposition happened to name O3; each group's charges are averaged.
+EQUIVALENT_ATOMS = {
+    "SO4": (("O1", "O2", "O3", "O4"),),
+    "PO4": (("O1", "O2", "O3", "O4"),),
+    "ACT": (("O", "OXT"),),
+}
+
+# The monomer files this data set was built from (refmac-dictionary 5.41).
+MONOMER_SHA256 = {
+    "LI": "b14d752fc0f8d729e58aaf610245bddfa994f8a289f891f11c37a6643bc3cedc",
+    "NA": "230f5a1d8bc8b3adc138d906d9366e193ee0a73915d45e5c5906ba905e314463",
+    "K": "a0914d1ffd4b842841093823c4b9b78c3a9f4efe117d5e25e2c683bdfc2fb3d8",
+    "RB": "a69ccd6ff47df4a0c329cee9d5f84b83255d61bb7be9c233684b7b141f67ad1e",
+    "CS": "f7a1318f9899862d467251b6b2a62a63caca46d7f6ce78d878bd5e7d6a99dbf7",
+    "MG": "05c0040144e8c4813d5d7f94a8ac35dbab41dc6d71dc9c253d2c4f480490b907",
+    "CA": "4817d4b317f55ad2cf96bcd825ae93ac3d74303a64cf661f407f9a84f8375f56",
+    "SR": "543101c3fbcfc05afb26bd5d5021be3d80b1006e8986cb7170833aa49a9b0857",
+    "BA": "37fa1a48272e688507de9ce8d2ab18fdb67cef7ea316c30bfb892f5988a2f4a6",
+    "MN": "f68331e5da093b317cc68bcd670583921ce7250f0b03e063ba9b0c28f43ffdc1",
+    "FE2": "c331a763c8b36e28811b26f27b00b49eec803508ee12beb05c16ddfbd16bc359",
+    "FE": "43f24bfa6d22e1c1153364e1d5ac0a36aa9d46d75f856c87a277ab1acb446d39",
+    "CO": "d83cc2557987cfbd3ca58fe07958bfdb1a508f3f7fdde3a0fd5567f1e1eb30cf",
+    "NI": "774dd36058e52e8393624edf77182ff24d96f3845ebf35757d959b9b290f7d78",
+    "CU1": "89110006e8017087e98f0667f75574089086a6c4563a5ec76483dfff87a8a1d9",
+    "CU": "38f66b2b73c12d5c0fac5beaaf93ac9350c1ee67e87497bde5f37809ed4e6cf0",
+    "ZN": "615e1b88407c52f40813961f27fac9574babbf79d1d525be9e753b44f4fd3a6d",
+    "CD": "c26792f33df24c30af9e61130641d6790e857c8dcd30f71ac2313549d3f250ed",
+    "HG": "a3ad06a453a8afee18803187f2cbe857dd8d5e66859cc20ee88fd38b9be20fbb",
+    "F": "06db0d9c584b7c69fd609bb0a0f76be771e035523d1dcb13b6a8af1b1b79e6ac",
+    "CL": "ebe440dfcb252f3b14a92fd20574125966111db5684fc27f3f36294519fe355b",
+    "BR": "0afda2703e78029f825c952a6f014dd2eeccb2139cc51742e3e80a677e4245d4",
+    "IOD": "6f26ad3778371c58c44ed0ff5327f6d03c97deae2e041f4b1903f75a0fc99ac0",
+    "SO4": "8f3022f7256033a251472e5bc9db30139a708ae3e9f25164de806463726fd126",
+    "PO4": "ec4abda5224d552361d9446521a25870d39b6422554b6404ac8deb293684b700",
+    "ACT": "35b37cfd5728a81cc0a940f2639aaf5da4f566f61e56af1a1f536748821975ea",
+    "GOL": "2e3513cc7549afe44d7bf9d4e658136ac5815caaac843d473d6b88ffd666b46c",
+    "EDO": "8109b5fb7f5acd3b27f2d450b20dd1ebc9fd6423a18c9ae6301edd60c693bad0",
+}
+
+# PARSE has no parameters for these molecules. Their atoms take the radius of the PARSE atom of
+# the same kind (each read from the named atom of PARSE.DAT): PARSE unites hydrogens with their
+# carbon (C 2.0, H 0) and gives polar hydrogens 1.0.
+PARSE_ADDITIVE_RADIUS_SOURCE = (
+    ("H on C", "ALA", "HA", "non-polar hydrogen, united with its carbon"),
+    ("H on N or O", "SER", "HG", "polar hydrogen"),
+    ("C with H", "ALA", "CB", "united CH, CH2 or CH3 carbon, single bonds only"),
+    ("C", "ASP", "CG", "carbon without hydrogen, as in a carboxyl group"),
+    ("N", "ALA", "N", "nitrogen"),
+    ("O", "ALA", "O", "oxygen"),
+    ("S", "MET", "SD", "sulfur"),
+    ("P", "RA", "P", "phosphorus (RNA set of Tang et al.)"),
+)
+
+
+class Monomer:
+    """One component of the monomer library: atoms in file order and bonds."""
+
+    def __init__(self, code, path):
+        self.code = code
+        self.path = path
+        self.atoms = OrderedDict()   # atom name -> (element symbol as the library writes it, charge)
+        self.bonds = []              # (atom 1, atom 2, bond type)
+
+    def element(self, atom):
+        return self.atoms[atom][0].capitalize()
+
+    def neighbours(self, atom):
+        return [(b if a == atom else a, kind) for a, b, kind in self.bonds if atom in (a, b)]
+
+    def net(self):
+        return sum(q for _, q in self.atoms.values())
+
+
+def cif_tokens(path):
+    """(token, quoted, line number) of a CIF file: blank-separated words, '...' and "..." strings
+    (a quote closes only before a blank or the line end), ;-delimited text fields, # comments."""
+    with open(path, encoding="utf-8", errors="replace") as f:
+        lines = f.read().splitlines()
+    number = 0
+    while number < len(lines):
+        line = lines[number]
+        number += 1
+        if line.startswith(";"):
+            text = [line[1:]]
+            start = number
+            while number < len(lines) and not lines[number].startswith(";"):
+                text.append(lines[number])
+                number += 1
+            if number == len(lines):
+                raise SourceError(f"{path}:{start}: text field without its closing ';'")
+            number += 1
+            yield "\n".join(text).strip(), True, start
+            continue
+        i = 0
+        while i < len(line):
+            if line[i].isspace():
+                i += 1
+            elif line[i] == "#":
+                break
+            elif line[i] in "'\"":
+                quote = line[i]
+                end = i + 1
+                while end < len(line) and not (line[end] == quote and
+                                               (end + 1 == len(line) or line[end + 1].isspace())):
+                    end += 1
+                if end == len(line):
+                    raise SourceError(f"{path}:{number}: string without its closing {quote}")
+                yield line[i + 1:end], True, number
+                i = end + 1
+            else:
+                end = i
+                while end < len(line) and not line[end].isspace():
+                    end += 1
+                yield line[i:end], False, number
+                i = end
+
+
+def read_cif_loops(path):
+    """Data block name -> category (e.g. "_chem_comp_atom") -> rows (tag -> value)."""
+    blocks = OrderedDict()
+    loops = None
+    tokens = list(cif_tokens(path))
+    i = 0
+    while i < len(tokens):
+        token, quoted, number = tokens[i]
+        if not quoted and token.startswith("data_"):
+            loops = blocks.setdefault(token[5:], OrderedDict())
+            i += 1
+        elif not quoted and token == "loop_":
+            if loops is None:
+                raise SourceError(f"{path}:{number}: loop_ outside a data block")
+            i += 1
+            tags = []
+            while i < len(tokens) and not tokens[i][1] and tokens[i][0].startswith("_"):
+                tags.append(tokens[i][0])
+                i += 1
+            values = []
+            while i < len(tokens) and (tokens[i][1] or not (
+                    tokens[i][0].startswith("_") or tokens[i][0] == "loop_" or
+                    tokens[i][0].startswith("data_"))):
+                values.append(tokens[i][0])
+                i += 1
+            if not tags or len(values) % len(tags):
+                raise SourceError(f"{path}:{number}: loop of {len(tags)} tags holds "
+                                  f"{len(values)} values")
+            category = tags[0].split(".")[0]
+            names = [t.split(".", 1)[-1] for t in tags]
+            rows = loops.setdefault(category, [])
+            for k in range(0, len(values), len(tags)):
+                rows.append(dict(zip(names, values[k:k + len(tags)])))
+        else:
+            i += 2 if not quoted and token.startswith("_") else 1  # a single item and its value
+    return blocks
+
+
+def read_monomer(directory, code):
+    path = os.path.join(directory, code[0].lower(), code + ".cif")
+    if not os.path.isfile(path):
+        raise SourceError(f"{path}: not found; install the Debian package refmac-dictionary "
+                          f"(or pass --monomers DIR holding the CCP4 monomer library)")
+    actual = sha256_of(path)
+    if actual != MONOMER_SHA256[code]:
+        raise SourceError(f"{path}: sha256 {actual} differs from the refmac-dictionary "
+                          f"{REFMAC_DICTIONARY_VERSION} file this data set is built from "
+                          f"({MONOMER_SHA256[code]}); if the new file is intended, update "
+                          f"MONOMER_SHA256 and the documentation, then regenerate")
+    block = read_cif_loops(path).get("comp_" + code)
+    if block is None or not block.get("_chem_comp_atom"):
+        raise SourceError(f"{path}: no atoms of {code} (data block comp_{code})")
+    monomer = Monomer(code, path)
+    for row in block["_chem_comp_atom"]:
+        name = row["atom_id"].strip()
+        if name in monomer.atoms:
+            raise SourceError(f"{path}: atom {name} twice")
+        monomer.atoms[name] = (row["type_symbol"].strip(), Decimal(row["partial_charge"]))
+    for row in block.get("_chem_comp_bond", []):
+        a, b = row["atom_id_1"].strip(), row["atom_id_2"].strip()
+        if a not in monomer.atoms or b not in monomer.atoms:
+            raise SourceError(f"{path}: bond {a}-{b} names an atom the monomer does not have")
+        monomer.bonds.append((a, b, row["type"].strip().lower()))
+    return monomer
+
+
+def read_ions_and_additives(directory):
+    monomers = OrderedDict()
+    for code, formal, _ in IONS:
+        monomer = read_monomer(directory, code)
+        if len(monomer.atoms) != 1:
+            raise SourceError(f"{monomer.path}: {code} is not a single-atom ion")
+        monomers[code] = (monomer, formal)
+    for code, formal in ADDITIVES:
+        monomers[code] = (read_monomer(directory, code), formal)
+    for code, (monomer, formal) in monomers.items():
+        if monomer.net() != formal:
+            raise SourceError(f"{monomer.path}: the charges of {code} add up to {monomer.net()}, "
+                              f"not to the formal charge {formal:+d}")
+    return monomers
+
+
+def library_charges(monomer):
+    """The library's charges, each group of equivalent atoms given its mean."""
+    charges = OrderedDict((atom, q) for atom, (_, q) in monomer.atoms.items())
+    for group in EQUIVALENT_ATOMS.get(monomer.code, ()):
+        mean = sum(charges[a] for a in group) / len(group)
+        # Three decimals are what every file writes exactly (the fixed-column layout).
+        if mean != mean.quantize(Decimal("0.001")):
+            raise SourceError(f"{monomer.code}: charges of {group} cannot be shared exactly "
+                              f"in three decimals ({mean})")
+        charges.update((a, mean) for a in group)
+    return charges
+
+
+def ion_and_additive_charge_blocks(monomers):
+    blocks = []
+    for code, (monomer, formal) in monomers.items():
+        block = Block(code, monomer.atoms)
+        for atom, q in library_charges(monomer).items():
+            block.add(atom, q)
+        if sum(block.entries.values()) != formal:
+            raise SourceError(f"{code}: entries add up to {sum(block.entries.values())}, "
+                              f"not to {formal:+d}")
         blocks.append(block)
     return blocks
+
+
+def parse_additive_radius_class(monomer, atom):
+    element = monomer.element(atom)
+    neighbours = monomer.neighbours(atom)
+    if element == "H":
+        if len(neighbours) != 1:
+            raise SourceError(f"{monomer.path}: hydrogen {atom} has {len(neighbours)} bonds")
+        return "H on C" if monomer.element(neighbours[0][0]) == "C" else "H on N or O"
+    if element == "C" and any(monomer.element(n) == "H" for n, _ in neighbours):
+        if any(kind != "single" for _, kind in neighbours):
+            raise SourceError(f"{monomer.path}: {atom} is an unsaturated CH; PARSE's united "
+                              f"radius is for single-bonded carbons only")
+        return "C with H"
+    return element
+
+
+def ion_and_additive_radius_blocks(monomers, parse_table):
+    ion_radius = {code: Decimal(r) for code, _, r in IONS}
+    by_class = {what: parse_table[res][atom][1] for what, res, atom, _ in
+                PARSE_ADDITIVE_RADIUS_SOURCE}
+    blocks = []
+    for code, (monomer, _) in monomers.items():
+        block = Block(code, monomer.atoms)
+        for atom in monomer.atoms:
+            if code in ion_radius:
+                block.add(atom, ion_radius[code])
+                continue
+            what = parse_additive_radius_class(monomer, atom)
+            if what not in by_class:
+                raise SourceError(f"{monomer.path}: no PARSE radius chosen for {atom} ({what})")
+            block.add(atom, by_class[what])
+        blocks.append(block)
+    return blocks
+
+
+def ion_element_radii(monomers):
+    """Element symbol -> (Shannon radius, component code): where one element has several ions
+    (Fe2+ and Fe3+, Cu+ and Cu2+), the component whose code is the element symbol."""
+    per_element = OrderedDict()
+    for code, _, radius in IONS:
+        symbol = monomers[code][0].element(next(iter(monomers[code][0].atoms)))
+        if symbol not in per_element or code == symbol.upper():
+            per_element[symbol] = (radius, code)
+    return per_element
+
+
+def formal_charge_list(monomers):
+    return ", ".join(f"{code} {formal:+d}" for code, (_, formal) in monomers.items())
 
 
 # Bondi, J. Phys. Chem. 68, 441 (1964), table I: van der Waals radii in Å.
@@ -805,8 +1095,9 @@ def source_line(tables, fname):
             f"sha256 {sha256_of(os.path.join(tables, fname))[:16]}")
 
 
-def generate(out_dir, tables, report):
+def generate(out_dir, tables, monomer_dir, report):
     check_tables(tables)
+    monomers = read_ions_and_additives(monomer_dir)
     topo = read_topologies(tables)
     amber_table = read_dat(os.path.join(tables, "AMBER.DAT"))
     parse_table = read_dat(os.path.join(tables, "PARSE.DAT"))
@@ -827,6 +1118,12 @@ def generate(out_dir, tables, report):
     dcrg = default_charge_blocks(topo)
     check_internal_nets(prot + nuca, False)
     check_internal_nets(pcrg + dcrg, True)
+    # Ions and additives after the residues: no name of theirs is a residue name above.
+    prot += ion_and_additive_charge_blocks(monomers)
+    pcrg += ion_and_additive_charge_blocks(monomers)
+    dcrg += ion_and_additive_charge_blocks(monomers)
+    psiz += ion_and_additive_radius_blocks(monomers, parse_table)
+    element_ion_radii = ion_element_radii(monomers)
 
     deviations = {
         "prot_amb.crg": amber_terminal_deviations(amber, topo, prot),
@@ -851,6 +1148,26 @@ def generate(out_dir, tables, report):
     parse_src = [source_line(tables, "PARSE.DAT"), source_line(tables, "AA.xml"),
                  source_line(tables, "NA.xml")]
 
+    monomer_src = (f"{len(monomers)} monomer files of the CCP4 monomer library, refmac-dictionary "
+                   f"{REFMAC_DICTIONARY_VERSION} (Debian package refmac-dictionary, "
+                   f"/usr/share/refmac/monomers), sha256-checked")
+    ions_text = " ".join(code for code, _, _ in IONS)
+    additives_text = " ".join(code for code, _ in ADDITIVES)
+    ion_charge_note = [
+        f"Ions ({ions_text}) and crystallisation additives ({additives_text}): atom names "
+        f"and charges of the CCP4 monomer library, whose names are the wwPDB chemical "
+        f"components' (hydrogens of ACT, GOL and EDO included):",
+        "  " + monomer_src + ".",
+        "Each adds up to the formal charge of its wwPDB component: " +
+        formal_charge_list(monomers) + ". The library gives the ions their formal charge, "
+        "ACT -0.5 on O and OXT, PO4 -0.75 on each O, GOL and EDO 0 on every atom (a neutral "
+        "molecule that adds dielectric volume only), and SO4 one resonance structure (-1 on "
+        "O3 and O4); equivalent oxygens share their group's charge, so SO4 carries -0.5 on "
+        "each O. Neither Amber ff99 nor PARSE has parameters for them; the same values stand "
+        "in prot_amb.crg, parseres.crg and default.crg. FE is Fe3+ and FE2 Fe2+, CU Cu2+ "
+        "and CU1 Cu+, as the components define them; PO4 is the trianion as deposited.",
+    ]
+
     def dev_lines(fname):
         out = ["Measured against the source's terminal residues (tools/generate_templates.py "
                "--report):"]
@@ -869,7 +1186,8 @@ def generate(out_dir, tables, report):
     ]
 
     write_file(os.path.join(out_dir, "prot_amb.crg"), [
-        "Voltra charge template: Amber charges of amino acids, caps and water (units e).",
+        "Voltra charge template: Amber charges of amino acids, caps and water; ions and "
+        "crystallisation additives (units e).",
         *amber_common,
         "Residues: the 20 standard amino acids; protonation variants ASH CYM CYX GLH HID HIE HIP "
         "LYN; caps ACE, NME and NH2 (Amber NHE); water HOH and WAT (TIP3P).",
@@ -881,6 +1199,7 @@ def generate(out_dir, tables, report):
         "0.5 each, so any two of them give +1); C-terminal OXT carries -1. Neutral termini "
         "(HXT) are not represented.",
         *dev_lines("prot_amb.crg"),
+        *ion_charge_note,
         "No generic entries: the file is applied to nucleic acids too (before nuca_amb.crg).",
         *dropped_aliases_note(prot),
     ], CHARGE_HEADER, prot, 4)
@@ -927,6 +1246,7 @@ def generate(out_dir, tables, report):
         "thus has the integer net charge of the source's. RNA ends as in nuca_amb.crg: HO5' "
         "makes a 5' nucleotide neutral, HO3' is 0.",
         *dev_lines("parseres.crg"),
+        *ion_charge_note,
         "No generic entries.",
         *dropped_aliases_note(pcrg),
     ], CHARGE_HEADER, pcrg, 3)
@@ -938,6 +1258,18 @@ def generate(out_dir, tables, report):
         "Termini: N-terminal H1, H2, H3 take 1.0, PARSE's value for the amine hydrogens of its "
         "neutral N-terminus, which keeps N at 1.5 as internal residues do (the charged form "
         "puts 0 on them and 2.0 on N); OXT 1.4; RNA HO5' and HO3' 0 as PARSE's H5T and H3T.",
+        f"Ions ({ions_text}): Shannon effective ionic radii (R. D. Shannon, Acta Cryst. A32, "
+        "751 (1976), table 1; six-coordinate, high spin where the spin state matters). "
+        "Shannon's scale sets O2- to 1.40, PARSE's oxygen radius, so an ion and the oxygens "
+        "that coordinate it touch at the observed metal-oxygen distance (Ca-O 2.40) instead of "
+        "overlapping as neutral-atom radii would (Bondi Na 2.27, Mantina Ca 2.31). F, CL, BR "
+        "and IOD are the halide ions.",
+        f"Crystallisation additives ({additives_text}): the atoms of the CCP4 monomer "
+        "library, each taking the radius of the PARSE atom of its kind, found from the "
+        "library's bonds; PARSE itself has no parameters for them.",
+        "  " + monomer_src + ";",
+        *[f"  {what}: {format_value(parse_table[res][atom][1], 1)} from {res} {atom}, {note}"
+          for what, res, atom, note in PARSE_ADDITIVE_RADIUS_SOURCE],
         "No generic entries: atoms without an entry are left Missing.",
         *dropped_aliases_note(psiz),
     ], RADIUS_HEADER, psiz, 2)
@@ -954,27 +1286,42 @@ def generate(out_dir, tables, report):
         "Nucleic acids (DNA DA DC DG DT, RNA A C G U): OP1/OP2 -0.5 each, one -1 per phosphate; "
         "a 5' monophosphate adds OP3 -1 (dianion at pH 7); HO5'/HO3' (H5T/H3T) 0.",
         "Caps ACE, NME, NH2 and water HOH/WAT: 0.",
-        "Single-atom ions with the formal charge of their wwPDB chemical component: " +
-        ", ".join(f"{res} {q:+d}" for res, _, q in DEFAULT_IONS) + ".",
+        *ion_charge_note,
         HIS_NOTE,
         NAMING_NOTE,
         "No generic entries.",
     ], CHARGE_HEADER, dcrg, 3)
 
     write_file(os.path.join(out_dir, "default.siz"), [
-        "Voltra radius template: PARSE radii per element (units Angstrom), element-keyed.",
+        "Voltra radius template: PARSE radii per element, Shannon ionic radii for the ions "
+        "(units Angstrom), element-keyed.",
         "Source: PARSE (Sitkoff, Sharp and Honig, J. Phys. Chem. 98, 1978 (1994); P from Tang "
         "et al., J. Mol. Biol. 366, 1475 (2007)); each value read from one atom of PARSE.DAT:",
         "  " + source_line(tables, "PARSE.DAT"),
         *[f"  {s} {format_value(v, 1)} from {res} {atom}: {what}"
           for s, v, res, atom, what in default_radii],
+        "Ions (" + " ".join(element_ion_radii) + "): Shannon effective ionic radii (R. D. "
+        "Shannon, Acta Cryst. A32, 751 (1976), table 1; six-coordinate, high spin where the "
+        "spin state matters); on Shannon's scale O2- is 1.40, the oxygen radius above, so an "
+        "ion and its coordinating oxygens touch at the observed distance. An element radius "
+        "cannot tell two charge states apart: " +
+        "; ".join(f"{symbol} takes {code}'s {radius}"
+                  for symbol, (radius, code) in element_ion_radii.items()
+                  if sum(1 for c, _, _ in IONS
+                         if monomers[c][0].element(next(iter(monomers[c][0].atoms))) == symbol) > 1) +
+        " (the other states keep their own radius in parseres.siz). The halogen radii are "
+        "those of the halide ions, and a covalent halogen of a ligand takes them too (" +
+        ", ".join(f"{symbol} {radius} against Bondi's {dict(BONDI)[symbol]}"
+                  for symbol, (radius, _) in element_ion_radii.items()
+                  if symbol in ("F", "Cl", "Br", "I")) + ").",
         "D (deuterium) as H. The module matches these by the atom's element symbol, ignoring "
         "case; other elements keep the host's own radius (Source HST).",
         "An element radius cannot tell polar from non-polar hydrogens: every H takes the polar "
         "value 1.0, every C 1.7, instead of PARSE's united CH groups (C 2.0, H 0).",
     ], RADIUS_HEADER,
         [element_block([(s, str(v)) for s, v, *_ in default_radii] +
-                       [("D", str(default_radii[0][1]))])], 2)
+                       [("D", str(default_radii[0][1]))] +
+                       [(s, r) for s, (r, _) in element_ion_radii.items()])], 2)
 
     write_file(os.path.join(out_dir, "bondi.siz"), [
         "Voltra radius template: Bondi van der Waals radii (units Angstrom), element-keyed.",
@@ -1035,11 +1382,14 @@ def main(argv=None):
                         help="output folder (default: share/voltra/templates of this repository)")
     parser.add_argument("--tables", default=None,
                         help="folder of PDB2PQR's dat files (default: the installed pdb2pqr)")
+    parser.add_argument("--monomers", default=DEFAULT_MONOMERS,
+                        help="folder of the CCP4 monomer library (default: %(default)s)")
     parser.add_argument("--report", action="store_true",
                         help="print the terminal-residue deviations from the source")
     args = parser.parse_args(argv)
     try:
-        return generate(os.path.normpath(args.out), args.tables or find_tables(), args.report)
+        return generate(os.path.normpath(args.out), args.tables or find_tables(), args.monomers,
+                        args.report)
     except (SourceError, OSError, ElementTree.ParseError) as e:
         print(f"generate_templates: {e}", file=sys.stderr)
         return 1

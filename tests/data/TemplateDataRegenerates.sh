@@ -31,6 +31,11 @@ for table in AMBER.DAT PARSE.DAT AA.xml NA.xml; do
       "install the Debian package pdb2pqr (apt-get install pdb2pqr)"
 done
 
+monomers=/usr/share/refmac/monomers
+[ -d "$monomers" ] ||
+  fail "the CCP4 monomer library $monomers is missing:" \
+    "install the Debian package refmac-dictionary (apt-get install refmac-dictionary)"
+
 scratch=$(mktemp -d) || fail "cannot create a temporary folder"
 trap 'rm -rf "$scratch"' EXIT
 
