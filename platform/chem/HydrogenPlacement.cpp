@@ -123,7 +123,12 @@ ResidueResult PlanResidue(const ResidueJob& job) {
 
     // Which hydrogens are missing, per heavy atom.
     std::vector<std::pair<std::string, std::vector<std::string>>> missing;
-    for (const auto& [parentName, hydrogens] : recipe.hydrogensOf) {
+    // In the component's atom order, so that hydrogens follow their heavy atoms' order.
+    for (const auto& heavy : recipe.chemComp.atoms) {
+        const auto entry = recipe.hydrogensOf.find(heavy.id);
+        if (entry == recipe.hydrogensOf.end()) continue;
+        const std::string& parentName = entry->first;
+        const std::vector<std::string>& hydrogens = entry->second;
         const auto parent = job.atoms.find(parentName);
         if (parent == job.atoms.end() || parent->second->GetAtomicNumber() == 1) continue;
         std::vector<std::string> wanted = hydrogens;

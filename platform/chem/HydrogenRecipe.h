@@ -4,6 +4,8 @@
 // Internal to the platform: it hands out gemmi types.
 #pragma once
 
+#include "HostApi.h"
+
 #include <gemmi/chemcomp.hpp>
 
 #include <map>
@@ -41,14 +43,14 @@ struct HydrogenRecipe {
 /// The monomer-library name of a residue type: the parent compound of protonation variants
 /// (HID HIE HIP -> HIS, CYX CYM -> CYS, ASH -> ASP, GLH -> GLU, LYN -> LYS, WAT -> HOH), the
 /// type name otherwise; the library's HIE, CYX, ... are unrelated compounds.
-std::string MonomerNameOf(const std::string& typeName);
+HOST_API std::string MonomerNameOf(const std::string& typeName);
 
 /// True for the 20 standard amino acids and their protonation variants.
-bool IsStandardAminoAcidType(const std::string& typeName);
+HOST_API bool IsStandardAminoAcidType(const std::string& typeName);
 
 /// The recipe of a residue type in a form, cached; null when the monomer library has no such
 /// component. Throws std::runtime_error when the library file cannot be read. Thread-safe.
-std::shared_ptr<const HydrogenRecipe> FindHydrogenRecipe(const std::string& typeName, const ResidueForm& form);
+HOST_API std::shared_ptr<const HydrogenRecipe> FindHydrogenRecipe(const std::string& typeName, const ResidueForm& form);
 
 /// Builds a recipe without the cache (the form's edits applied to a copy of component).
 HydrogenRecipe MakeHydrogenRecipe(const gemmi::ChemComp& component, const std::string& typeName,
