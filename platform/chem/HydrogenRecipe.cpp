@@ -85,11 +85,13 @@ void AddHydroxylHydrogen(gemmi::ChemComp& cc, const std::string& h, const std::s
     AddTorsion(cc, h, o, next, torsionEnd, torsion, 1);
 }
 
-void ApplyVariant(gemmi::ChemComp& cc, const std::string& type) {
+void ApplyVariant(gemmi::ChemComp& cc, const std::string& typeName) {
+    const std::string type = VariantNameOf(typeName);
     if (type == "HID") RemoveAtom(cc, "HE2");
     else if (type == "HIE" || type == "HIS") RemoveAtom(cc, "HD1");
     else if (type == "CYX" || type == "CYM") RemoveAtom(cc, "HG");
     else if (type == "LYN") RemoveAtom(cc, "HZ1");
+    else if (type == "TYM") RemoveAtom(cc, "HH");
     else if (type == "ASH") AddHydroxylHydrogen(cc, "HD2", "OD2", "CG", "OD1", 0.0);
     else if (type == "GLH") AddHydroxylHydrogen(cc, "HE2", "OE2", "CD", "OE1", 0.0);
 }
@@ -147,12 +149,23 @@ std::string ResidueForm::Key() const {
     return key;
 }
 
+std::string VariantNameOf(const std::string& typeName) {
+    // PARSE (PDB2PQR's PARSE naming) and CHARMM spell the variants their own way.
+    static const std::map<std::string, std::string> aliases = {
+        {"CSS", "CYX"}, {"CY-", "CYM"}, {"HI+", "HIP"}, {"HSP", "HIP"}, {"HSD", "HID"}, {"HSE", "HIE"},
+        {"LY0", "LYN"}, {"AS0", "ASH"}, {"GL0", "GLH"}, {"TY-", "TYM"}, {"AR0", "ARG"}, {"H2O", "HOH"},
+        {"WAT", "HOH"}, {"TIP3", "HOH"}, {"SOL", "HOH"}};
+    const auto it = aliases.find(typeName);
+    return it == aliases.end() ? typeName : it->second;
+}
+
 std::string MonomerNameOf(const std::string& typeName) {
     static const std::map<std::string, std::string> parents = {
         {"HID", "HIS"}, {"HIE", "HIS"}, {"HIP", "HIS"}, {"CYX", "CYS"}, {"CYM", "CYS"},
-        {"ASH", "ASP"}, {"GLH", "GLU"}, {"LYN", "LYS"}, {"WAT", "HOH"}};
-    const auto it = parents.find(typeName);
-    return it == parents.end() ? typeName : it->second;
+        {"ASH", "ASP"}, {"GLH", "GLU"}, {"LYN", "LYS"}, {"TYM", "TYR"}};
+    const std::string variant = VariantNameOf(typeName);
+    const auto it = parents.find(variant);
+    return it == parents.end() ? variant : it->second;
 }
 
 bool IsStandardAminoAcidType(const std::string& typeName) {

@@ -40,9 +40,15 @@ struct HydrogenRecipe {
     std::map<std::string, std::string> parentOf;
 };
 
+/// The Amber name of a variant spelled the PARSE or CHARMM way (CSS -> CYX, HI+ -> HIP,
+/// HSD -> HID, LY0 -> LYN, AS0 -> ASH, GL0 -> GLH, TY- -> TYM, H2O/WAT/TIP3/SOL -> HOH); the
+/// type name otherwise.
+HOST_API std::string VariantNameOf(const std::string& typeName);
+
 /// The monomer-library name of a residue type: the parent compound of protonation variants
-/// (HID HIE HIP -> HIS, CYX CYM -> CYS, ASH -> ASP, GLH -> GLU, LYN -> LYS, WAT -> HOH), the
-/// type name otherwise; the library's HIE, CYX, ... are unrelated compounds.
+/// (HID HIE HIP -> HIS, CYX CYM -> CYS, ASH -> ASP, GLH -> GLU, LYN -> LYS, TYM -> TYR, and
+/// their other spellings), the type name otherwise; the library's HIE, CYX, CSS, ... are
+/// unrelated compounds.
 HOST_API std::string MonomerNameOf(const std::string& typeName);
 
 /// True for the 20 standard amino acids and their protonation variants.
