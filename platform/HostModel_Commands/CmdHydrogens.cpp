@@ -1,6 +1,26 @@
 #include "HostModel_Commands/CmdHydrogens.h"
 
+#include "HostModel/ChemDoc.h"
+#include "HostModel/DescendentIterator.h"
+#include "HostModel/Molecule.h"
+#include "HostModel_Commands/VisibleMoleculeList.h"
+#include "chem/HydrogenPlacement.h"
+#include "chem/ProtonationStates.h"
+
+#include <vector>
+
 namespace HostModel_Commands {
+namespace {
+
+void RemoveAllHydrogens(HostModel::Molecule& molecule) {
+    std::vector<HostModel::Object*> hydrogens;
+    HostModel::DescendentIterator it(&molecule, HostModel::Atom::classType);
+    while (HostModel::Object* atom = it.GetNext())
+        if (static_cast<HostModel::Atom*>(atom)->GetAtomicNumber() == 1) hydrogens.push_back(atom);
+    for (HostModel::Object* h : hydrogens) h->GetParent()->RemoveChild(*h);
+}
+
+}  // namespace
 
 CmdHydrogens::CmdHydrogens(hOperation operation, HostModel::Atom::HydrogenSet hydrogenSet)
     : operation_(operation), hydrogenSet_(hydrogenSet) {}
@@ -12,8 +32,16 @@ const char* CmdHydrogens::GetName() const {
 }
 
 bool CmdHydrogens::Do(HostModel::ChemDoc* doc) {
-    // Placement is not implemented yet: the document is left as it is.
-    return doc != nullptr;
+    if (!doc) return false;
+    if (operation_ == RemoveHydrogens) {
+        for (HostModel::Molecule* molecule : VisibleMoleculeList(*doc)) RemoveAllHydrogens(*molecule);
+        return true;
+    }
+    // States first: the hydrogens placed depend on the variant names it sets.
+    HostChem::ChooseProtonationStates(*doc);
+    for (HostModel::Molecule* molecule : VisibleMoleculeList(*doc))
+        HostChem::AddMissingHydrogens(*molecule, hydrogenSet_, doc->GetPreparationReport());
+    return true;
 }
 
 }  // namespace HostModel_Commands

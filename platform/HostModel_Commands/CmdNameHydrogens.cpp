@@ -1,5 +1,8 @@
 #include "HostModel_Commands/CmdNameHydrogens.h"
 
+#include "HostModel_Commands/VisibleMoleculeList.h"
+#include "chem/HydrogenNaming.h"
+
 namespace HostModel_Commands {
 
 HostModel::Command* CmdNameHydrogens::Copy() const { return new CmdNameHydrogens(); }
@@ -7,8 +10,10 @@ HostModel::Command* CmdNameHydrogens::Copy() const { return new CmdNameHydrogens
 const char* CmdNameHydrogens::GetName() const { return "Name Hydrogens"; }
 
 bool CmdNameHydrogens::Do(HostModel::ChemDoc* doc) {
-    // Naming is not implemented yet: the document is left as it is.
-    return doc != nullptr;
+    if (!doc) return false;
+    for (HostModel::Molecule* molecule : VisibleMoleculeList(*doc))
+        HostChem::NameHydrogens(*molecule, doc->GetPreparationReport());
+    return true;
 }
 
 }  // namespace HostModel_Commands

@@ -1,5 +1,7 @@
-// Renames hydrogens to the standard names of their residues. NOT YET IMPLEMENTED: until
-// hydrogen naming lands, executing this command changes nothing and reports success.
+// Renames the hydrogens of the visible molecules to the PDB v3 names the templates use, from
+// the conventions of PDB v2 (1HB2, 2HB), CHARMM (HN, HT1-HT3, HB1/HB2), Amber and PDB2PQR
+// (H5'1/H5'2, H5T, H3T) and older nucleic files (H5*1, HO'2). Hydrogens no convention explains
+// are kept as they are and listed in the document's PreparationReport.
 #pragma once
 
 #include "HostApi.h"

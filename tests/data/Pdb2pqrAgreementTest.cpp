@@ -284,8 +284,10 @@ Agreement Compare(const HostModel::Molecule& molecule, const Pdb2pqrFile& file, 
             }
             const Pdb2pqrAtom& theirs = found->second;
             ++result.atoms;
-            result.renamed +=
-                atom.GetLabel() != theirs.atomName || info.residue->GetResidueType() != theirs.residueName;
+            // Hydrogens are renamed to the PDB's current names on reading (PARSE's HN, HB1/HB2 to H,
+            // HB2/HB3); the templates give both spellings the same values.
+            result.renamed += (atom.GetAtomicNumber() != 1 && atom.GetLabel() != theirs.atomName) ||
+                              info.residue->GetResidueType() != theirs.residueName;
             result.readerCharge += !atom.HasPartialCharge() || atom.GetPartialCharge() != theirs.charge;
 
             const float charge = FloatProperty(atom, "Voltra Charge");

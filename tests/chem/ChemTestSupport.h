@@ -1,0 +1,86 @@
+// Documents and templates for the chemistry tests: corpus structures read as the program reads
+// them, the shipped template files, and walks over residues and atoms.
+#pragma once
+
+#include "HostModel/Atom.h"
+#include "HostModel/Chain.h"
+#include "HostModel/ChemDoc.h"
+#include "HostModel/DescendentIterator.h"
+#include "HostModel/Molecule.h"
+#include "HostModel/Residue.h"
+#include "chem/HydrogenRecipe.h"
+#include "io/StructureReader.h"
+#include "templates/TemplateFileIO.h"
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ChemTest {
+
+inline std::string CorpusPath(const std::string& name) { return std::string(VOLTRA_CORPUS_DIR) + "/" + name; }
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// A shipped template file (share/voltra/templates), read without the persistence service.
+inline Voltra::TemplatePtr ShippedTemplate(const std::string& fileName) {
+    Voltra::TemplatePtr t = Voltra::CreateTemplateFor(fileName);
+    std::ifstream in(std::string(VOLTRA_SOURCE_DIR) + "/share/voltra/templates/" + fileName);
+    Voltra::ReadTemplateEntries(in, *t, L"template");
+    return t;
+}
+
+inline std::vector<HostModel::Residue*> Residues(const HostModel::Object& root) {
+    std::vector<HostModel::Residue*> out;
+    HostModel::DescendentIterator it(&root, HostModel::Residue::classType);
+    while (HostModel::Object* o = it.GetNext()) out.push_back(static_cast<HostModel::Residue*>(o));
+    return out;
+}
+
+inline std::vector<HostModel::Atom*> Atoms(const HostModel::Object& root) {
+    std::vector<HostModel::Atom*> out;
+    HostModel::DescendentIterator it(&root, HostModel::Atom::classType);
+    while (HostModel::Object* o = it.GetNext()) out.push_back(static_cast<HostModel::Atom*>(o));
+    return out;
+}
+
+inline HostModel::Atom* FindAtom(const HostModel::Residue& residue, const std::string& label) {
+    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i)
+        if (residue.GetChild(i)->GetLabel() == label && residue.GetChild(i)->IsA(HostModel::Atom::classType))
+            return static_cast<HostModel::Atom*>(residue.GetChild(i));
+    return nullptr;
+}
+
+inline std::size_t HydrogenCount(const HostModel::Object& root) {
+    std::size_t n = 0;
+    for (const HostModel::Atom* a : Atoms(root)) n += a->GetAtomicNumber() == 1;
+    return n;
+}
+
+/// True when the residue has every heavy atom of its monomer apart from the terminal-only ones
+/// (OXT, a 5' OP3): the residues that need no completion before their hydrogens can match.
+inline bool HasAllHeavyAtoms(const HostModel::Residue& residue) {
+    const auto recipe = HostChem::FindHydrogenRecipe(HostChem::MonomerNameOf(residue.GetResidueType()), {});
+    if (!recipe) return false;
+    for (const auto& atom : recipe->chemComp.atoms) {
+        const std::string& name = atom.id;
+        if (atom.is_hydrogen() || name == "OXT" || name == "OP3") continue;
+        if (!FindAtom(residue, name)) return false;
+    }
+    return true;
+}
+
+inline bool IsStandardResidue(const HostModel::Residue& residue) {
+    static const std::vector<std::string> nucleic = {"DA", "DC", "DG", "DT", "A", "C", "G", "U", "HOH"};
+    const std::string& type = residue.GetResidueType();
+    return HostChem::IsStandardAminoAcidType(type) || std::find(nucleic.begin(), nucleic.end(), type) != nucleic.end();
+}
+
+}  // namespace ChemTest
