@@ -20,6 +20,7 @@ constexpr OptionSpec kOptions[] = {
     {"out-dir", 'O', true},  {"root", 0, true},         {"model", 'm', true},
     {"format", 0, true},     {"quiet", 'q', false},     {"help", 'h', false},
     {"version", 'V', false},
+    {"no-complete", 0, false},
 };
 
 const OptionSpec* FindLong(const std::string& name) {
@@ -65,6 +66,7 @@ void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
     else if (name == "out-dir") options.outDir = value;
     else if (name == "root") options.root = value;
     else if (name == "model") options.model = ParseModel(value);
+    else if (name == "no-complete") options.completeMissingAtoms = false;
     else if (name == "format") {
         if (value != "pdb" && value != "cif" && value != "pqr") {
             throw UsageError("--format: unknown format '" + value + "' (choose pdb, cif or pqr)");
@@ -202,6 +204,8 @@ Output (nothing is written unless asked for):
 Input:
   -m, --model=N            read model N (default: the first model)
       --format=FMT         read INPUT as pdb, cif or pqr instead of guessing
+      --no-complete        keep standard residues as read: do not build their
+                           missing heavy atoms (side chains, C-terminal OXT)
 
 Templates:
       --root=DIR           persistence root: templates are read from

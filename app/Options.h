@@ -14,6 +14,7 @@ struct Options {
     std::string input;                       // path, or "-" for standard input
     std::optional<std::string> inputFormat;  // "pdb", "cif" or "pqr"; guessed when absent
     int model = 0;                           // 1-based model number; 0 = the first model
+    bool completeMissingAtoms = true;        // build standard residues' missing heavy atoms
     Assignment assignment = Assignment::Default;
     std::string forcefieldName;              // names the typing of PQR charges
     bool zeroCharges = false;

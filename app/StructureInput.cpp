@@ -20,6 +20,7 @@ StructureSummary ReadStructureInto(HostModel::ChemDoc& doc, const Options& optio
     HostIO::ReadOptions readOptions;
     if (options.inputFormat) readOptions.format = *HostIO::ParseStructureFormat(*options.inputFormat);
     readOptions.model = options.model;
+    readOptions.completeMissingAtoms = options.completeMissingAtoms;
     readOptions.forcefieldName = options.forcefieldName;
 
     HostIO::ReadResult result;

@@ -68,7 +68,7 @@ std::string ApbsInput(const std::string& pqrName, const std::vector<PqrRecord>& 
 std::vector<PqrRecord> WriteParsePqr(const TempFolder& folder, const std::string& name) {
     ProgramRun voltra;
     voltra.program = VOLTRA_PROGRAM;
-    voltra.args = {"-q", "--assign=parse", "-p", folder / name, std::string(VOLTRA_CORPUS_DIR) + "/1AJJ.pdb"};
+    voltra.args = {"--no-complete", "-q", "--assign=parse", "-p", folder / name, std::string(VOLTRA_CORPUS_DIR) + "/1AJJ.pdb"};
     voltra.environment.emplace("VOLTRA_ROOT", std::nullopt);
     const ProgramResult result = RunProgram(voltra);
     if (result.exitCode != 0) throw std::runtime_error("voltra failed: " + Describe(result));

@@ -21,11 +21,13 @@ namespace fs = std::filesystem;
 std::string Corpus(const std::string& name) { return std::string(VOLTRA_CORPUS_DIR) + "/" + name; }
 
 /// Runs the program in workDir with VOLTRA_ROOT removed, so it finds its templates beside itself.
+/// Missing heavy atoms are not built, so that the outputs hold exactly the input's atoms.
 ProgramResult Voltra(const std::vector<std::string>& args, const std::string& workDir, const std::string& stdinPath = {},
                      const std::map<std::string, std::optional<std::string>>& environment = {}) {
     ProgramRun run;
     run.program = VOLTRA_PROGRAM;
     run.args = args;
+    run.args.insert(run.args.begin(), "--no-complete");
     run.workDir = workDir;
     run.stdinPath = stdinPath;
     run.environment = environment;
@@ -462,7 +464,7 @@ TEST(OutputErrors, FullStandardOutputIsExitFive) {
     for (const char* option : {"-p", "-r"}) {
         ProgramRun run;
         run.program = VOLTRA_PROGRAM;
-        run.args = {"-q", option, "-", Corpus("1BX8.pdb")};
+        run.args = {"--no-complete", "-q", option, "-", Corpus("1BX8.pdb")};
         run.workDir = temp.Path().string();
         run.stdoutPath = "/dev/full";
         run.environment.emplace("VOLTRA_ROOT", std::nullopt);
