@@ -9,6 +9,7 @@ packages=(
   python3
   pdb2pqr apbs refmac-dictionary python3-propka
   time
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

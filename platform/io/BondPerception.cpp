@@ -24,6 +24,7 @@ float CovalentCutoff2(const BondAtom& a, const BondAtom& b, const BondRules& rul
 // A dense grid of some of the atoms, cells numbered x fastest.
 class CellGrid {
 public:
+    // members must have finite coordinates (PerceiveBonds leaves the others out).
     CellGrid(const std::vector<BondAtom>& atoms, const std::vector<std::uint32_t>& members, float reach) {
         if (members.empty()) return;
         float maxX = -std::numeric_limits<float>::max(), maxY = maxX, maxZ = maxX;
@@ -39,14 +40,18 @@ public:
         }
         // Cells no smaller than the longest bond, and no more of them than a few per atom, so
         // sparse or far-flung coordinates cost neither memory nor time; larger cells stay correct.
+        // Ranges are taken in double: the span of two finite floats may exceed float's range,
+        // never double's, so the loop ends (cells grow by 1.26 until at most `limit` remain).
         const double limit = std::max<double>(8.0 * static_cast<double>(members.size()), 4096.0);
+        const double rangeX = static_cast<double>(maxX) - minX_, rangeY = static_cast<double>(maxY) - minY_,
+                     rangeZ = static_cast<double>(maxZ) - minZ_;
         auto count = [](double c, double range) { return std::floor(range / c) + 1.0; };
-        double cell = std::max(reach, 0.5f);
-        while (count(cell, maxX - minX_) * count(cell, maxY - minY_) * count(cell, maxZ - minZ_) > limit) cell *= 1.26;
-        cell_ = static_cast<float>(cell);
-        nx_ = static_cast<std::int64_t>(count(cell, maxX - minX_));
-        ny_ = static_cast<std::int64_t>(count(cell, maxY - minY_));
-        nz_ = static_cast<std::int64_t>(count(cell, maxZ - minZ_));
+        double cell = std::max(static_cast<double>(reach), 0.5);
+        while (count(cell, rangeX) * count(cell, rangeY) * count(cell, rangeZ) > limit) cell *= 1.26;
+        cell_ = cell;
+        nx_ = static_cast<std::int64_t>(count(cell, rangeX));
+        ny_ = static_cast<std::int64_t>(count(cell, rangeY));
+        nz_ = static_cast<std::int64_t>(count(cell, rangeZ));
 
         cellStart_.assign(static_cast<std::size_t>(nx_ * ny_ * nz_) + 1, 0);
         std::vector<std::uint32_t> cellOf(members.size());
@@ -85,13 +90,16 @@ public:
     }
 
 private:
+    // Clamped before the conversion, which is undefined for values an int64 cannot hold (NaN).
     std::int64_t Axis(float v, float lo, std::int64_t n) const {
-        const auto i = static_cast<std::int64_t>((v - lo) / cell_);
-        return std::min<std::int64_t>(std::max<std::int64_t>(i, 0), n - 1);
+        const double t = (static_cast<double>(v) - lo) / cell_;
+        if (!(t > 0)) return 0;
+        if (t >= static_cast<double>(n - 1)) return n - 1;
+        return static_cast<std::int64_t>(t);
     }
 
     float minX_ = 0, minY_ = 0, minZ_ = 0;
-    float cell_ = 1;
+    double cell_ = 1;  // Å
     std::int64_t nx_ = 1, ny_ = 1, nz_ = 1;
     std::vector<std::uint32_t> cellStart_;  // offsets into order_ per cell, plus the end
     std::vector<std::uint32_t> order_;      // atom indices grouped by cell
@@ -218,6 +226,9 @@ std::vector<BondPair> PerceiveBonds(const std::vector<BondAtom>& atoms, const st
         const std::uint8_t flags = residueFlags[a.residue];
         const bool large = isLarge(a.residue);
         if (!large && (a.hydrogen || (flags & (kWaterResidue | kIonResidue)))) continue;
+        // An atom without a finite position bonds to nothing (every distance to it compares
+        // false) and must not stretch the grid.
+        if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(a.z)) continue;
         members.push_back(i);
         if (large || (a.role != BondRole::None && !linked[i]) || !(flags & kStandardPolymerResidue)) {
             searching[i] = 1;

@@ -5,6 +5,7 @@
 #include "io/AtomNameElement.h"
 #include "io/BondPerception.h"
 #include "io/InputBytes.h"
+#include "io/PdbRecordGuards.h"
 #include "io/PqrParser.h"
 
 #include "chem/StructurePreparation.h"
@@ -580,9 +581,9 @@ Conversion Convert(gemmi::Model& model, const std::string& label, AltlocFilter& 
             std::unique_ptr<HostModel::Residue> hostResidue = MakeResidue(residue, residueClass);
             for (const gemmi::Atom* atom : kept.atoms) {
                 const gemmi::Position& p = atom->pos;
-                if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+                if (!IsAcceptedCoordinate(p.x) || !IsAcceptedCoordinate(p.y) || !IsAcceptedCoordinate(p.z)) {
                     throw ReadError(name, "atom '" + atom->name + "' of residue '" + hostResidue->GetLabel() +
-                                              "' has a coordinate that is not a finite number");
+                                              "' has a coordinate that is not a finite number within 1e6 Å");
                 }
                 const int z = atom->element.atomic_number();
                 if (z == 0) {
@@ -631,6 +632,8 @@ ReadResult ReadStructureFromMemory(HostModel::ChemDoc& doc, std::string bytes, c
     result.format =
         options.format != StructureFormat::Detect ? options.format : DetectStructureFormat(input.text, name);
 
+    // gemmi's PDB reader overreads short records and refuses old charge columns; see there.
+    if (result.format == StructureFormat::Pdb) result.warnings = GuardPdbRecords(input.text, name);
     Parsed parsed = Parse(input.text, name, result.format);
     input.text = std::string();  // the model holds everything from here on
     gemmi::Structure& structure = parsed.structure;

@@ -96,7 +96,8 @@ struct ReadResult {
     /// HSD, HSE, HSP, CYX, CYM, ASH, GLH, LYN) does not know, sorted, each once.
     std::vector<std::string> unknownResidues;
     /// Things worth telling the user that did not stop the read: one line each, lower case,
-    /// without the file name (for the program to prefix, e.g. "<file>: warning: ...").
+    /// without the file name (for the program to prefix, e.g. "<file>: warning: ...") but for
+    /// those about one line of a PDB file, which start "<file>:<line>: ".
     std::vector<std::string> warnings;
 
     // PQR input only.

@@ -102,6 +102,32 @@ TEST(BondPerception, FarFlungCoordinatesStayCorrect) {
     EXPECT_EQ(PerceiveBonds(atoms, {0, 0}), (std::vector<BondPair>{{0, 1}, {2, 3}}));
 }
 
+TEST(BondPerception, NonFiniteAndExtremeCoordinatesBondNothingAndKeepTheGridSmall) {
+    // A random system with some atoms moved to NaN, infinity or the ends of float's range, as
+    // corrupt input delivers them: the rest bonds as the all-pairs oracle says, the moved atoms
+    // to nothing, and the grid neither overflows its cell count nor converts NaN to an index.
+    const float kInf = std::numeric_limits<float>::infinity(), kMax = std::numeric_limits<float>::max();
+    const float hostile[] = {std::nanf(""), kInf, -kInf, kMax, -kMax, 3e38f, -1e38f, 1e30f};
+    // Small residues, one large (grid) residue, and ligands (flags 0), which always search.
+    for (unsigned seed : {11u, 12u, 13u}) {
+        std::vector<BondAtom> atoms;
+        std::vector<std::uint8_t> flags;
+        RandomSystem(seed, 40, seed == 12 ? 80 : 6, 30.0f, atoms, flags);
+        for (std::size_t k = 0; k < atoms.size(); k += 7) {
+            const float v = hostile[(k / 7) % 8];
+            (k % 3 == 0 ? atoms[k].x : k % 3 == 1 ? atoms[k].y : atoms[k].z) = v;
+        }
+        const auto bonds = PerceiveBonds(atoms, flags);
+        EXPECT_EQ(bonds, AllPairs(atoms, flags)) << "seed " << seed;
+        for (const BondPair& b : bonds) {
+            for (std::uint32_t i : {b.first, b.second}) {
+                EXPECT_TRUE(std::isfinite(atoms[i].x) && std::isfinite(atoms[i].y) && std::isfinite(atoms[i].z))
+                    << "seed " << seed << ": atom " << i;
+            }
+        }
+    }
+}
+
 struct RuleCase {
     const char* what;
     BondAtom a, b;

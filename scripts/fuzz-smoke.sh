@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses (clang, in build-fuzz/) and runs each for SECONDS (default 60)
+# on seeds made from ../shared/corpus and the template data. Fails on the first crash, leak,
+# hang over 10 s or allocation over 2 GB; the input that did it is left in build-fuzz/artifacts/.
+#   scripts/fuzz-smoke.sh [SECONDS] [HARNESS...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-60}
+shift || true
+harnesses=("$@")
+[ ${#harnesses[@]} -eq 0 ] && harnesses=(template_line_fuzzer template_file_fuzzer structure_fuzzer pipeline_fuzzer)
+corpus=${VOLTRA_CORPUS_DIR:-../shared/corpus}
+build=${VOLTRA_FUZZ_BUILD_DIR:-build-fuzz}
+jobs=${VOLTRA_BUILD_JOBS:-$(nproc)}
+
+# A compiler launcher (ccache) is taken from the environment: CMAKE_CXX_COMPILER_LAUNCHER.
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++-14 \
+  -DVOLTRA_BUILD_FUZZERS=ON -DVOLTRA_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$jobs" --target "${harnesses[@]}"
+
+# Seeds, remade each time. A structure seed is one selector byte (format modulo 3: 0 PDB,
+# 1 mmCIF, 2 PQR; the pipeline's assignment is the byte divided by 3, modulo 5) and the file,
+# cut to its first lines so that each run stays fast.
+seeds="$build/seeds"
+rm -rf "$seeds"
+mkdir -p "$seeds"/{template_line_fuzzer,template_file_fuzzer,structure_fuzzer,pipeline_fuzzer}
+selector() {
+  case "$1" in
+    *.pdb) printf '\000' ;; *.cif|*.cif.gz) printf '\001' ;; *.pqr) printf '\002' ;; *) return 1 ;;
+  esac
+}
+for file in "$corpus"/structures/*; do
+  name=$(basename "$file")
+  byte=$(selector "$name" | od -An -tu1 | tr -d ' ') || continue
+  case "$name" in
+    *.gz) { selector "$name"; cat "$file"; } > "$seeds/structure_fuzzer/$name" ;;
+    *) { selector "$name"; head -n 400 "$file"; } > "$seeds/structure_fuzzer/$name"
+       for assignment in 0 1 2 3 4; do
+         { printf "\\$(printf '%03o' $((byte + 3 * assignment)))"; head -n 150 "$file"; } \
+           > "$seeds/pipeline_fuzzer/$name.$assignment"
+       done ;;
+  esac
+done
+cp "$corpus"/hostile/*.bin "$seeds/structure_fuzzer/"
+cp tests/io/reproducers/* "$seeds/structure_fuzzer/" 2>/dev/null || true
+for file in share/voltra/templates/*.crg share/voltra/templates/*.siz; do
+  name=$(basename "$file")
+  case "$name" in *.siz) bit='\001' ;; *) bit='\000' ;; esac
+  { printf "$bit"; head -n 120 "$file"; } > "$seeds/template_file_fuzzer/$name"
+  head -n 40 "$file" | split -l 1 - "$seeds/template_line_fuzzer/$name."
+done
+
+mkdir -p "$build/artifacts"
+status=0
+for harness in "${harnesses[@]}"; do
+  work="$build/corpus/$harness"
+  mkdir -p "$work"
+  echo "fuzz-smoke: $harness for ${seconds}s" >&2
+  if ! ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} "$build/bin/$harness" "$work" "$seeds/$harness" \
+      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=2048 -max_len=65536 \
+      -print_final_stats=1 -artifact_prefix="$build/artifacts/$harness-" 2> "$build/$harness.log"; then
+    echo "fuzz-smoke: $harness FAILED; see $build/$harness.log and $build/artifacts/" >&2
+    tail -n 40 "$build/$harness.log" >&2
+    status=1
+  fi
+  grep -E '^stat::number_of_executed_units' "$build/$harness.log" | sed "s/^/fuzz-smoke: $harness /" >&2 || true
+done
+exit $status
