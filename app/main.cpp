@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -51,6 +52,27 @@ void InstallInterruptCleanup() {
     }
 }
 
+// VOLTRA_MAX_INPUT_BYTES: a byte count, optionally with K, M, G or T (powers of 1024); 0 lifts
+// the limit. Returns false for anything else.
+bool ParseByteCount(const std::string& text, std::uint64_t& bytes) {
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0 || digits > 15) return false;
+    std::uint64_t value = std::stoull(text.substr(0, digits));
+    const std::string suffix = text.substr(digits);
+    int shift = 0;
+    if (suffix == "K" || suffix == "k") shift = 10;
+    else if (suffix == "M" || suffix == "m") shift = 20;
+    else if (suffix == "G" || suffix == "g") shift = 30;
+    else if (suffix == "T" || suffix == "t") shift = 40;
+    else if (!suffix.empty()) return false;
+    if (shift > 0 && value > (UINT64_MAX >> shift)) return false;
+    bytes = value << shift;
+    return true;
+}
+
+constexpr const char* kInputLimitVariable = "VOLTRA_MAX_INPUT_BYTES";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,6 +82,17 @@ int main(int argc, char** argv) {
     Options options;
     try {
         options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+        if (const char* limit = std::getenv(kInputLimitVariable)) {
+            std::uint64_t bytes = 0;
+            if (!ParseByteCount(limit, bytes)) {
+                throw UsageError(std::string(kInputLimitVariable) + ": '" + limit +
+                                 "' is not a size (bytes, or a number followed by K, M, G or T; 0: no limit)");
+            }
+            HostIO::SetInputSizeLimit(bytes, std::string("set ") + kInputLimitVariable + " to raise the limit");
+        } else {
+            HostIO::SetInputSizeLimit(HostIO::kDefaultInputSizeLimit,
+                                      std::string("set ") + kInputLimitVariable + " to raise the limit");
+        }
     } catch (const UsageError& e) {
         std::cerr << "voltra: " << e.what() << '\n';
         return kExitUsage;

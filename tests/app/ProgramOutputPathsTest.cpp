@@ -1,5 +1,5 @@
 // Where the program's outputs go: device nodes written in place (never replaced by a file), and
-// file and folder names that are not UTF-8 kept byte for byte on every output.
+// file and folder names that are not UTF-8 kept byte for byte on every output; the input limit.
 #include "ProgramRunner.h"
 #include "TempFolder.h"
 
@@ -130,6 +130,45 @@ TEST(NonUtf8Names, MissingFolderIsNamedByteForByte) {
     const ProgramResult result = Voltra({"-q", "-r", missing, Corpus("1AJJ.pdb")}, temp);
     EXPECT_EQ(result.exitCode, 5) << Describe(result);
     EXPECT_EQ(result.err, "voltra: report: Cannot write '" + missing + "': No such file or directory\n");
+}
+
+}  // namespace
+
+namespace {
+
+// --- The input size limit from the environment ----------------------------------------------
+
+TEST(InputSizeLimit, EnvironmentSetsItAndBadValuesAreUsageErrors) {
+    TempFolder temp;
+    const struct {
+        const char* value;
+        int exitCode;
+        std::string err;
+    } cases[] = {
+        {"1K", 3,
+         "voltra: " + Corpus("1pfe.cif.gz") +
+             ": expands past 1024 bytes (set VOLTRA_MAX_INPUT_BYTES to raise the limit)\n"},
+        {"1000", 3,
+         "voltra: " + Corpus("1AJJ.pdb") + ": larger than 1000 bytes (set VOLTRA_MAX_INPUT_BYTES to raise the limit)\n"},
+        {"64M", 0, ""},
+        {"0", 0, ""},
+        {"12 M", 2,
+         "voltra: VOLTRA_MAX_INPUT_BYTES: '12 M' is not a size (bytes, or a number followed by K, M, G or T; 0: no "
+         "limit)\n"},
+        {"-5", 2, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        ProgramRun run;
+        run.program = VOLTRA_PROGRAM;
+        const bool gz = std::string(c.value) == "1K" || std::string(c.value) == "0";
+        run.args = {"-q", "-a", "none", Corpus(gz ? "1pfe.cif.gz" : "1AJJ.pdb")};
+        run.workDir = temp.Path().string();
+        run.environment = {{"VOLTRA_ROOT", std::nullopt}, {"VOLTRA_MAX_INPUT_BYTES", std::string(c.value)}};
+        const ProgramResult result = RunProgram(run);
+        EXPECT_EQ(result.exitCode, c.exitCode) << Describe(result);
+        if (!c.err.empty() || c.exitCode == 0) EXPECT_EQ(result.err, c.err);
+    }
 }
 
 }  // namespace
