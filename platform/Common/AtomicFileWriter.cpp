@@ -5,11 +5,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,13 +27,28 @@ constexpr const char* kSource = "AtomicFileWriter";
     throw Exception(kSource, line, ToWString(text), error);
 }
 
-/// A name in the target's folder that no file has yet: ".<name>.<tag>-<pid>-<n>". Hidden, so
-/// that a leftover after a crash does not pass for a result.
+std::uint64_t RandomTag() {
+    std::uint64_t value = 0;
+    if (::getrandom(&value, sizeof value, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof value)) return value;
+    // No entropy yet (early boot): unique enough with the process and a counter; O_EXCL decides.
+    static std::atomic<std::uint64_t> counter{0};
+    const auto now = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return now ^ (static_cast<std::uint64_t>(::getpid()) << 40) ^ (counter++ * 0x9E3779B97F4A7C15ull);
+}
+
+/// A fresh name in the target's folder: ".<name>.<tag>-<16 hex digits>". Hidden, so that a
+/// leftover after a crash does not pass for a result; random, so that nobody can occupy it
+/// in advance.
 std::string SiblingName(const std::string& target, const char* tag) {
-    static std::atomic<unsigned> counter{0};
+    static const char digits[] = "0123456789abcdef";
+    std::uint64_t random = RandomTag();
+    std::string suffix(16, '0');
+    for (char& c : suffix) {
+        c = digits[random & 15];
+        random >>= 4;
+    }
     const std::filesystem::path p(target);
-    std::string name = "." + p.filename().string() + "." + tag + "-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(counter++);
+    const std::string name = "." + p.filename().string() + "." + tag + "-" + suffix;
     return (p.parent_path() / name).string();
 }
 
@@ -41,6 +60,48 @@ std::string ResolveFinalLink(const std::string& path) {
     std::string result(resolved);
     std::free(resolved);
     return result;
+}
+
+std::string ParentOf(const std::string& path) {
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+// /proc/<pid>/fd or /proc/<pid>/task/<tid>/fd: its entries stand for open descriptors.
+bool IsDescriptorFolder(const std::string& folder) {
+    char* resolved = ::realpath(folder.c_str(), nullptr);
+    if (!resolved) return false;
+    const std::filesystem::path p(resolved);
+    std::free(resolved);
+    const auto first = p.begin();
+    return p.filename() == "fd" && first != p.end() && std::next(first) != p.end() && *std::next(first) == "proc";
+}
+
+/// True when path, or a link on the way to its file, names an open descriptor (/dev/stdout,
+/// /dev/fd/1, /proc/self/fd/3): whatever stands behind it is the caller's stream.
+bool ReachesThroughDescriptor(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {  // the kernel's own limit on links followed
+        if (IsDescriptorFolder(ParentOf(current))) return true;
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return false;
+        link.resize(static_cast<std::size_t>(n));
+        current = link.front() == '/' ? link : (std::filesystem::path(ParentOf(current)) / link).string();
+    }
+    return false;
+}
+
+/// Devices, FIFOs and sockets cannot be replaced by a file without breaking the system or the
+/// reader on the other end; folders still fail as before, when the rename finds them.
+bool IsWrittenInPlace(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return false;
+    if (!S_ISREG(st.st_mode)) return true;
+    return ReachesThroughDescriptor(path);
 }
 
 bool WriteAll(int fd, const std::string& contents) {
@@ -58,21 +119,31 @@ bool WriteAll(int fd, const std::string& contents) {
     return true;
 }
 
-/// A hard link to the current target, kept while later renames of a group may still fail.
+/// What a group commit needs to undo one replaced target: a hard link to the previous file,
+/// or, when there was none, the new file's removal. Both are registered for interrupts too.
 struct Backup {
     std::string path;  // empty: no link could be made
     bool targetExisted = false;
+    InterruptGuard guard;
 };
 
 Backup MakeBackup(const std::string& target) {
     Backup backup;
     struct stat st {};
     backup.targetExisted = ::stat(target.c_str(), &st) == 0;
-    if (!backup.targetExisted) return backup;
+    if (!backup.targetExisted) {
+        // Registered before the rename creates the target; removing a name not yet made is harmless.
+        backup.guard = InterruptGuard(target, InterruptGuard::Action::Remove);
+        return backup;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = SiblingName(target, "old");
+        // MoveBack from the start: before the target is replaced both names are one file, and
+        // the repair then only removes the link.
+        InterruptGuard guard(name, InterruptGuard::Action::MoveBack, target);
         if (::link(target.c_str(), name.c_str()) == 0) {
             backup.path = std::move(name);
+            backup.guard = std::move(guard);
             return backup;
         }
         if (errno != EEXIST) break;
@@ -80,35 +151,72 @@ Backup MakeBackup(const std::string& target) {
     return backup;
 }
 
-void Restore(const Backup& backup, const std::string& target) {
+void Restore(Backup& backup, const std::string& target) {
     if (!backup.path.empty()) {
         ::rename(backup.path.c_str(), target.c_str());
     } else if (!backup.targetExisted) {
         ::unlink(target.c_str());
     }
+    backup.guard.Release();
+}
+
+void Drop(Backup& backup) {
+    if (backup.path.empty()) {
+        backup.guard.Release();  // the new target stays
+        return;
+    }
+    backup.guard.SetAction(InterruptGuard::Action::Remove);
+    ::unlink(backup.path.c_str());
+    backup.guard.Release();
 }
 
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)), target_(ResolveFinalLink(path_)) {}
+AtomicFileWriter::AtomicFileWriter(std::string path)
+    : path_(std::move(path)), target_(ResolveFinalLink(path_)), inPlace_(IsWrittenInPlace(path_)) {}
 
 AtomicFileWriter::~AtomicFileWriter() { DiscardTemporary(); }
 
 void AtomicFileWriter::DiscardTemporary() {
     if (tempPath_.empty()) return;
     ::unlink(tempPath_.c_str());
+    tempGuard_.Release();
     tempPath_.clear();
 }
 
+void AtomicFileWriter::WriteInPlace(const std::string& contents) const {
+    struct stat st {};
+    const bool regular = ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    // No O_CREAT: the target exists, and if it went away meanwhile that is an error, not a file.
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (regular ? O_TRUNC : 0));
+    if (fd < 0) RaiseWriteError(__LINE__, path_, errno);
+    int error = 0;
+    if (!WriteAll(fd, contents)) error = errno;
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+    if (error != 0) RaiseWriteError(__LINE__, path_, error);
+}
+
 void AtomicFileWriter::Prepare(const std::string& contents) {
+    if (inPlace_) {
+        pendingContents_ = contents;
+        pending_ = true;
+        return;
+    }
     DiscardTemporary();
     int fd = -1;
     std::string name;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         name = SiblingName(target_, "tmp");
-        // 0666 lets the umask decide the permissions, as creating the file directly would.
+        // Registered before the file exists, so that no moment leaves it unguarded.
+        tempGuard_ = InterruptGuard(name, InterruptGuard::Action::Remove);
+        // 0666 lets the umask (or the folder's default ACL) decide, as creating the file directly would.
         fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
+        if (fd < 0) {
+            const int error = errno;
+            tempGuard_.Release();
+            errno = error;
+            if (error != EEXIST) break;
+        }
     }
     if (fd < 0) RaiseWriteError(__LINE__, path_, errno);
     tempPath_ = name;
@@ -128,45 +236,62 @@ void AtomicFileWriter::Prepare(const std::string& contents) {
 }
 
 void AtomicFileWriter::Commit() {
+    if (inPlace_) {
+        if (!pending_) RaiseWriteError(__LINE__, path_, ENOENT);
+        pending_ = false;
+        const std::string contents = std::move(pendingContents_);
+        pendingContents_.clear();
+        WriteInPlace(contents);
+        return;
+    }
     if (tempPath_.empty()) RaiseWriteError(__LINE__, path_, ENOENT);
     if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
         const int error = errno;
         DiscardTemporary();
         RaiseWriteError(__LINE__, path_, error);
     }
+    tempGuard_.Release();
     tempPath_.clear();
 }
 
 void AtomicFileWriter::CommitAll(const std::vector<AtomicFileWriter*>& writers) {
+    // Renames can be undone and device writes cannot: every rename first, the writes last.
+    std::vector<AtomicFileWriter*> order;
+    for (AtomicFileWriter* writer : writers) {
+        if (!writer->inPlace_) order.push_back(writer);
+    }
+    for (AtomicFileWriter* writer : writers) {
+        if (writer->inPlace_) order.push_back(writer);
+    }
     std::vector<Backup> backups;
-    backups.reserve(writers.size());
-    auto dropBackups = [&backups] {
-        for (const Backup& backup : backups) {
-            if (!backup.path.empty()) ::unlink(backup.path.c_str());
-        }
-    };
-    for (std::size_t i = 0; i < writers.size(); ++i) {
-        // The last rename cannot be followed by a failure, so it needs no way back.
-        backups.push_back(i + 1 < writers.size() ? MakeBackup(writers[i]->target_) : Backup{});
+    backups.reserve(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        AtomicFileWriter& writer = *order[i];
+        // The last step cannot be followed by a failure, so it needs no way back.
+        const bool undoable = !writer.inPlace_ && i + 1 < order.size();
+        backups.push_back(undoable ? MakeBackup(writer.target_) : Backup{});
         try {
-            writers[i]->Commit();
+            writer.Commit();
         } catch (...) {
-            // This target was not replaced: its link is not needed.
-            if (!backups.back().path.empty()) ::unlink(backups.back().path.c_str());
-            backups.back() = Backup{};
+            // This target was not replaced: its own way back is not needed.
+            Backup& own = backups.back();
+            if (!own.path.empty()) ::unlink(own.path.c_str());
+            own.guard.Release();
             for (std::size_t j = i; j-- > 0;) {
-                Restore(backups[j], writers[j]->target_);
-                backups[j].path.clear();
+                if (!order[j]->inPlace_) Restore(backups[j], order[j]->target_);
             }
-            dropBackups();
             throw;
         }
     }
-    dropBackups();
+    for (Backup& backup : backups) Drop(backup);
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& contents) {
     AtomicFileWriter writer(path);
+    if (writer.inPlace_) {
+        writer.WriteInPlace(contents);
+        return;
+    }
     writer.Prepare(contents);
     writer.Commit();
 }

@@ -7,7 +7,18 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+// A byte that is not part of valid UTF-8 travels as the lone low surrogate U+DC00 + byte (only
+// 0x80..0xFF occur), the way Python's "surrogateescape" keeps file names: no valid text maps
+// there, so the byte comes back unchanged.
+constexpr char32_t kEscapeBase = 0xDC00;
+constexpr char32_t kEscapeFirst = 0xDC80;
+constexpr char32_t kEscapeLast = 0xDCFF;
+
 void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp >= kEscapeFirst && cp <= kEscapeLast) {
+        out += static_cast<char>(cp - kEscapeBase);
+        return;
+    }
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -48,7 +59,7 @@ std::string ToSString(const std::wstring& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t cp = static_cast<char32_t>(text[i]);
         if constexpr (sizeof(wchar_t) == 2) {
-            // Join UTF-16 surrogate pairs; a lone surrogate falls through to U+FFFD.
+            // Join UTF-16 surrogate pairs; a lone surrogate is an escaped byte or becomes U+FFFD.
             if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
                 const char32_t low = static_cast<char32_t>(text[i + 1]);
                 if (low >= 0xDC00 && low <= 0xDFFF) {
@@ -84,7 +95,7 @@ std::wstring ToWString(const std::string& text) {
             extra = 3;
             cp = lead & 0x07;
         } else {
-            AppendWide(out, kReplacement);
+            AppendWide(out, kEscapeBase + lead);
             ++i;
             continue;
         }
@@ -102,7 +113,7 @@ std::wstring ToWString(const std::string& text) {
             valid = false;
         }
         if (!valid) {
-            AppendWide(out, kReplacement);
+            AppendWide(out, kEscapeBase + lead);  // the lead byte alone; the rest is looked at again
             ++i;
             continue;
         }

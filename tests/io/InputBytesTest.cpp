@@ -1,10 +1,13 @@
-// Whole inputs: gzip recognised by content, concatenated members, and text checks.
+// Whole inputs: gzip recognised by content, concatenated members, streamed decompression under
+// the size limit, and text checks.
 #include "IoTestSupport.h"
 
 #include "io/InputBytes.h"
 #include "io/ReadError.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 namespace {
 
@@ -37,6 +40,99 @@ TEST(InputBytes, TextCheckAcceptsStrayControlCharacters) {
         FAIL() << "binary data passed";
     } catch (const HostIO::ReadError& e) {
         EXPECT_STREQ(e.what(), "x.bin: binary data, not a structure file (byte 0x02 at offset 0)");
+    }
+}
+
+// Sets the process-wide limit for one test and puts the default back.
+class LimitOf {
+public:
+    explicit LimitOf(std::uint64_t bytes, const std::string& hint = {}) { HostIO::SetInputSizeLimit(bytes, hint); }
+    ~LimitOf() { HostIO::SetInputSizeLimit(HostIO::kDefaultInputSizeLimit); }
+};
+
+std::string ReadFailure(const std::string& path) {
+    try {
+        HostIO::ReadInputBytes(path);
+    } catch (const HostIO::ReadError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(InputLimit, RefusesPastTheLimitAndReadsUpToIt) {
+    const std::string text = ReadText(CorpusPath("1AJJ.pdb"));  // 58,968 bytes
+    ScratchFile gz("limit.pdb.gz", Gzip(text));
+    ScratchFile plain("limit.pdb", text);
+    {
+        LimitOf limit(text.size());
+        EXPECT_EQ(HostIO::ReadInputBytes(gz.Path()).text, text);
+        EXPECT_EQ(HostIO::ReadInputBytes(plain.Path()).text, text);
+    }
+    {
+        LimitOf limit(text.size() - 1, "raise it so");
+        EXPECT_EQ(ReadFailure(gz.Path()), gz.Path() + ": expands past 58967 bytes (raise it so)");
+        EXPECT_EQ(ReadFailure(plain.Path()), plain.Path() + ": larger than 58967 bytes (raise it so)");
+        EXPECT_THROW(HostIO::InflateIfCompressed(Gzip(text), "x.gz"), HostIO::ReadError);
+        EXPECT_THROW(HostIO::InflateIfCompressed(text, "x.pdb"), HostIO::ReadError);
+    }
+    {
+        LimitOf none(0);
+        EXPECT_EQ(HostIO::ReadInputBytes(gz.Path()).text, text);
+    }
+}
+
+TEST(InputLimit, BombIsRefusedAfterTheLimitNotAtTheEnd) {
+    // 1 GiB of zeros in about 1 MB: refused after 8 MiB of output, so this takes milliseconds
+    // and little memory; decompressing it whole would take the gigabyte.
+    std::string member = Gzip(std::string(std::size_t{64} << 20, '\0'));
+    std::string bomb;
+    for (int i = 0; i < 16; ++i) bomb += member;
+    ScratchFile file("bomb.gz", bomb);
+    LimitOf limit(std::uint64_t{8} << 20);
+    EXPECT_EQ(ReadFailure(file.Path()), file.Path() + ": expands past 8388608 bytes");
+}
+
+TEST(InputBytes, LargeTextCrossesBlocksUnchanged) {
+    // More than two of the reader's 64 MiB blocks, with a pattern that shows any misplaced byte.
+    std::string text(std::size_t{130} << 20, ' ');
+    for (std::size_t i = 0; i < text.size(); i += 4093) text[i] = static_cast<char>('A' + (i / 4093) % 26);
+    ScratchFile gz("large.gz", Gzip(text));
+    const auto input = HostIO::ReadInputBytes(gz.Path());
+    EXPECT_TRUE(input.compressed);
+    EXPECT_TRUE(input.text == text);
+    ScratchFile plain("large.txt", text);
+    EXPECT_TRUE(HostIO::ReadInputBytes(plain.Path()).text == text);
+}
+
+TEST(InputBytes, DamagedGzipIsNamedAsSuch) {
+    const std::string packed = Gzip(ReadText(CorpusPath("1AJJ.pdb")));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* message;
+    };
+    std::string corrupt = packed;
+    corrupt[packed.size() / 2] ^= 0x55;
+    corrupt[packed.size() / 2 + 1] ^= 0x55;
+    const Case cases[] = {
+        {"magic only", "\x1f\x8b", "x.gz: truncated gzip data: the compressed stream ends early"},
+        {"cut in half", packed.substr(0, packed.size() / 2), "x.gz: truncated gzip data: the compressed stream ends early"},
+        {"cut before the trailer", packed.substr(0, packed.size() - 4),
+         "x.gz: truncated gzip data: the compressed stream ends early"},
+    };
+    for (const Case& c : cases) {
+        try {
+            HostIO::InflateIfCompressed(c.bytes, "x.gz");
+            ADD_FAILURE() << c.what << ": accepted";
+        } catch (const HostIO::ReadError& e) {
+            EXPECT_STREQ(e.what(), c.message) << c.what;
+        }
+    }
+    try {
+        HostIO::InflateIfCompressed(corrupt, "x.gz");
+        ADD_FAILURE() << "corrupt data accepted";
+    } catch (const HostIO::ReadError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("x.gz: corrupt gzip data", 0), 0u) << e.what();
     }
 }
 

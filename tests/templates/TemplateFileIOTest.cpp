@@ -67,6 +67,15 @@ TEST(TemplateLine, TokenRule) {
         {"CA ALA 0.1 xyz", {}},  // the value must be the last token
         {"CA ! ALA 0.1", {}},     // only one token before the comment
         {"CA ALA -", {}},
+        // Values the stream cannot read as a float give no entry: out of range, NaN, infinity.
+        {"CA ALA 1e40", {}},
+        {"CA ALA -1e40", {}},
+        {"CA ALA nan", {}},
+        {"CA ALA inf", {}},
+        {"CA ALA 1e-50", {"CA", 0.0f, "ALA"}},  // underflow reads as zero, as the stream does
+        // A NUL byte is text, not white space: it stays inside its token.
+        {std::string("C\0X ALA 0.5", 11), {std::string("C\0X", 3), 0.5f, "ALA"}},
+        {std::string("CA ALA 0.5\0junk", 15), {"CA", 0.5f, "ALA"}},
     };
     for (const LineCase& c : cases) {
         SCOPED_TRACE("line '" + c.line + "'");
@@ -108,6 +117,16 @@ TEST(TemplateStream, ReadErrorAfterSomeLinesIsReportedNotTruncated) {
         EXPECT_EQ(e.GetSource(), "TemplateFileIO");
         EXPECT_EQ(e.GetCode(), 0);
     }
+}
+
+TEST(TemplateStream, HundredMegabyteLineIsReadWhole) {
+    std::string text = "CB ALA 0.2\n" + std::string(std::size_t{100} << 20, 'X') + " ALA 0.1\nCG ALA 0.3\n";
+    std::istringstream in(std::move(text));
+    Voltra::ChargeTemplate t("x.crg");
+    Voltra::ReadTemplateEntries(in, t, L"x.crg");
+    ASSERT_EQ(t.GetEntries().size(), 3u);
+    EXPECT_EQ(t.GetEntries()[1].atomName.size(), std::size_t{100} << 20);
+    EXPECT_EQ(t.GetEntries()[2], TemplateEntry("CG", 0.3f, "ALA"));
 }
 
 TEST(TemplateStream, EndOfInputIsNoError) {

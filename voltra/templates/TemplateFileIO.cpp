@@ -41,6 +41,9 @@ std::vector<std::string> SplitTokens(const std::string& line) {
 
 // Number extraction from the start of token, as a stream reads a float: "1.5x" gives 1.5,
 // "x1.5" gives nothing. The classic locale keeps "." the decimal point whatever the host sets.
+// Values a float cannot hold (1e40), "nan" and "inf" fail extraction, so their line holds no
+// entry; an underflow reads as the stream rounds it. NUL is not white space and stays in its
+// token; lines have no length limit (getline reads them whole).
 bool ReadLeadingFloat(const std::string& token, float& value) {
     std::istringstream in(token);
     in.imbue(std::locale::classic());
