@@ -91,8 +91,8 @@ std::string PdbNucleotideAtomName(std::string name) {
     return name;
 }
 
-// TIP3P as CHARMM writes it (OH2) and GROMACS (OW).
-std::string PdbWaterAtomName(const std::string& name) { return name == "OH2" || name == "OW" ? "O" : name; }
+// TIP3P as CHARMM writes it (OH2). Amber's OW is left: the templates carry it.
+std::string PdbWaterAtomName(const std::string& name) { return name == "OH2" ? "O" : name; }
 
 void Count(std::map<std::string, std::size_t>& counts, const std::string& from, const std::string& to) {
     ++counts[from + " -> " + to];
