@@ -2,6 +2,7 @@
 
 #include "HostModel/Atom.h"
 #include "HostModel/Residue.h"
+#include "chem/ResidueConventions.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -151,7 +152,7 @@ std::vector<PropkaValue> ParsePropkaSummary(const std::string& text, const std::
     return values;
 }
 
-PkaTable RunPropka(const std::vector<HostModel::Residue*>& aminoAcids, const std::string& program) {
+PkaTable RunPropka(const std::vector<HostModel::Residue*>& residues, const std::string& program) {
     const std::string executable = FindProgram(program);
     if (executable.empty()) {
         throw std::runtime_error("pKa values from PROPKA asked for, but the program '" + program +
@@ -167,7 +168,12 @@ PkaTable RunPropka(const std::vector<HostModel::Residue*>& aminoAcids, const std
         std::map<const HostModel::Object*, char> letters;
         std::map<char, int> lastNumber;
         int serial = 0;
-        for (const HostModel::Residue* residue : aminoAcids) {
+        for (const HostModel::Residue* residue : residues) {
+            const bool aminoAcid = residue->IsA(HostModel::AminoAcid::classType);
+            if (!aminoAcid && (residue->IsA(HostModel::Nucleotide::classType) ||
+                               IsWaterResidueName(residue->GetResidueType()))) {
+                continue;
+            }
             const HostModel::Object* chain = residue->GetParent();
             auto letter = letters.find(chain);
             if (letter == letters.end()) {
@@ -180,7 +186,7 @@ PkaTable RunPropka(const std::vector<HostModel::Residue*>& aminoAcids, const std
                 throw std::runtime_error("the structure has too many amino acids for PROPKA's PDB input (more than " +
                                          std::to_string(kMaxPdbResidueNumber * 62) + ")");
             }
-            written[{chainLetter, residueNumber}] = residue;
+            if (aminoAcid) written[{chainLetter, residueNumber}] = residue;
             const std::string name = ParentName(residue->GetResidueType());
             for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
                 const HostModel::Object* child = residue->GetChild(i);
@@ -190,8 +196,8 @@ PkaTable RunPropka(const std::vector<HostModel::Residue*>& aminoAcids, const std
                 const HostModel::Vec3& p = atom.GetPosition();
                 const char* symbol = atom.GetElementSymbol();
                 char line[96];
-                std::snprintf(line, sizeof line, "ATOM  %5d %s %3.3s %c%4d    %8.3f%8.3f%8.3f  1.00  0.00          %2s\n",
-                              ++serial % 100000, AtomNameField(atom.GetLabel()).c_str(), name.c_str(), chainLetter,
+                std::snprintf(line, sizeof line, "%-6s%5d %s %3.3s %c%4d    %8.3f%8.3f%8.3f  1.00  0.00          %2s\n",
+                              aminoAcid ? "ATOM" : "HETATM", ++serial % 100000, AtomNameField(atom.GetLabel()).c_str(), name.c_str(), chainLetter,
                               residueNumber, p.x, p.y, p.z, symbol ? symbol : "");
                 out << line;
             }

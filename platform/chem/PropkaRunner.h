@@ -14,12 +14,14 @@ class Residue;
 
 namespace HostChem {
 
-/// Writes the heavy atoms of the amino acids to a PDB file in a scratch folder, runs program
-/// (e.g. "propka3", found on PATH) on it and reads the summary of its .pka file. Residues are
+/// Writes the heavy atoms of the residues to a PDB file in a scratch folder, runs program
+/// (e.g. "propka3", found on PATH) on it and reads the summary of its .pka file. Amino acids are
 /// written under their parent names (HID as HIS, CYX as CYS) with numbers of our own, so that
-/// insertion codes and long chain names cannot confuse the program. Throws std::runtime_error
-/// when the program is not installed, fails, or writes no summary.
-HOST_API PkaTable RunPropka(const std::vector<HostModel::Residue*>& aminoAcids, const std::string& program);
+/// insertion codes and long chain names cannot confuse the program; ions and ligands go with
+/// them as HETATM (a bound calcium shifts its aspartates by a unit), waters and nucleotides do
+/// not. Values come back for the amino acids. Throws std::runtime_error when the program is not
+/// installed, fails, or writes no summary.
+HOST_API PkaTable RunPropka(const std::vector<HostModel::Residue*>& residues, const std::string& program);
 
 /// The SUMMARY OF THIS PREDICTION section of a .pka file: group ("ASP", "N+", "C-"), residue
 /// number, chain and pKa per line. Throws std::runtime_error naming path and line when the

@@ -79,7 +79,7 @@ void ChooseProtonationStates(HostModel::ChemDoc& doc) {
 
     PkaTable pkas;
     if (settings.pkaSource == HostModel::ProtonationSettings::PkaSource::Propka) {
-        pkas = RunPropka(aminoAcids, settings.propkaProgram);
+        pkas = RunPropka(residues, settings.propkaProgram);
         report.pkaSource = "propka";
     } else {
         report.pkaSource = "model";
