@@ -19,8 +19,8 @@ constexpr OptionSpec kOptions[] = {
     {"templates", 'o', true}, {"report", 'r', true},    {"pqr", 'p', true},
     {"out-dir", 'O', true},  {"root", 0, true},         {"model", 'm', true},
     {"format", 0, true},     {"quiet", 'q', false},     {"help", 'h', false},
-    {"version", 'V', false},
     {"no-complete", 0, false},
+    {"version", 'V', false}, {"ph", 0, true},          {"pka", 0, true},
 };
 
 const OptionSpec* FindLong(const std::string& name) {
@@ -55,6 +55,15 @@ int ParseModel(const std::string& value) {
     return static_cast<int>(number);
 }
 
+double ParsePh(const std::string& value) {
+    char* end = nullptr;
+    const double ph = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !(ph >= 0.0 && ph <= 14.0)) {
+        throw UsageError("--ph: '" + value + "' is not a pH between 0 and 14");
+    }
+    return ph;
+}
+
 void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
     const std::string name = spec.longName;
     if (name == "assign") options.assignment = ParseAssignment(value);
@@ -67,6 +76,13 @@ void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
     else if (name == "root") options.root = value;
     else if (name == "model") options.model = ParseModel(value);
     else if (name == "no-complete") options.completeMissingAtoms = false;
+    else if (name == "ph") options.ph = ParsePh(value);
+    else if (name == "pka") {
+        if (value != "model" && value != "propka") {
+            throw UsageError("--pka: unknown pKa source '" + value + "' (choose model or propka)");
+        }
+        options.pkaFromPropka = value == "propka";
+    }
     else if (name == "format") {
         if (value != "pdb" && value != "cif" && value != "pqr") {
             throw UsageError("--format: unknown format '" + value + "' (choose pdb, cif or pqr)");
@@ -191,6 +207,10 @@ Assignment:
   -f, --forcefield=NAME    force field the PQR charges come from (AMBER, PARSE,
                            ...); needed by --assign=forcefield
   -z, --zero-charges       set every charge to zero after the assignment
+      --ph=VALUE           pH for the protonation states that amber and parse
+                           choose for residues without hydrogens (default 7.0)
+      --pka=SOURCE         model   fixed model pKa values per group (default)
+                           propka  pKa values from PROPKA 3 (propka3 program)
 
 Output (nothing is written unless asked for):
   -o, --templates=PREFIX   write PREFIX.siz and PREFIX.crg (Voltra templates)

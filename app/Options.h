@@ -23,6 +23,8 @@ struct Options {
     std::optional<std::string> pqrPath;         // "-" for standard output
     std::optional<std::string> outDir;          // all three outputs named after the input
     std::optional<std::string> root;            // persistence root (templates in root/../share/voltra/templates)
+    double ph = 7.0;                            // pH of the protonation states
+    bool pkaFromPropka = false;                 // --pka=propka: pKa values from PROPKA 3
     bool quiet = false;
     bool showHelp = false;
     bool showVersion = false;

@@ -82,7 +82,16 @@ void RunCommand(HostModel::Command& command, HostModel::ChemDoc& doc, const std:
     if (!command.IsSuitable(&doc)) {
         throw RunError(kExitCommandRefused, std::string(command.GetName()) + ": " + whyUnsuitable);
     }
-    if (!doc.Execute(command)) {
+    bool done = false;
+    try {
+        done = doc.Execute(command);
+    } catch (const Common::Exception&) {
+        throw;
+    } catch (const std::runtime_error& e) {
+        // The host's preparation steps (a pKa program missing or failing) say what went wrong.
+        throw RunError(kExitCommandRefused, std::string(command.GetName()) + ": " + e.what());
+    }
+    if (!done) {
         throw RunError(kExitCommandRefused, std::string(command.GetName()) + ": " + command.GetErrorMessage());
     }
 }
@@ -198,6 +207,11 @@ int RunOrThrow(Options options, std::ostream& out, std::ostream& err) {
     } catch (const InputError& e) {
         throw RunError(kExitInputError, e.what());
     }
+
+    HostModel::ProtonationSettings protonation;
+    protonation.ph = options.ph;
+    if (options.pkaFromPropka) protonation.pkaSource = HostModel::ProtonationSettings::PkaSource::Propka;
+    doc.SetProtonationSettings(protonation);
 
     progress.Stage("assigning charges and radii");
     const std::unique_ptr<HostModel::Command> command = MakeAssignmentCommand(options.assignment);

@@ -5,12 +5,22 @@
 
 #include "HostApi.h"
 
+#include <string>
+
 namespace HostModel {
 class Molecule;
 struct PreparationReport;
 }  // namespace HostModel
 
 namespace HostChem {
+
+/// True for the spellings of water that the field's programs write (HOH, WAT, H2O, DOD, TIP3,
+/// TIP4, TP3, T3P, SOL, ...); the reader puts such residues in the water chain.
+HOST_API bool IsWaterResidueName(const std::string& name);
+
+/// True for residue names of other conventions that MapResidueNamesToPdb renames to a PDB name
+/// (RA, DA5, HSD, NMA, ...; not the single letters A, C, G, which are PDB names themselves).
+HOST_API bool IsMappedResidueName(const std::string& name);
 
 /// Renames residues and atoms of other conventions to the PDB's current names; the residue
 /// label keeps the input's name. Records each mapping in report.namesMapped.

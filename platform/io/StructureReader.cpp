@@ -8,6 +8,7 @@
 #include "io/PdbRecordGuards.h"
 #include "io/PqrParser.h"
 
+#include "chem/ResidueConventions.h"
 #include "chem/StructurePreparation.h"
 
 #include "HostModel/Atom.h"
@@ -65,8 +66,10 @@ bool IsStandardPolymerResidue(const gemmi::Residue& residue, const gemmi::Residu
            IsForcefieldAminoAcid(residue.name);
 }
 
+// Simulation programs spell water their own way (TIP3, SOL); they are waters all the same.
 bool IsWater(const gemmi::Residue& residue) {
-    return residue.is_water() || residue.entity_type == gemmi::EntityType::Water;
+    return residue.is_water() || residue.entity_type == gemmi::EntityType::Water ||
+           HostChem::IsWaterResidueName(residue.name);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -560,7 +563,8 @@ Conversion Convert(gemmi::Model& model, const std::string& label, AltlocFilter& 
             if (kept.atoms.empty()) continue;
 
             const gemmi::ResidueInfo info = gemmi::find_tabulated_residue(residue.name);
-            if (!info.found() && !IsForcefieldAminoAcid(residue.name)) out.unknownResidues.insert(residue.name);
+            if (!info.found() && !IsForcefieldAminoAcid(residue.name) && !HostChem::IsMappedResidueName(residue.name))
+                out.unknownResidues.insert(residue.name);
             const bool water = IsWater(residue);
             const bool isPolymer = !water && residue.entity_type == gemmi::EntityType::Polymer;
             const ResidueClass residueClass = ClassifyResidue(residue, info, isPolymer);
@@ -572,7 +576,10 @@ Conversion Convert(gemmi::Model& model, const std::string& label, AltlocFilter& 
             std::uint8_t flags = 0;
             if (water) flags |= kWaterResidue;
             if (kept.atoms.size() == 1 && !water && IsIonElement(kept.atoms[0]->element)) flags |= kIonResidue;
-            if (IsStandardPolymerResidue(residue, info)) flags |= kStandardPolymerResidue;
+            // Other conventions' names for standard residues (RA, DA5, T) link like the PDB's.
+            if (IsStandardPolymerResidue(residue, info) ||
+                (residueClass != ResidueClass::Other && HostChem::IsMappedResidueName(residue.name)))
+                flags |= kStandardPolymerResidue;
             if (residueClass == ResidueClass::AminoAcid) flags |= kAminoAcidResidue;
             if (residueClass == ResidueClass::Nucleotide) flags |= kNucleotideResidue;
             const auto residueIndex = static_cast<std::uint32_t>(residueFlags.size());

@@ -233,7 +233,8 @@ struct Agreement {
     std::size_t terminalAtoms = 0, terminalEqual = 0;
     std::size_t otherAtoms = 0;     // of residues outside the standard sets (none in these files)
     std::size_t unmatched = 0;      // atoms of the document that the file does not have
-    std::size_t renamed = 0;        // atoms whose label or residue type is not the file's name
+    std::size_t renamed = 0;        // atoms whose label or residue label is not the file's name
+    std::size_t typeRenamed = 0;    // atoms whose residue type name the reader set from the file's hydrogens or names
     std::size_t readerCharge = 0;   // atoms whose partial charge from the reader differs from the file's
     Worst worstInternal, worstTerminal;
     std::size_t chargeMissing = 0, chargeMissingStandard = 0;
@@ -285,9 +286,12 @@ Agreement Compare(const HostModel::Molecule& molecule, const Pdb2pqrFile& file, 
             const Pdb2pqrAtom& theirs = found->second;
             ++result.atoms;
             // Hydrogens are renamed to the PDB's current names on reading (PARSE's HN, HB1/HB2 to H,
-            // HB2/HB3); the templates give both spellings the same values.
+            // HB2/HB3); the templates give both spellings the same values. The residue label keeps
+            // the file's name; the type name may be the state the hydrogens show (HIS with HE2
+            // alone is HIE) or the PDB's name (WAT is HOH).
             result.renamed += (atom.GetAtomicNumber() != 1 && atom.GetLabel() != theirs.atomName) ||
-                              info.residue->GetResidueType() != theirs.residueName;
+                              info.residue->GetLabel().rfind(theirs.residueName, 0) != 0;
+            result.typeRenamed += info.residue->GetResidueType() != theirs.residueName;
             result.readerCharge += !atom.HasPartialCharge() || atom.GetPartialCharge() != theirs.charge;
 
             const float charge = FloatProperty(atom, "Voltra Charge");
@@ -373,6 +377,7 @@ std::string Row(const std::string& file, ForceField forceField, const Agreement&
                              a.terminalAtoms, std::max(0.0, a.worstTerminal.difference),
                              a.worstTerminal.where.empty() ? "-" : a.worstTerminal.where.c_str(),
                              ChainNets(a).c_str(), a.chargeMissing);
+    row += Format("  residue type renamed %zu", a.typeRenamed);
     if (forceField == ForceField::Parse) {
         row += Format("  radii equal %zu/%zu (%.2f %%), internal %zu/%zu, max|dr| %.3f at %s, radius Missing %zu",
                       a.radiusEqual, a.atoms, Percent(a.radiusEqual, a.atoms), a.radiusInternalEqual,

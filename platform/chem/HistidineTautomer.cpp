@@ -1,0 +1,137 @@
+#include "chem/HistidineTautomer.h"
+
+#include "HostModel/Atom.h"
+#include "HostModel/Residue.h"
+#include "chem/ResidueAtoms.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+
+namespace HostChem {
+namespace {
+
+constexpr double kHydrogenBondDistance = 3.3;  // Å, N...O or N...N between heavy atoms
+constexpr double kMetalBondDistance = 2.6;     // Å, His N to Zn, Fe, Cu ... is 2.0-2.3
+constexpr double kCell = 3.5;                  // Å, at least the largest query radius
+
+bool IsMetal(int z) {
+    switch (z) {
+        case 3: case 11: case 12: case 19: case 20: case 25: case 26: case 27: case 28: case 29: case 30:
+        case 37: case 38: case 48: case 55: case 56: case 80:
+            return true;
+        default:
+            return false;
+    }
+}
+
+using CellKey = std::int64_t;
+
+CellKey KeyOf(long x, long y, long z) {
+    // 21 bits per axis: ±1,048,575 cells of 3.5 Å, far beyond any structure.
+    return ((static_cast<CellKey>(x) & 0x1FFFFF) << 42) | ((static_cast<CellKey>(y) & 0x1FFFFF) << 21) |
+           (static_cast<CellKey>(z) & 0x1FFFFF);
+}
+
+long CellOf(double v) { return static_cast<long>(std::floor(v / kCell)); }
+
+bool Is(const char* residue, const char* atom, const std::string& residueName, const std::string& atomName) {
+    return residueName == residue && atomName == atom;
+}
+
+}  // namespace
+
+struct PolarAtoms::Grid {
+    std::unordered_map<CellKey, std::vector<const HostModel::Atom*>> cells;
+};
+
+PolarAtoms::PolarAtoms(const std::vector<HostModel::Residue*>& residues) : grid_(std::make_unique<Grid>()) {
+    for (const HostModel::Residue* residue : residues) {
+        for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
+            const HostModel::Object* child = residue->GetChild(i);
+            if (!child->IsA(HostModel::Atom::classType)) continue;
+            const auto& atom = static_cast<const HostModel::Atom&>(*child);
+            const int z = atom.GetAtomicNumber();
+            if (z != 7 && z != 8 && !IsMetal(z)) continue;
+            const HostModel::Vec3& p = atom.GetPosition();
+            grid_->cells[KeyOf(CellOf(p.x), CellOf(p.y), CellOf(p.z))].push_back(&atom);
+        }
+    }
+}
+
+PolarAtoms::~PolarAtoms() = default;
+
+std::vector<const HostModel::Atom*> PolarAtoms::Near(const HostModel::Atom& atom, double radius) const {
+    std::vector<const HostModel::Atom*> near;
+    const HostModel::Vec3& p = atom.GetPosition();
+    const long cx = CellOf(p.x), cy = CellOf(p.y), cz = CellOf(p.z);
+    for (long x = cx - 1; x <= cx + 1; ++x) {
+        for (long y = cy - 1; y <= cy + 1; ++y) {
+            for (long z = cz - 1; z <= cz + 1; ++z) {
+                const auto cell = grid_->cells.find(KeyOf(x, y, z));
+                if (cell == grid_->cells.end()) continue;
+                for (const HostModel::Atom* other : cell->second) {
+                    if (other != &atom && AtomDistance(atom, *other) <= radius) near.push_back(other);
+                }
+            }
+        }
+    }
+    return near;
+}
+
+BondPartner ClassifyPartner(const HostModel::Atom& atom) {
+    const int z = atom.GetAtomicNumber();
+    if (IsMetal(z)) return BondPartner::Metal;
+    const HostModel::Object* parent = atom.GetParent();
+    if (!parent || !parent->IsA(HostModel::Residue::classType)) return BondPartner::None;
+    const std::string& residue = static_cast<const HostModel::Residue*>(parent)->GetResidueType();
+    const std::string& name = atom.GetLabel();
+    if (parent->IsA(HostModel::AminoAcid::classType)) {
+        if (name == "O" || name == "OXT") return BondPartner::Acceptor;
+        // Proline's N has no hydrogen.
+        if (name == "N") return residue == "PRO" ? BondPartner::None : BondPartner::Donor;
+    }
+    if (Is("ASP", "OD1", residue, name) || Is("ASP", "OD2", residue, name) || Is("GLU", "OE1", residue, name) ||
+        Is("GLU", "OE2", residue, name) || Is("ASN", "OD1", residue, name) || Is("GLN", "OE1", residue, name)) {
+        return BondPartner::Acceptor;
+    }
+    if (Is("LYS", "NZ", residue, name) || Is("ARG", "NE", residue, name) || Is("ARG", "NH1", residue, name) ||
+        Is("ARG", "NH2", residue, name) || Is("ASN", "ND2", residue, name) || Is("GLN", "NE2", residue, name) ||
+        Is("TRP", "NE1", residue, name)) {
+        return BondPartner::Donor;
+    }
+    if (z == 7 || z == 8) return BondPartner::Either;
+    return BondPartner::None;
+}
+
+std::string ChooseHistidineTautomer(const HostModel::Residue& histidine, const PolarAtoms& polar) {
+    const HostModel::Atom* nd1 = FindResidueAtom(histidine, "ND1");
+    const HostModel::Atom* ne2 = FindResidueAtom(histidine, "NE2");
+    if (!nd1 || !ne2) return "HIE";
+    struct Counts {
+        double acceptors = 0, donors = 0;
+    };
+    auto count = [&](const HostModel::Atom& nitrogen) {
+        Counts counts;
+        for (const HostModel::Atom* other : polar.Near(nitrogen, kHydrogenBondDistance)) {
+            if (other->GetParent() == &histidine) continue;
+            switch (ClassifyPartner(*other)) {
+                case BondPartner::Acceptor: counts.acceptors += 1; break;
+                case BondPartner::Donor: counts.donors += 1; break;
+                case BondPartner::Metal:
+                    if (AtomDistance(nitrogen, *other) <= kMetalBondDistance) counts.donors += 2;
+                    break;
+                case BondPartner::Either:
+                case BondPartner::None: break;
+            }
+        }
+        return counts;
+    };
+    const Counts atNd1 = count(*nd1), atNe2 = count(*ne2);
+    const double hd1Score = atNd1.acceptors + atNe2.donors;
+    const double he2Score = atNe2.acceptors + atNd1.donors;
+    return hd1Score > he2Score ? "HID" : "HIE";
+}
+
+}  // namespace HostChem

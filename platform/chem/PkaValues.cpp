@@ -1,0 +1,36 @@
+#include "chem/PkaValues.h"
+
+namespace HostChem {
+
+std::optional<TitratableGroup> SideChainGroup(const std::string& residueType) {
+    if (residueType == "ASP") return TitratableGroup::Asp;
+    if (residueType == "GLU") return TitratableGroup::Glu;
+    if (residueType == "HIS") return TitratableGroup::His;
+    if (residueType == "CYS") return TitratableGroup::Cys;
+    if (residueType == "TYR") return TitratableGroup::Tyr;
+    if (residueType == "LYS") return TitratableGroup::Lys;
+    if (residueType == "ARG") return TitratableGroup::Arg;
+    return std::nullopt;
+}
+
+double ModelPka(TitratableGroup group) {
+    switch (group) {
+        case TitratableGroup::Asp: return 3.8;
+        case TitratableGroup::Glu: return 4.5;
+        case TitratableGroup::His: return 6.5;
+        case TitratableGroup::Cys: return 9.0;
+        case TitratableGroup::Tyr: return 10.0;
+        case TitratableGroup::Lys: return 10.5;
+        case TitratableGroup::Arg: return 12.5;
+        case TitratableGroup::NTerminus: return 8.0;
+        case TitratableGroup::CTerminus: return 3.2;
+    }
+    return 7.0;
+}
+
+double PkaTable::Get(const HostModel::Residue* residue, TitratableGroup group) const {
+    const auto found = values_.find({residue, group});
+    return found != values_.end() ? found->second : ModelPka(group);
+}
+
+}  // namespace HostChem

@@ -1,0 +1,83 @@
+// The histidine tautomer from the partners around the ring.
+#include "ChemTestStructures.h"
+
+#include "chem/HistidineTautomer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using ChemTest::AddAminoAcid;
+
+struct Partner {
+    const char* residue;
+    const char* atom;
+    int atomicNumber;
+    HostModel::Vec3 position;
+};
+
+struct TautomerCase {
+    const char* what;
+    std::vector<Partner> partners;
+    const char* expected;
+};
+
+// ND1 at the origin, NE2 2.2 Å away along x, as in an imidazole ring; partners along the
+// ring's outward direction of each nitrogen.
+constexpr HostModel::Vec3 kNd1{0, 0, 0};
+constexpr HostModel::Vec3 kNe2{2.2, 0, 0};
+constexpr HostModel::Vec3 kNearNd1{-2.8, 0, 0};
+constexpr HostModel::Vec3 kNearNe2{5.0, 0, 0};
+
+class HistidineTautomers : public ::testing::TestWithParam<TautomerCase> {};
+
+TEST_P(HistidineTautomers, PartnersDecide) {
+    const TautomerCase& c = GetParam();
+    HostModel::Molecule molecule("m");
+    auto& chain = molecule.Add(std::make_unique<HostModel::AminoAcidChain>("A"));
+    auto& his = AddAminoAcid(chain, "HIS", 1, {{"ND1", 7, kNd1}, {"NE2", 7, kNe2}, {"CE1", 6, {1.1, 0.7, 0}}});
+    int number = 2;
+    for (const Partner& p : c.partners) {
+        const std::string type = p.residue;
+        if (type == "HOH" || type == "ZN") {  // not amino acids: their O is no backbone carbonyl
+            auto residue = std::make_unique<HostModel::Residue>(type + std::to_string(number), number, type);
+            auto atom = std::make_unique<HostModel::Atom>(p.atom, p.atomicNumber);
+            atom->SetPosition(p.position);
+            residue->AddChild(std::move(atom));
+            chain.Add(std::move(residue));
+            ++number;
+        } else {
+            AddAminoAcid(chain, p.residue, number++, {{p.atom, p.atomicNumber, p.position}});
+        }
+    }
+    std::vector<HostModel::Residue*> residues;
+    for (std::size_t i = 0; i < chain.GetNumChildren(); ++i)
+        residues.push_back(static_cast<HostModel::Residue*>(chain.GetChild(i)));
+    const HostChem::PolarAtoms polar(residues);
+    EXPECT_EQ(HostChem::ChooseHistidineTautomer(his, polar), c.expected) << c.what;
+}
+
+const TautomerCase kCases[] = {
+    {"nothing around: the templates' plain HIS", {}, "HIE"},
+    {"carboxylate at ND1 takes ND1's hydrogen", {{"ASP", "OD1", 8, kNearNd1}}, "HID"},
+    {"carboxylate at NE2", {{"GLU", "OE2", 8, kNearNe2}}, "HIE"},
+    {"amine donor at ND1 needs ND1's lone pair", {{"LYS", "NZ", 7, kNearNd1}}, "HIE"},
+    {"backbone amide donor at NE2", {{"ALA", "N", 7, kNearNe2}}, "HID"},
+    {"proline N has no hydrogen to give", {{"PRO", "N", 7, kNearNe2}}, "HIE"},
+    {"water either way: no preference", {{"HOH", "O", 8, kNearNd1}}, "HIE"},
+    {"zinc on NE2 binds its lone pair", {{"ZN", "ZN", 30, {4.3, 0, 0}}}, "HID"},
+    {"zinc on ND1", {{"ZN", "ZN", 30, {-2.1, 0, 0}}}, "HIE"},
+    {"acceptor beyond 3.3 Å does not count", {{"ASP", "OD1", 8, {-3.5, 0, 0}}}, "HIE"},
+    {"two acceptors at ND1 beat one at NE2",
+     {{"ASP", "OD1", 8, kNearNd1}, {"GLU", "OE1", 8, {-2.6, 1.0, 0}}, {"ASP", "OD2", 8, kNearNe2}},
+     "HID"},
+    {"acceptor at ND1 against donor at ND1: a tie",
+     {{"ASP", "OD1", 8, kNearNd1}, {"ARG", "NH1", 7, {-2.6, 1.0, 0}}},
+     "HIE"},
+};
+
+void PrintTo(const TautomerCase& c, std::ostream* out) { *out << c.what; }
+
+INSTANTIATE_TEST_SUITE_P(Table, HistidineTautomers, ::testing::ValuesIn(kCases));
+
+}  // namespace
