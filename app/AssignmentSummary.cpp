@@ -3,9 +3,11 @@
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
+#include "HostModel/Chain.h"
 #include "HostModel/ChemDoc.h"
 #include "HostModel/DescendentIterator.h"
 #include "HostModel/Molecule.h"
+#include "HostModel/PreparationReport.h"
 #include "HostModel/PropertyStore.h"
 #include "HostModel/Residue.h"
 
@@ -23,6 +25,13 @@ std::string ResidueTypeOf(const HostModel::Atom& atom) {
         return static_cast<const HostModel::Residue*>(parent)->GetResidueType();
     }
     return {};
+}
+
+const HostModel::Object* ChainOf(const HostModel::Atom& atom) {
+    for (const HostModel::Object* up = atom.GetParent(); up; up = up->GetParent()) {
+        if (up->IsA(HostModel::Chain::classType)) return up;
+    }
+    return nullptr;
 }
 
 std::string SourceText(const HostModel::PropertyStore& properties, HostModel::PropertyNameId name) {
@@ -47,14 +56,25 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
     DescendentIterator molecules(root, Molecule::classType);
     while (Object* molecule = molecules.GetNext()) {
         if (!molecule->IsVisible()) continue;
-        MoleculeCharge charge{molecule->GetLabel(), 0.0, 0};
+        MoleculeCharge charge{molecule->GetLabel(), 0.0, 0, {}};
         DescendentIterator atoms(molecule, Atom::classType);
+        const Object* currentChain = nullptr;
         while (Object* object = atoms.GetNext()) {
             const auto& atom = static_cast<const Atom&>(*object);
             const PropertyStore& properties = atom.Properties();
             float value = 0.0f;
-            if (properties.GetFloat(chargeName, value)) charge.netCharge += value;
+            const bool hasCharge = properties.GetFloat(chargeName, value);
+            if (hasCharge) charge.netCharge += value;
             ++charge.atoms;
+            // Atoms of a chain come one after another in tree order.
+            if (const Object* chain = ChainOf(atom)) {
+                if (chain != currentChain) {
+                    charge.chains.push_back(ChainCharge{chain->GetLabel(), 0.0, 0});
+                    currentChain = chain;
+                }
+                if (hasCharge) charge.chains.back().netCharge += value;
+                ++charge.chains.back().atoms;
+            }
             const std::string chargeSource = SourceText(properties, chargeSourceName);
             const std::string radiusSource = SourceText(properties, radiusSourceName);
             ++summary.chargeSources[chargeSource];
@@ -146,6 +166,70 @@ void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size
         }
         out << line << '\n';
     }
+}
+
+namespace {
+
+// 2596 -> "2,596": counts of atoms in a large structure stay readable.
+std::string Grouped(std::size_t number) {
+    std::string digits = std::to_string(number);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+    return digits;
+}
+
+std::size_t Total(const std::map<std::string, std::size_t>& counts) {
+    std::size_t total = 0;
+    for (const auto& entry : counts) total += entry.second;
+    return total;
+}
+
+// "LYS 312, ARG 200, ..." most frequent first, at most limit of them.
+std::string CountList(const std::map<std::string, std::size_t>& counts, std::size_t limit = 8) {
+    std::vector<std::pair<std::string, std::size_t>> items(counts.begin(), counts.end());
+    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::string text;
+    for (std::size_t i = 0; i < items.size() && i < limit; ++i) {
+        text += (i ? ", " : "") + items[i].first + " " + Grouped(items[i].second);
+    }
+    if (items.size() > limit) text += ", ...";
+    return text;
+}
+
+std::string LineList(const std::vector<std::string>& lines, std::size_t limit = 5) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size() && i < limit; ++i) text += (i ? "; " : "") + lines[i];
+    if (lines.size() > limit) text += "; ...";
+    return text;
+}
+
+}  // namespace
+
+void PrintPreparation(std::ostream& out, const HostModel::PreparationReport& report) {
+    auto counted = [&out](const char* title, const std::map<std::string, std::size_t>& counts) {
+        if (counts.empty()) return;
+        out << "  " << title << ": " << Grouped(Total(counts)) << " (" << CountList(counts) << ")\n";
+    };
+    auto listed = [&out](const char* title, const std::vector<std::string>& lines) {
+        if (lines.empty()) return;
+        out << "  " << title << ": " << Grouped(lines.size()) << " (" << LineList(lines) << ")\n";
+    };
+    counted("names mapped", report.namesMapped);
+    if (!report.statesFromHydrogens.empty()) {
+        out << "  states from hydrogens: " << CountList(report.statesFromHydrogens, 12) << '\n';
+    }
+    if (!report.statesChosen.empty() || !report.pkaSource.empty()) {
+        out << "  states: " << (report.statesChosen.empty() ? "none to choose" : CountList(report.statesChosen, 12));
+        if (!report.pkaSource.empty()) {
+            out << " (pH " << boost::format("%.1f") % report.ph << ", " << report.pkaSource << " pKa)";
+        }
+        out << '\n';
+    }
+    counted("atoms completed", report.atomsCompleted);
+    listed("left incomplete", report.residuesLeftIncomplete);
+    counted("hydrogens added", report.hydrogensAdded);
+    listed("hydrogens not placed", report.hydrogensNotPlaced);
+    counted("hydrogens renamed", report.hydrogensRenamed);
+    listed("unknown hydrogens", report.unknownHydrogens);
 }
 
 }  // namespace VoltraApp

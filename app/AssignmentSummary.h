@@ -9,6 +9,7 @@
 
 namespace HostModel {
 class ChemDoc;
+struct PreparationReport;
 }
 
 namespace VoltraApp {
@@ -21,10 +22,17 @@ struct MissingGroup {
     bool radius = false;  // the radius was left "Missing"
 };
 
+struct ChainCharge {
+    std::string label;
+    double netCharge = 0.0;  // e
+    std::size_t atoms = 0;
+};
+
 struct MoleculeCharge {
     std::string label;
     double netCharge = 0.0;  // e, over every atom of the molecule (residues and loose atoms)
     std::size_t atoms = 0;
+    std::vector<ChainCharge> chains;  // tree order; atoms outside chains count for the molecule only
 };
 
 struct AssignmentSummary {
@@ -42,5 +50,9 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc);
 /// The human-readable summary for standard error; the atoms left Missing are listed per residue
 /// type, at most maxResidueTypes of them.
 void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size_t maxResidueTypes = 25);
+
+/// What preparation did, one line per non-empty part ("  hydrogens added: 2,596 (LYS 312, ...)");
+/// nothing when it did nothing. The report's warnings are left to the caller's warning lines.
+void PrintPreparation(std::ostream& out, const HostModel::PreparationReport& report);
 
 }  // namespace VoltraApp

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <utility>
 
 namespace VoltraApp {
 namespace {
@@ -19,8 +21,9 @@ constexpr OptionSpec kOptions[] = {
     {"templates", 'o', true}, {"report", 'r', true},    {"pqr", 'p', true},
     {"out-dir", 'O', true},  {"root", 0, true},         {"model", 'm', true},
     {"format", 0, true},     {"quiet", 'q', false},     {"help", 'h', false},
-    {"no-complete", 0, false},
-    {"version", 'V', false}, {"ph", 0, true},          {"pka", 0, true},
+    {"no-complete", 0, false}, {"ph", 0, true},          {"pka", 0, true},
+    {"version", 'V', false}, {"apbs-input", 0, true}, {"summary-json", 0, true},
+    {"jobs", 'j', true},
 };
 
 const OptionSpec* FindLong(const std::string& name) {
@@ -64,6 +67,15 @@ double ParsePh(const std::string& value) {
     return ph;
 }
 
+int ParseJobs(const std::string& value) {
+    char* end = nullptr;
+    const long number = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || number < 1 || number > 1024) {
+        throw UsageError("--jobs: '" + value + "' is not a number of inputs to run at once (1 to 1024)");
+    }
+    return static_cast<int>(number);
+}
+
 void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
     const std::string name = spec.longName;
     if (name == "assign") options.assignment = ParseAssignment(value);
@@ -91,6 +103,9 @@ void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
     } else if (name == "quiet") options.quiet = true;
     else if (name == "help") options.showHelp = true;
     else if (name == "version") options.showVersion = true;
+    else if (name == "apbs-input") options.apbsInputPath = value;
+    else if (name == "summary-json") options.summaryJsonPath = value;
+    else if (name == "jobs") options.jobs = ParseJobs(value);
 }
 
 void CheckConsistency(const Options& options) {
@@ -105,6 +120,42 @@ void CheckConsistency(const Options& options) {
     }
     if (options.zeroCharges && options.assignment == Assignment::None) {
         throw UsageError("--zero-charges needs an assignment to zero (not --assign=none)");
+    }
+    if (options.apbsInputPath) {
+        if (*options.apbsInputPath == "-" || options.apbsInputPath->empty()) {
+            throw UsageError("--apbs-input: needs a file name (APBS reads its input from a file)");
+        }
+        if (!options.pqrPath && !options.outDir) {
+            throw UsageError("--apbs-input needs --pqr=FILE (or --out-dir): the APBS input refers to the PQR file");
+        }
+        if (options.pqrPath && *options.pqrPath == "-") {
+            throw UsageError("--apbs-input needs the PQR in a file, not on standard output");
+        }
+    }
+    int toStandardOutput = 0;
+    for (const auto* path : {&options.reportPath, &options.pqrPath, &options.summaryJsonPath}) {
+        if (*path && **path == "-") ++toStandardOutput;
+    }
+    if (toStandardOutput > 1) throw UsageError("only one of --report, --pqr and --summary-json can write to standard output");
+}
+
+// Several inputs write into --out-dir only: a single named output would be overwritten by each.
+void CheckInputs(const Options& options) {
+    if (options.inputs.size() < 2) return;
+    if (!options.outDir) throw UsageError("several inputs need --out-dir=DIR for their outputs");
+    const std::pair<const std::optional<std::string>*, const char*> single[] = {
+        {&options.templatePrefix, "--templates"}, {&options.reportPath, "--report"},
+        {&options.pqrPath, "--pqr"}, {&options.apbsInputPath, "--apbs-input"}};
+    for (const auto& [path, name] : single) {
+        if (*path) throw UsageError(std::string(name) + " names one output; with several inputs, --out-dir names them");
+    }
+    std::map<std::string, std::string> byStem;
+    for (const auto& input : options.inputs) {
+        const auto [it, added] = byStem.emplace(OutputStem(input), input);
+        if (!added) {
+            throw UsageError("inputs '" + it->second + "' and '" + input + "' would both write '" + it->first +
+                             ".*' into " + *options.outDir);
+        }
     }
 }
 
@@ -165,16 +216,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
     if (options.showHelp || options.showVersion) return options;
     if (positional.empty()) throw UsageError("no input structure given (see --help)");
-    if (positional.size() > 1) throw UsageError("one input structure at a time; extra argument '" + positional[1] + "'");
+    options.inputs = positional;
     options.input = positional.front();
     CheckConsistency(options);
+    CheckInputs(options);
     return options;
 }
 
-void ResolveOutDir(Options& options) {
-    if (!options.outDir) return;
+std::string OutputStem(const std::string& input) {
     namespace fs = std::filesystem;
-    std::string stem = options.input == "-" ? "stdin" : fs::path(options.input).filename().string();
+    std::string stem = input == "-" ? "stdin" : fs::path(input).filename().string();
     // Strip compression and format extensions: 1abc.cif.gz -> 1abc.
     for (const char* ext : {".gz", ".pdb", ".ent", ".cif", ".mmcif", ".pqr"}) {
         const std::string e = ext;
@@ -182,20 +233,35 @@ void ResolveOutDir(Options& options) {
             stem.resize(stem.size() - e.size());
         }
     }
-    const fs::path base = fs::path(*options.outDir) / stem;
+    return stem;
+}
+
+void ResolveOutDir(Options& options) {
+    if (!options.outDir) return;
+    namespace fs = std::filesystem;
+    const fs::path base = fs::path(*options.outDir) / OutputStem(options.input);
     if (!options.templatePrefix) options.templatePrefix = base.string();
     if (!options.reportPath) options.reportPath = base.string() + ".html";
     if (!options.pqrPath) options.pqrPath = base.string() + ".pqr";
 }
 
+Options OptionsForInput(const Options& options, std::size_t index) {
+    Options one = options;
+    one.input = options.inputs.at(index);
+    one.inputs = {one.input};
+    ResolveOutDir(one);
+    return one;
+}
+
 std::string HelpText() {
-    return R"(Usage: voltra [OPTIONS] INPUT
+    return R"(Usage: voltra [OPTIONS] INPUT...
 
 Assigns Voltra partial charges and radii to the atoms of a structure and writes
 Voltra's template files, an HTML charge report and a PQR file.
 
 INPUT is a PDB, mmCIF or PQR file, optionally gzip-compressed, or '-' for
-standard input.
+standard input. Several inputs are run one document each, --jobs at once, and
+need --out-dir; one input's failure does not stop the others.
 
 Assignment:
   -a, --assign=KIND        default     Voltra default charges and sizes (default)
@@ -220,6 +286,11 @@ Output (nothing is written unless asked for):
   -O, --out-dir=DIR        write all three into DIR (made if missing), named
                            after the input
                            (explicit -o/-r/-p still win)
+      --apbs-input=FILE    write an APBS input for the PQR file: solvation
+                           energy (solvated minus reference), grid sized as
+                           pdb2pqr's psize does; needs --pqr or --out-dir
+      --summary-json=FILE  write the summary as JSON, one object per input
+                           ('-': standard output)
 
 Input:
   -m, --model=N            read model N (default: the first model)
@@ -232,6 +303,9 @@ Templates:
                            DIR/../share/voltra/templates (default: the folder of
                            the voltra executable; environment: VOLTRA_ROOT)
 
+Runs:
+  -j, --jobs=N             run N inputs at once (default: the number of cores)
+
 Other:
   -q, --quiet              print nothing but errors
   -h, --help               show this help
@@ -239,7 +313,8 @@ Other:
 
 Exit status: 0 success, 2 usage error, 3 input could not be read,
 4 a command refused or failed, 5 an output could not be written,
-1 internal error.
+1 internal error. With several inputs, the worst of theirs, in the order
+1 (worst), 5, 4, 3, 0.
 )";
 }
 

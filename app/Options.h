@@ -11,7 +11,8 @@ namespace VoltraApp {
 enum class Assignment { Default, AmberPlusDefault, Parse, ForceField, None };
 
 struct Options {
-    std::string input;                       // path, or "-" for standard input
+    std::vector<std::string> inputs;         // paths, "-" for standard input; in command-line order
+    std::string input;                       // the input of this run (the first of inputs)
     std::optional<std::string> inputFormat;  // "pdb", "cif" or "pqr"; guessed when absent
     int model = 0;                           // 1-based model number; 0 = the first model
     bool completeMissingAtoms = true;        // build standard residues' missing heavy atoms
@@ -22,6 +23,9 @@ struct Options {
     std::optional<std::string> reportPath;      // "-" for standard output
     std::optional<std::string> pqrPath;         // "-" for standard output
     std::optional<std::string> outDir;          // all three outputs named after the input
+    std::optional<std::string> apbsInputPath;   // APBS input for the PQR written
+    std::optional<std::string> summaryJsonPath; // "-" for standard output
+    int jobs = 0;                               // inputs run at once; 0 = the number of cores
     std::optional<std::string> root;            // persistence root (templates in root/../share/voltra/templates)
     double ph = 7.0;                            // pH of the protonation states
     bool pkaFromPropka = false;                 // --pka=propka: pKa values from PROPKA 3
@@ -41,6 +45,13 @@ Options ParseOptions(const std::vector<std::string>& args);
 
 /// Fills the output paths that --out-dir implies for those not given explicitly.
 void ResolveOutDir(Options& options);
+
+/// The name outputs written into --out-dir take after an input: its file name without
+/// compression and format extensions ("1abc.cif.gz" -> "1abc"); "stdin" for "-".
+std::string OutputStem(const std::string& input);
+
+/// The options of one input's run: input is inputs[index], outputs resolved against --out-dir.
+Options OptionsForInput(const Options& options, std::size_t index);
 
 std::string HelpText();
 

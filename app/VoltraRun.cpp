@@ -2,33 +2,19 @@
 
 #include "AssignmentSummary.h"
 #include "ExitCodes.h"
-#include "PqrWriter.h"
+#include "InputRun.h"
 #include "Progress.h"
-#include "StructureInput.h"
-
-#include "commands/CmdApplyAmberPlusDefaultTemplates.h"
-#include "commands/CmdApplyDefaultTemplates.h"
-#include "commands/CmdApplyForcefieldTemplates.h"
-#include "commands/CmdApplyParseTemplates.h"
-#include "commands/CmdZeroVoltraCharges.h"
-#include "export/TemplateExporter.h"
-#include "report/VoltraReport.h"
-#include "templates/PropertyVocabulary.h"
+#include "SummaryJson.h"
 
 #include "Common/AtomicFileWriter.h"
 #include "Common/Exception.h"
-#include "Common/StringConversion.h"
-#include "HostModel/Atom.h"
-#include "HostModel/ChemDoc.h"
-#include "HostModel/DescendentIterator.h"
-#include "HostModel/PropertyStore.h"
-#include "Persistence/Persistence.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <future>
-#include <memory>
+#include <algorithm>
+#include <atomic>
+#include <boost/format.hpp>
+#include <mutex>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 namespace VoltraApp {
@@ -36,219 +22,132 @@ namespace {
 
 constexpr const char* kVersion = "0.1.0";
 
-/// An error of this run that ends it with a given exit status.
-class RunError : public std::runtime_error {
-public:
-    RunError(ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
-    ExitCode Code() const { return code_; }
-
-private:
-    ExitCode code_;
-};
-
-std::string ExecutableFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string(".") : exe.parent_path().string();
-}
-
-// Templates are found at <root>/../share/voltra/templates: the option, the environment, or the
-// program's own folder (bin/ beside share/ in the build tree and in an installed tree).
-void InitialisePersistence(const Options& options) {
-    std::string root;
-    if (options.root) {
-        root = *options.root;
-    } else if (const char* env = std::getenv("VOLTRA_ROOT"); env && *env) {
-        root = env;
-    } else {
-        root = ExecutableFolder();
-    }
-    Persistence::Initialize(Common::Path(Common::ToWString(root)));
-}
-
-std::unique_ptr<HostModel::Command> MakeAssignmentCommand(Assignment assignment) {
-    switch (assignment) {
-        case Assignment::Default: return std::make_unique<Voltra::CmdApplyDefaultTemplates>();
-        case Assignment::AmberPlusDefault: return std::make_unique<Voltra::CmdApplyAmberPlusDefaultTemplates>();
-        case Assignment::Parse: return std::make_unique<Voltra::CmdApplyParseTemplates>();
-        case Assignment::ForceField: return std::make_unique<Voltra::CmdApplyForcefieldTemplates>();
-        case Assignment::None: return nullptr;
-    }
-    return nullptr;
-}
-
-// Runs a command as the host does: offered only when suitable, its own message on failure.
-void RunCommand(HostModel::Command& command, HostModel::ChemDoc& doc, const std::string& whyUnsuitable) {
-    if (!command.IsSuitable(&doc)) {
-        throw RunError(kExitCommandRefused, std::string(command.GetName()) + ": " + whyUnsuitable);
-    }
-    bool done = false;
-    try {
-        done = doc.Execute(command);
-    } catch (const Common::Exception&) {
-        throw;
-    } catch (const std::runtime_error& e) {
-        // The host's preparation steps (a pKa program missing or failing) say what went wrong.
-        throw RunError(kExitCommandRefused, std::string(command.GetName()) + ": " + e.what());
-    }
-    if (!done) {
-        throw RunError(kExitCommandRefused, std::string(command.GetName()) + ": " + command.GetErrorMessage());
+// Several inputs exit with the most severe of their statuses: an internal error (a bug) first,
+// then outputs that could not be written, commands refused, inputs that could not be read.
+int Severity(int code) {
+    switch (code) {
+        case kExitSuccess: return 0;
+        case kExitInputError: return 1;
+        case kExitCommandRefused: return 2;
+        case kExitOutputError: return 3;
+        case kExitUsage: return 4;
+        default: return 5;  // kExitInternalError and anything unforeseen
     }
 }
 
-std::string WhyUnsuitable(Assignment assignment) {
-    if (assignment == Assignment::ForceField) {
-        return "the structure carries no force-field charges (give a PQR file and --forcefield=NAME)";
-    }
-    return "the structure has no atoms";
+int Worst(int a, int b) { return Severity(b) > Severity(a) ? b : a; }
+
+double NetCharge(const AssignmentSummary& summary) {
+    double total = 0.0;
+    for (const auto& molecule : summary.molecules) total += molecule.netCharge;
+    return total;
 }
 
-// Module refusals carry the module's own messages; file-system failures come from the writer.
-ExitCode ClassifyModuleError(const Common::Exception& e) {
-    return e.GetSource() == "AtomicFileWriter" ? kExitOutputError : kExitCommandRefused;
+// Error messages about the input usually start with its name; those that do not get it in front
+// when several inputs share the output.
+std::string ErrorLine(const InputOutcome& outcome, bool nameInput) {
+    const bool named = outcome.error.rfind(outcome.input, 0) == 0;
+    return "voltra: " + (nameInput && !named ? outcome.input + ": " : std::string()) + outcome.error;
 }
 
-void WriteTemplates(const HostModel::ChemDoc& doc, const std::string& prefix) {
-    try {
-        Voltra::TemplateExporter::ExportFrom(doc, prefix);
-    } catch (const Common::Exception& e) {
-        throw RunError(ClassifyModuleError(e), std::string("templates: ") + e.what());
-    }
-}
-
-// A full disk or a closed pipe must not pass for success.
-void CheckStandardOutput(std::ostream& out, const char* what) {
-    out.flush();
-    if (!out) throw RunError(kExitOutputError, std::string(what) + ": cannot write to standard output");
-}
-
-void WriteReport(const HostModel::ChemDoc& doc, const std::string& path, std::ostream& out) {
-    if (!Voltra::VoltraReport::IsSuitable(doc)) {
-        throw RunError(kExitCommandRefused, "report: no template was applied to the structure");
-    }
-    if (path == "-") {
-        Voltra::VoltraReport::Generate(out, doc);
-        CheckStandardOutput(out, "report");
+void PrintOutcome(std::ostream& err, const InputOutcome& outcome, bool quiet, bool nameInput) {
+    if (outcome.exitCode != kExitSuccess) {
+        err << ErrorLine(outcome, nameInput) << '\n';
         return;
     }
-    try {
-        Voltra::VoltraReport::Generate(Common::ToWString(path), doc);
-    } catch (const Common::Exception& e) {
-        throw RunError(ClassifyModuleError(e), std::string("report: ") + e.what());
+    if (quiet) return;
+    err << "voltra: " << outcome.readDescription << '\n';
+    std::ostringstream preparation;
+    PrintPreparation(preparation, outcome.preparation);
+    if (!preparation.str().empty()) err << "voltra: preparation:\n" << preparation.str();
+    if (outcome.assigned) {
+        err << "voltra: " << outcome.assignmentDescription << '\n';
+        PrintSummary(err, outcome.summary);
+    }
+    for (const auto& warning : outcome.preparation.warnings) err << "voltra: warning: " << warning << '\n';
+    for (const auto& warning : outcome.warnings) err << "voltra: warning: " << warning << '\n';
+}
+
+// The closing lines of a run over several inputs: one per input, in command-line order.
+void PrintFileLines(std::ostream& err, const std::vector<InputOutcome>& outcomes) {
+    const auto failed = std::count_if(outcomes.begin(), outcomes.end(),
+                                      [](const InputOutcome& o) { return o.exitCode != kExitSuccess; });
+    err << "voltra: " << outcomes.size() << " inputs, " << outcomes.size() - static_cast<std::size_t>(failed)
+        << " done, " << failed << " failed\n";
+    for (const auto& outcome : outcomes) {
+        err << "  " << outcome.input << ": ";
+        if (outcome.exitCode != kExitSuccess) {
+            err << "failed (exit " << outcome.exitCode << "): " << outcome.error << '\n';
+        } else if (outcome.assigned) {
+            err << "ok, " << outcome.summary.atoms << " atoms, net charge "
+                << boost::format("%.2f") % NetCharge(outcome.summary) << " e";
+            if (outcome.summary.missingAtoms > 0) err << ", " << outcome.summary.missingAtoms << " left Missing";
+            err << '\n';
+        } else {
+            err << "ok, read only\n";
+        }
     }
 }
 
-void WritePqrOutput(const std::string& text, const std::string& path, std::ostream& out) {
+int WriteSummaryJson(const std::string& path, const std::vector<InputOutcome>& outcomes, std::ostream& out,
+                     std::ostream& err) {
+    const std::string text = SummaryJsonText(outcomes);
     if (path == "-") {
         out << text;
-        CheckStandardOutput(out, "pqr");
-        return;
+        out.flush();
+        if (out) return kExitSuccess;
+        err << "voltra: summary json: cannot write to standard output\n";
+        return kExitOutputError;
     }
     try {
         Common::WriteFileAtomically(path, text);
     } catch (const Common::Exception& e) {
-        throw RunError(kExitOutputError, std::string("pqr: ") + e.what());
-    }
-}
-
-void InternPropertyNames() {
-    for (const char* name : {Voltra::kChargePropertyName, Voltra::kRadiusPropertyName,
-                             Voltra::kChargeSourcePropertyName, Voltra::kRadiusSourcePropertyName,
-                             Voltra::kCombinedSourcePropertyName, Voltra::kChargeTemplatePropertyName,
-                             Voltra::kRadiusTemplatePropertyName}) {
-        HostModel::PropertyNames::Intern(name);
-    }
-}
-
-// --out-dir names a folder for the outputs; like mkdir -p, it is made when missing.
-void CreateOutDir(const std::string& folder) {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) throw RunError(kExitOutputError, "cannot create output folder '" + folder + "': " + error.message());
-}
-
-bool HasHydrogens(const HostModel::ChemDoc& doc) {
-    HostModel::DescendentIterator atoms(doc.GetTreeRoot(), HostModel::Atom::classType);
-    while (HostModel::Object* atom = atoms.GetNext()) {
-        if (static_cast<HostModel::Atom*>(atom)->GetAtomicNumber() == 1) return true;
-    }
-    return false;
-}
-
-// Amber and Parse charges are all-atom charges: without hydrogens the residues' charges do not
-// add up to their formal charges, and the host cannot place hydrogens yet.
-void WarnAboutMissingHydrogens(const Options& options, const HostModel::ChemDoc& doc,
-                               std::vector<std::string>& warnings) {
-    const bool allAtom = options.assignment == Assignment::AmberPlusDefault || options.assignment == Assignment::Parse;
-    if (allAtom && !options.zeroCharges && !HasHydrogens(doc)) {
-        warnings.push_back(
-            "the structure has no hydrogens; Amber and Parse charges assume them, so residue and net charges "
-            "are not integers (add hydrogens first, for example with pdb2pqr, or use --assign=default)");
-    }
-}
-
-std::string Describe(const Options& options, const HostModel::Command* command) {
-    std::string text = command ? std::string("Charges and radii: ") + command->GetName() : "No charges or radii assigned";
-    if (options.assignment == Assignment::ForceField) text += " (" + options.forcefieldName + ")";
-    if (options.zeroCharges) text += ", charges zeroed";
-    return text;
-}
-
-int RunOrThrow(Options options, std::ostream& out, std::ostream& err) {
-    ResolveOutDir(options);
-    InitialisePersistence(options);
-    Progress progress(Progress::ShouldShow(options.quiet));
-
-    progress.Stage("reading " + options.input);
-    HostModel::ChemDoc doc;
-    StructureSummary read;
-    try {
-        read = ReadStructureInto(doc, options);
-    } catch (const InputError& e) {
-        throw RunError(kExitInputError, e.what());
-    }
-
-    HostModel::ProtonationSettings protonation;
-    protonation.ph = options.ph;
-    if (options.pkaFromPropka) protonation.pkaSource = HostModel::ProtonationSettings::PkaSource::Propka;
-    doc.SetProtonationSettings(protonation);
-
-    progress.Stage("assigning charges and radii");
-    const std::unique_ptr<HostModel::Command> command = MakeAssignmentCommand(options.assignment);
-    if (command) RunCommand(*command, doc, WhyUnsuitable(options.assignment));
-    WarnAboutMissingHydrogens(options, doc, read.warnings);
-    if (options.zeroCharges) {
-        Voltra::CmdZeroVoltraCharges zero;
-        RunCommand(zero, doc, "no charges to zero");
-    }
-
-    progress.Stage("writing");
-    if (options.outDir) CreateOutDir(*options.outDir);
-    // The outputs only read the document, so the PQR text, the largest of them, is formatted
-    // on the second core meanwhile. Property names are interned first: interning is the one
-    // write that reading a property may do.
-    InternPropertyNames();
-    std::future<std::string> pqrText;
-    if (options.pqrPath) {
-        pqrText = std::async(std::launch::async, PqrText, std::cref(doc), Describe(options, command.get()));
-    }
-    if (options.templatePrefix) WriteTemplates(doc, *options.templatePrefix);
-    if (options.reportPath) WriteReport(doc, *options.reportPath, out);
-    // Summarised while the PQR may still be formatting.
-    const bool summarise = command && !options.quiet;
-    const AssignmentSummary summary = summarise ? SummarizeAssignment(doc) : AssignmentSummary();
-    if (options.pqrPath) WritePqrOutput(pqrText.get(), *options.pqrPath, out);
-    progress.Finish();
-
-    if (!options.quiet) {
-        err << "voltra: " << read.description << '\n';
-        if (summarise) {
-            err << "voltra: " << Describe(options, command.get()) << '\n';
-            PrintSummary(err, summary);
-        }
-        for (const auto& warning : read.warnings) err << "voltra: warning: " << warning << '\n';
+        err << "voltra: summary json: " << e.what() << '\n';
+        return kExitOutputError;
     }
     return kExitSuccess;
+}
+
+std::size_t JobCount(const Options& options) {
+    std::size_t jobs = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : std::thread::hardware_concurrency();
+    return std::clamp<std::size_t>(jobs, 1, options.inputs.size());
+}
+
+// Each input in a document of its own; workers take the next input until none is left.
+std::vector<InputOutcome> RunInputs(const Options& options, std::ostream& out) {
+    const std::size_t count = options.inputs.size();
+    std::vector<InputOutcome> outcomes(count);
+    Progress progress(Progress::ShouldShow(options.quiet));
+    std::mutex progressMutex;
+    std::size_t done = 0;
+    auto showProgress = [&] {
+        progress.Stage((boost::format("%d of %d inputs done, %d to do") % done % count % (count - done)).str());
+    };
+    showProgress();
+    if (count == 1) {
+        outcomes[0] = RunInput(OptionsForInput(options, 0), out, [&progress](const std::string& stage) {
+            progress.Stage(stage);
+        });
+        progress.Finish();
+        return outcomes;
+    }
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            // Outputs of several inputs all go to files (--out-dir): nothing reaches this stream.
+            std::ostringstream unused;
+            outcomes[i] = RunInput(OptionsForInput(options, i), unused);
+            std::lock_guard<std::mutex> lock(progressMutex);
+            ++done;
+            showProgress();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t k = 1; k < JobCount(options); ++k) workers.emplace_back(work);
+    work();
+    for (auto& worker : workers) worker.join();
+    progress.Finish();
+    return outcomes;
 }
 
 }  // namespace
@@ -263,20 +162,21 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
         return kExitSuccess;
     }
     try {
-        return RunOrThrow(options, out, err);
-    } catch (const RunError& e) {
-        err << "voltra: " << e.what() << '\n';
-        return e.Code();
-    } catch (const Common::Exception& e) {
-        err << "voltra: " << e.what() << '\n';
-        return kExitCommandRefused;
-    } catch (const std::bad_alloc&) {
-        err << "voltra: out of memory\n";
-        return kExitInternalError;
+        PrepareForRuns(options);
     } catch (const std::exception& e) {
         err << "voltra: internal error: " << e.what() << '\n';
         return kExitInternalError;
     }
+    const std::vector<InputOutcome> outcomes = RunInputs(options, out);
+    const bool several = outcomes.size() > 1;
+    int status = kExitSuccess;
+    for (const auto& outcome : outcomes) {
+        PrintOutcome(err, outcome, options.quiet, several);
+        status = Worst(status, outcome.exitCode);
+    }
+    if (several && !options.quiet) PrintFileLines(err, outcomes);
+    if (options.summaryJsonPath) status = Worst(status, WriteSummaryJson(*options.summaryJsonPath, outcomes, out, err));
+    return status;
 }
 
 }  // namespace VoltraApp

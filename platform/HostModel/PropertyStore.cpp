@@ -4,16 +4,26 @@
 #include <cstring>
 #include <limits>
 #include <deque>
+#include <mutex>
+#include <shared_mutex>
 #include <stdexcept>
 #include <unordered_map>
 
 namespace HostModel {
 namespace {
 
-// Interns texts; references stay valid because the deque never moves its elements.
+// Interns texts; references stay valid because the deque never moves its elements. Documents on
+// different threads share the pool, so it takes a lock: shared for lookups, exclusive for a
+// new text (rare after the first atoms of a run).
 class StringPool {
 public:
     std::uint32_t Intern(const std::string& text, std::uint32_t limit) {
+        {
+            std::shared_lock<std::shared_mutex> lock(mutex_);
+            auto it = index_.find(text);
+            if (it != index_.end()) return it->second;
+        }
+        std::unique_lock<std::shared_mutex> lock(mutex_);
         auto it = index_.find(text);
         if (it != index_.end()) return it->second;
         if (texts_.size() >= limit) throw std::length_error("too many distinct property texts");
@@ -23,13 +33,18 @@ public:
         return id;
     }
     std::optional<std::uint32_t> Find(const std::string& text) const {
+        std::shared_lock<std::shared_mutex> lock(mutex_);
         auto it = index_.find(text);
         if (it == index_.end()) return std::nullopt;
         return it->second;
     }
-    const std::string& Get(std::uint32_t id) const { return texts_.at(id); }
+    const std::string& Get(std::uint32_t id) const {
+        std::shared_lock<std::shared_mutex> lock(mutex_);
+        return texts_.at(id);
+    }
 
 private:
+    mutable std::shared_mutex mutex_;
     std::deque<std::string> texts_;
     std::unordered_map<std::string, std::uint32_t> index_;
 };

@@ -3,6 +3,8 @@
 #include "AppDocuments.h"
 #include "AssignmentSummary.h"
 
+#include "HostModel/PreparationReport.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -176,6 +178,32 @@ TEST(PrintSummary, NothingMissing) {
               "  radii:   Parse 1\n"
               "  net charge of 1ABC: -0.50 e (1 atoms)\n"
               "  no atom was left Missing\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The preparation lines: only the parts the report fills, counts grouped, most frequent first.
+TEST(PrintPreparation, PrintsOnlyTheFilledPartsCompactly) {
+    HostModel::PreparationReport report;
+    std::ostringstream empty;
+    VoltraApp::PrintPreparation(empty, report);
+    EXPECT_EQ(empty.str(), "");
+
+    report.hydrogensAdded = {{"LYS", 312}, {"ALA", 2284}};
+    report.statesChosen = {{"HID", 6}, {"HIE", 8}, {"CYX", 2}};
+    report.ph = 7.0;
+    report.pkaSource = "model";
+    report.atomsCompleted = {{"LYS", 2}};
+    report.residuesLeftIncomplete = {"LYS21 chain A: no CA to build from"};
+    std::ostringstream text;
+    VoltraApp::PrintPreparation(text, report);
+    EXPECT_EQ(text.str(),
+              "  states: HIE 8, HID 6, CYX 2 (pH 7.0, model pKa)\n"
+              "  atoms completed: 2 (LYS 2)\n"
+              "  left incomplete: 1 (LYS21 chain A: no CA to build from)\n"
+              "  hydrogens added: 2,596 (ALA 2,284, LYS 312)\n");
 }
 
 }  // namespace

@@ -126,8 +126,14 @@ TEST(ParseOptions, RefusalsNameTheProblem) {
         {{}, "no input structure given (see --help)"},
         {{"-q"}, "no input structure given (see --help)"},
         {{"--"}, "no input structure given (see --help)"},
-        {{"a.pdb", "b.pdb"}, "one input structure at a time; extra argument 'b.pdb'"},
-        {{"a.pdb", "--", "-"}, "one input structure at a time; extra argument '-'"},
+        {{"a.pdb", "b.pdb"}, "several inputs need --out-dir=DIR for their outputs"},
+        {{"a.pdb", "--", "-"}, "several inputs need --out-dir=DIR for their outputs"},
+        {{"-O", "d", "a.pdb", "x/a.pdb.gz"}, "inputs 'a.pdb' and 'x/a.pdb.gz' would both write 'a.*' into d"},
+        {{"-O", "d", "-p", "p.pqr", "a.pdb", "b.pdb"}, "--pqr names one output; with several inputs, --out-dir names them"},
+        {{"--apbs-input=a.in", "a.pdb"}, "--apbs-input needs --pqr=FILE (or --out-dir): the APBS input refers to the PQR file"},
+        {{"--apbs-input=a.in", "-p", "-", "a.pdb"}, "--apbs-input needs the PQR in a file, not on standard output"},
+        {{"--summary-json=-", "-p", "-", "a.pdb"}, "only one of --report, --pqr and --summary-json can write to standard output"},
+        {{"-j", "0", "a.pdb"}, "--jobs: '0' is not a number of inputs to run at once (1 to 1024)"},
         {{"--assign=forcefield", "x.pqr"},
          "--assign=forcefield needs --forcefield=NAME, the force field the input's charges come from"},
         {{"-a", "forcefield", "--forcefield=", "x.pqr"},
@@ -203,7 +209,7 @@ TEST(ResolveOutDir, UpperCaseExtensionsAreDropped) {
 
 TEST(HelpText, ListsEveryOption) {
     const std::string help = VoltraApp::HelpText();
-    EXPECT_EQ(help.rfind("Usage: voltra [OPTIONS] INPUT\n", 0), 0u);
+    EXPECT_EQ(help.rfind("Usage: voltra [OPTIONS] INPUT...\n", 0), 0u);
     for (const char* option : {"-a, --assign=KIND", "-f, --forcefield=NAME", "-z, --zero-charges", "-o, --templates=PREFIX",
                                "-r, --report=FILE", "-p, --pqr=FILE", "-O, --out-dir=DIR", "-m, --model=N", "--format=FMT",
                                "--root=DIR", "-q, --quiet", "-h, --help", "-V, --version"}) {

@@ -554,3 +554,31 @@ TEST(HelpAndVersion, PrintedOnStandardOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+// Several inputs at once: a bad one is reported by name, the others are written, the exit status
+// is the bad one's, and the JSON summary has one object per input in command-line order.
+TEST(ManyInputs, OneFailureDoesNotStopTheOthers) {
+    TempFolder folder;
+    WriteFile(folder / "bad.pdb", "not a structure\n");
+    ProgramRun run;
+    run.program = VOLTRA_PROGRAM;
+    run.args = {"-j", "2", "-O", folder / "out", "--summary-json", folder / "s.json",
+                std::string(VOLTRA_CORPUS_DIR) + "/1AJJ.pdb", folder / "bad.pdb",
+                std::string(VOLTRA_CORPUS_DIR) + "/1FAS.cif"};
+    const ProgramResult result = RunProgram(run);
+    EXPECT_EQ(result.exitCode, 3) << Describe(result);
+    EXPECT_NE(result.err.find("bad.pdb: failed (exit 3)"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("1FAS.cif: ok, 573 atoms"), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::exists(folder.Path() / "out" / "1AJJ.pqr"));
+    EXPECT_TRUE(fs::exists(folder.Path() / "out" / "1FAS.pqr"));
+    const std::string json = ReadFile(folder / "s.json");
+    const auto first = json.find("1AJJ.pdb");
+    const auto second = json.find("bad.pdb");
+    const auto third = json.find("1FAS.cif");
+    EXPECT_TRUE(first < second && second < third) << json;
+    EXPECT_NE(json.find("\"exitCode\": 3"), std::string::npos) << json;
+}
+
+}  // namespace

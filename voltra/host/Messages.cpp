@@ -38,6 +38,7 @@ std::wstring LoadMessage(MessageId id) { return Common::StringLoader::Instance()
 std::string LoadMessageNarrow(MessageId id) { return Common::ToSString(LoadMessage(id)); }
 
 const char* CachedName::Get() {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (!filled_) {
         filled_ = true;
         try {

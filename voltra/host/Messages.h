@@ -5,6 +5,7 @@
 #include "host/VoltraApi.h"
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace Voltra {
@@ -40,10 +41,12 @@ std::string LoadMessageNarrow(MessageId id);
 class CachedName {
 public:
     explicit CachedName(MessageId id) : id_(id) {}
-    /// The same pointer on every call; a failed lookup leaves the cache unfilled.
+    /// The same pointer on every call; a failed lookup leaves the cache unfilled. Locked, since
+    /// commands of documents on different threads may ask for their names at once.
     const char* Get();
 
 private:
+    std::mutex mutex_;
     MessageId id_;
     std::string text_;
     bool filled_ = false;
