@@ -182,6 +182,7 @@ SummaryText ParseSummary(const std::string& err) {
             sources[item.substr(0, blank)] = std::stoul(item.substr(blank + 1));
         }
     };
+    bool inPreparation = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (StartsWith(line, "voltra: read ")) {
@@ -189,6 +190,11 @@ SummaryText ParseSummary(const std::string& err) {
         } else if (StartsWith(line, "voltra: warning: ")) {
             summary.warnings.push_back(line.substr(17));
         } else if (StartsWith(line, "voltra: Charges and radii: ")) {
+            inPreparation = false;
+        } else if (line == "voltra: preparation:") {
+            // What preparation did is checked by the chemistry tests; here its lines are skipped.
+            inPreparation = true;
+        } else if (inPreparation && StartsWith(line, "  ")) {
         } else if (StartsWith(line, "  atoms: ")) {
             summary.hasSummary = true;
             summary.atoms = std::stoul(line.substr(9));

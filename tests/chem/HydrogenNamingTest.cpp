@@ -163,7 +163,7 @@ TEST(HydrogenNaming, UnknownHydrogensKeptAndListed) {
     Molecule& molecule = *HostIO::ReadStructure(doc, ChemTest::CorpusPath("1A1P.pdb")).molecule;
     Residue* residue = nullptr;
     for (Residue* r : ChemTest::Residues(molecule))
-        if (r->GetResidueType() == "CYS") residue = r;
+        if (r->GetLabel().rfind("CYS", 0) == 0) residue = r;  // its type may be a state (CYX)
     ASSERT_NE(residue, nullptr);
     Atom& extra = residue->Add(std::make_unique<Atom>("HQ", 1));
     Atom::Bond(*ChemTest::FindAtom(*residue, "CA"), extra);

@@ -28,7 +28,7 @@ struct RunResult {
 
 RunResult RunDefault(const std::string& file, bool complete) {
     VoltraApp::Options options;
-    options.input = CorpusPath(file);
+    options.inputs = {CorpusPath(file)};
     options.assignment = VoltraApp::Assignment::Default;
     options.root = std::string(VOLTRA_BUILD_DIR) + "/bin";
     options.completeMissingAtoms = complete;
