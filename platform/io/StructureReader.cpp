@@ -6,6 +6,7 @@
 #include "io/BondPerception.h"
 #include "io/InputBytes.h"
 #include "io/PdbRecordGuards.h"
+#include "io/MmcifStreamReader.h"
 #include "io/PqrParser.h"
 
 #include "chem/ResidueConventions.h"
@@ -190,53 +191,6 @@ std::string LowerFirst(std::string text) {
     throw ReadError(name, LowerFirst(message));
 }
 
-// PEGTL's CIF syntax errors: "<name>:<line>:<column>: <message>".
-[[noreturn]] void ThrowCifError(const std::string& name, const std::string& message) {
-    if (message.compare(0, name.size() + 1, name + ":") == 0) {
-        std::size_t pos = name.size() + 1;
-        auto number = [&message, &pos]() {
-            int value = 0;
-            const std::size_t start = pos;
-            while (pos < message.size() && std::isdigit(static_cast<unsigned char>(message[pos]))) {
-                value = value * 10 + (message[pos++] - '0');
-            }
-            return pos > start ? value : -1;
-        };
-        const int line = number();
-        if (line > 0 && pos < message.size() && message[pos] == ':') {
-            ++pos;
-            const int column = number();
-            if (column > 0 && message.compare(pos, 2, ": ") == 0) {
-                throw ReadError(name, line, column, LowerFirst(message.substr(pos + 2)));
-            }
-        }
-    }
-    throw ReadError(name, LowerFirst(message));
-}
-
-// gemmi reads an mmCIF without these columns as a structure without models, silently.
-void CheckAtomSiteColumns(const gemmi::cif::Document& document, const std::string& name) {
-    if (document.blocks.empty()) throw ReadError(name, "no data block");
-    const gemmi::cif::Block& block = document.blocks[0];
-    static const char* const kRequired[] = {"id",      "type_symbol", "label_alt_id", "label_asym_id",  "Cartn_x",
-                                            "Cartn_y", "Cartn_z",     "occupancy",    "B_iso_or_equiv", "auth_seq_id"};
-    if (!block.has_tag("_atom_site.id") && !block.has_tag("_atom_site.Cartn_x")) {
-        throw ReadError(name, "no atoms: block 'data_" + block.name + "' has no _atom_site table");
-    }
-    std::string missing;
-    for (const char* column : kRequired) {
-        if (!block.has_tag(std::string("_atom_site.") + column))
-            missing += (missing.empty() ? "" : ", ") + std::string("_atom_site.") + column;
-    }
-    if (!missing.empty()) throw ReadError(name, "the _atom_site table lacks required column(s): " + missing);
-    if (!block.has_tag("_atom_site.label_comp_id") && !block.has_tag("_atom_site.auth_comp_id")) {
-        throw ReadError(name, "the _atom_site table lacks both _atom_site.label_comp_id and _atom_site.auth_comp_id");
-    }
-    if (!block.has_tag("_atom_site.label_atom_id") && !block.has_tag("_atom_site.auth_atom_id")) {
-        throw ReadError(name, "the _atom_site table lacks both _atom_site.label_atom_id and _atom_site.auth_atom_id");
-    }
-}
-
 struct Parsed {
     gemmi::Structure structure;
     std::vector<float> charges;  // PQR: e, indexed by gemmi::Atom::serial
@@ -265,20 +219,7 @@ Parsed Parse(const std::string& text, const std::string& name, StructureFormat f
         SetEntityTypesByResidue(parsed.structure);
         return parsed;
     }
-    gemmi::cif::Document document;
-    try {
-        document = gemmi::cif::read_memory(text.data(), text.size(), name.c_str());
-    } catch (const std::exception& e) {
-        ThrowCifError(name, e.what());
-    }
-    CheckAtomSiteColumns(document, name);
-    try {
-        parsed.structure = gemmi::make_structure(document);
-    } catch (const std::exception& e) {
-        throw ReadError(name, LowerFirst(e.what()));
-    }
-    // mmCIF names its entities; where it does not, gemmi guesses.
-    gemmi::add_entity_types(parsed.structure, false);
+    parsed.structure = ReadMmcifStructure(text, name);
     return parsed;
 }
 
