@@ -25,13 +25,6 @@ namespace {
 namespace cif = gemmi::cif;
 namespace pegtl = tao::pegtl;
 
-std::string LowerFirst(std::string text) {
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && !(text.size() > 1 && text[1] >= 'A' && text[1] <= 'Z')) {
-        text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    }
-    return text;
-}
-
 // PEGTL's CIF syntax errors: "<name>:<line>:<column>: <message>".
 [[noreturn]] void ThrowCifError(const std::string& name, const std::string& message) {
     if (message.compare(0, name.size() + 1, name + ":") == 0) {

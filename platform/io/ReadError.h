@@ -29,4 +29,8 @@ private:
     int column_;
 };
 
+/// A library's message as the detail of ours: the first letter in lower case, unless it starts
+/// an acronym ("Unexpected end" -> "unexpected end", "PDB ..." stays).
+std::string LowerFirst(std::string text);
+
 }  // namespace HostIO

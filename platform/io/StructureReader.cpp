@@ -161,13 +161,6 @@ void SetEntityTypesByResidue(gemmi::Structure& structure) {
 // ---------------------------------------------------------------------------------------------
 // Parsing, with gemmi's messages turned into ours.
 
-std::string LowerFirst(std::string text) {
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && !(text.size() > 1 && text[1] >= 'A' && text[1] <= 'Z')) {
-        text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    }
-    return text;
-}
-
 // gemmi's PDB reader: "Problem in line 6: The line is too short to be correct:\nATOM ...".
 [[noreturn]] void ThrowPdbError(const std::string& name, const std::string& message) {
     static const std::string kPrefix = "Problem in line ";

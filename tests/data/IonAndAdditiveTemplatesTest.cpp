@@ -17,6 +17,8 @@
 #include "Persistence/Persistence.h"
 #include "io/StructureReader.h"
 
+#include "SourceTemplates.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -57,30 +59,6 @@ const Component* FindComponent(const std::string& code) {
     return nullptr;
 }
 
-// A scratch installed tree whose share/ is the source tree's, so the committed files are tested.
-class SourceTemplates {
-public:
-    SourceTemplates() {
-        root_ = std::filesystem::temp_directory_path() / ("voltra-ions-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(root_ / "bin");
-        std::error_code ignored;
-        std::filesystem::remove(root_ / "share", ignored);
-        std::filesystem::create_directory_symlink(std::filesystem::path(VOLTRA_SOURCE_DIR) / "share", root_ / "share");
-        Persistence::Initialize(Common::Path(Common::ToWString((root_ / "bin").string())));
-    }
-    ~SourceTemplates() {
-        Persistence::Shutdown();
-        std::error_code ignored;
-        std::filesystem::remove(root_ / "share", ignored);  // the link, not the source tree
-        std::filesystem::remove_all(root_, ignored);
-    }
-    SourceTemplates(const SourceTemplates&) = delete;
-    SourceTemplates& operator=(const SourceTemplates&) = delete;
-
-private:
-    std::filesystem::path root_;
-};
-
 Voltra::TemplatePtr Load(const char* fileName) {
     Voltra::TemplatePtr loaded;
     Voltra::LoadTemplate(fileName, loaded);
@@ -98,7 +76,7 @@ std::map<std::string, double> EntriesOf(const Voltra::Template& t, const std::st
 
 class IonAndAdditiveTemplates : public ::testing::Test {
 protected:
-    SourceTemplates templates_;
+    SourceTemplates templates_{"voltra-ions-"};
 };
 
 TEST_F(IonAndAdditiveTemplates, EveryChargeSetGivesTheFormalCharge) {
@@ -198,7 +176,7 @@ void PrintTo(Scheme s, std::ostream* out) { *out << Name(s); }
 // returns how many of each it found.
 std::map<std::string, int> CheckIonsAndAdditives(const std::string& path, Scheme scheme) {
     std::map<std::string, int> found;
-    SourceTemplates templates;
+    SourceTemplates templates("voltra-ions-");
     HostModel::ChemDoc doc;
     const HostIO::ReadResult read = HostIO::ReadStructure(doc, path);
     EXPECT_NE(read.molecule, nullptr) << path;

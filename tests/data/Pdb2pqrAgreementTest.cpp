@@ -32,6 +32,8 @@
 #include "Persistence/Persistence.h"
 #include "io/StructureReader.h"
 
+#include "SourceTemplates.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -388,31 +390,6 @@ std::string Row(const std::string& file, ForceField forceField, const Agreement&
     return row;
 }
 
-// A scratch installed tree whose share/ is the source tree's, so the committed template files
-// are the ones compared, whatever the build tree holds.
-class SourceTemplates {
-public:
-    SourceTemplates() {
-        root_ = std::filesystem::temp_directory_path() / ("voltra-pdb2pqr-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(root_ / "bin");
-        std::error_code ignored;
-        std::filesystem::remove(root_ / "share", ignored);
-        std::filesystem::create_directory_symlink(std::filesystem::path(VOLTRA_SOURCE_DIR) / "share", root_ / "share");
-        Persistence::Initialize(Common::Path(Common::ToWString((root_ / "bin").string())));
-    }
-    ~SourceTemplates() {
-        Persistence::Shutdown();
-        std::error_code ignored;
-        std::filesystem::remove(root_ / "share", ignored);  // the link, not the source tree
-        std::filesystem::remove_all(root_, ignored);
-    }
-    SourceTemplates(const SourceTemplates&) = delete;
-    SourceTemplates& operator=(const SourceTemplates&) = delete;
-
-private:
-    std::filesystem::path root_;
-};
-
 class Pdb2pqrAgreement : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Pdb2pqrAgreement, ChargesRadiiAndNetsMatchPdb2pqr) {
@@ -421,7 +398,7 @@ TEST_P(Pdb2pqrAgreement, ChargesRadiiAndNetsMatchPdb2pqr) {
     const Pdb2pqrFile file = ReadPdb2pqrFile(path);
     ASSERT_FALSE(file.atoms.empty()) << path;
 
-    SourceTemplates templates;
+    SourceTemplates templates("voltra-pdb2pqr-");
     HostModel::ChemDoc doc;
     const HostIO::ReadResult read = HostIO::ReadStructure(doc, path);
     ASSERT_NE(read.molecule, nullptr);
