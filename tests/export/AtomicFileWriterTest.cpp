@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using Common::AtomicFileWriter;
@@ -257,13 +258,24 @@ TEST(InterruptCleanup, RemovesTemporariesAndMovesBackupsBack) {
     WriteFileBytes(folder / "untouched", "previous");
     ASSERT_EQ(::link((folder / "untouched").c_str(), (folder / ".old-link").c_str()), 0);
     WriteFileBytes(folder / "released", "keep");
-    InterruptGuard temporary(folder / ".tmp", InterruptGuard::Action::Remove);
-    InterruptGuard backup(folder / ".old", InterruptGuard::Action::MoveBack, folder / "replaced");
-    // Before its target was replaced, a backup is a second link to the same file.
-    InterruptGuard sameFile(folder / ".old-link", InterruptGuard::Action::MoveBack, folder / "untouched");
-    InterruptGuard released(folder / "released", InterruptGuard::Action::Remove);
-    released.Release();
-    Common::RunInterruptCleanup();
+    // The cleanup runs as the last act of an interrupted process: it leaves the guards' names
+    // allocated and the process ends right after. A child plays that process, so that the names
+    // it abandons end with it instead of with this test program.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InterruptGuard temporary(folder / ".tmp", InterruptGuard::Action::Remove);
+        InterruptGuard backup(folder / ".old", InterruptGuard::Action::MoveBack, folder / "replaced");
+        // Before its target was replaced, a backup is a second link to the same file.
+        InterruptGuard sameFile(folder / ".old-link", InterruptGuard::Action::MoveBack, folder / "untouched");
+        InterruptGuard released(folder / "released", InterruptGuard::Action::Remove);
+        released.Release();
+        Common::RunInterruptCleanup();
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(FolderEntries(folder.Path()), (std::set<std::string>{"replaced", "untouched", "released"}));
     EXPECT_EQ(ReadFileBytes(folder / "replaced"), "previous");
     EXPECT_EQ(ReadFileBytes(folder / "untouched"), "previous");
