@@ -15,8 +15,14 @@ build=${VOLTRA_FUZZ_BUILD_DIR:-build-fuzz}
 jobs=${VOLTRA_BUILD_JOBS:-$(nproc)}
 
 # A compiler launcher (ccache) is taken from the environment: CMAKE_CXX_COMPILER_LAUNCHER.
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DVOLTRA_BUILD_FUZZERS=ON -DVOLTRA_BUILD_TESTS=OFF >/dev/null
+# A build folder made by scripts/test-sanitized.sh already holds the harnesses beside the tests:
+# it is reused as it is configured.
+if grep -qs '^VOLTRA_BUILD_FUZZERS:BOOL=ON' "$build/CMakeCache.txt"; then
+  cmake -S . -B "$build" >/dev/null
+else
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DVOLTRA_BUILD_FUZZERS=ON -DVOLTRA_BUILD_TESTS=OFF >/dev/null
+fi
 cmake --build "$build" -j"$jobs" --target "${harnesses[@]}"
 
 # Seeds, remade each time. A structure seed is one selector byte (format modulo 3: 0 PDB,

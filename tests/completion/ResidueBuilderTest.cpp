@@ -178,7 +178,8 @@ TEST(ResidueRebuild, SingleAtomsFixedByTheirNeighboursReturnToTheCrystal) {
         }
         for (const auto& [name, position] : sample.crystal) {
             if (IsBackbone(name) || !fixed.count(name)) continue;
-            const BuildOutcome outcome = Rebuild(sample, [&](const std::string& n) { return n != name; });
+            const std::string& left = name;  // a lambda may not capture a structured binding in C++17
+            const BuildOutcome outcome = Rebuild(sample, [&](const std::string& n) { return n != left; });
             ASSERT_TRUE(outcome.complete) << Label(sample) << " " << name << ": " << outcome.failure;
             ASSERT_EQ(outcome.built.size(), 1u);
             const double d = HostChem::Distance(outcome.built[0].position, position);
