@@ -8,6 +8,7 @@ packages=(
   gemmi-dev tao-pegtl-dev zlib1g-dev nlohmann-json3-dev
   python3
   pdb2pqr apbs refmac-dictionary python3-propka
+  man-db snakemake
   time
   clang-14 libclang-rt-14-dev
 )

@@ -125,4 +125,37 @@ TEST(Apbs, SolvesTheProgramsAtomsWithoutRemarksAndLongChainIds) {
     ExpectApbsSolves(folder, "plain.pqr", ParsePqrRecords(plain.str()));
 }
 
+// The whole road as a user takes it: voltra writes the PQR and its APBS input (--apbs-input,
+// grid sized by the program), APBS runs that input unchanged in the folder of both, and prints
+// the solvation energy, solvated minus reference. The cyclic peptide 5VAV (209 atoms with the
+// PARSE hydrogens) keeps APBS's grids small. A polar solute gains energy in water: the value is
+// negative, and of the size a peptide of this kind has (hundreds of kJ/mol).
+TEST(Apbs, SolvesTheInputTheProgramWrites) {
+    if (!fs::exists(kApbs)) GTEST_SKIP() << "apbs is not installed (Debian package apbs)";
+    TempFolder folder;
+    ProgramRun voltra;
+    voltra.program = VOLTRA_PROGRAM;
+    voltra.args = {"-q", "--assign=parse", "-p", folder / "5vav.pqr", "--apbs-input=" + folder / "5vav.in",
+                   std::string(VOLTRA_CORPUS_DIR) + "/5vav_cyclic_peptide.pdb"};
+    voltra.environment.emplace("VOLTRA_ROOT", std::nullopt);
+    const ProgramResult written = RunProgram(voltra);
+    ASSERT_EQ(written.exitCode, 0) << Describe(written);
+    const std::string input = ReadFile(folder / "5vav.in");
+    ASSERT_NE(input.find("mol pqr 5vav.pqr\n"), std::string::npos) << input;
+
+    ProgramRun apbs;
+    apbs.program = kApbs;
+    apbs.args = {"5vav.in"};
+    apbs.workDir = folder.Path().string();
+    const ProgramResult result = RunProgram(apbs);
+    ASSERT_EQ(result.exitCode, 0) << Describe(result);
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(result.out, match, std::regex(R"(Global net ELEC energy = ([-+0-9.eE]+) kJ/mol)")))
+        << Describe(result);
+    const double solvation = std::stod(match[1].str());  // kJ/mol
+    EXPECT_LT(solvation, -100.0) << match[0];
+    EXPECT_GT(solvation, -5000.0) << match[0];
+    EXPECT_NE(result.out.find("print energy 1 (solvated) - 2 (reference) end"), std::string::npos) << result.out;
+}
+
 }  // namespace
