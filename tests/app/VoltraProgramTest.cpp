@@ -242,6 +242,37 @@ TEST(ForcefieldPqr, ProgramPqrRoundTrips) {
     EXPECT_EQ(ReadFile(temp / "one.pqr"), ReadFile(temp / "two.pqr"));
 }
 
+// The summary and the report take a molecule's net charge from one routine of the report's; on
+// every corpus structure the report's figure is the one the summary prints (or names beside the
+// exact sum where they part by more than 0.005 e).
+TEST(NetCharge, SummaryAndReportAgreeOnTheCorpus) {
+    std::vector<fs::path> inputs;
+    for (const auto& entry : fs::directory_iterator(VOLTRA_CORPUS_DIR)) {
+        const std::string name = entry.path().filename().string();
+        if (std::regex_search(name, std::regex(R"(\.(pdb|cif|pqr)(\.gz)?$)"))) inputs.push_back(entry.path());
+    }
+    ASSERT_GE(inputs.size(), 15u);
+    for (const fs::path& input : inputs) {
+        SCOPED_TRACE(input.filename().string());
+        TempFolder temp;
+        const ProgramResult result = Voltra({"--no-complete", "-r", temp / "r.html", input.string()}, temp.Path().string());
+        ASSERT_EQ(result.exitCode, 0) << Describe(result);
+        const SummaryText summary = ParseSummary(result.err);
+        const ReportText report = ParseReport(ReadFile(temp / "r.html"));
+        ASSERT_EQ(report.molecules.size(), summary.netCharges.size());
+        for (const auto& [label, reported] : report.molecules) {
+            ASSERT_TRUE(summary.netCharges.count(label)) << label;
+            const double exact = summary.netCharges.at(label);
+            if (summary.reportNetCharges.count(label)) {
+                EXPECT_EQ(summary.reportNetCharges.at(label), reported);
+                EXPECT_NE(exact, reported);
+            } else {
+                EXPECT_LE(std::abs(exact - reported), 0.01 + 1e-9) << result.err;  // both rounded to 2 decimals
+            }
+        }
+    }
+}
+
 TEST(StandardInput, PdbFromStdinGivesTheSamePqrAsTheFile) {
     TempFolder temp;
     const std::string cwd = temp.Path().string();
