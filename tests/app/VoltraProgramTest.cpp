@@ -273,6 +273,26 @@ TEST(NetCharge, SummaryAndReportAgreeOnTheCorpus) {
     }
 }
 
+// --format takes every name the reader knows; a name that tells nothing needs it.
+TEST(FormatOption, EveryReaderNameReadsTheFile) {
+    struct Case {
+        const char* format;
+        const char* file;
+        const char* readAs;
+    };
+    for (const Case& c : {Case{"mmcif", "3U7T.cif", "(mmCIF)"}, Case{"cif", "3U7T.cif", "(mmCIF)"},
+                          Case{"ent", "1BX8.pdb", "(PDB)"}, Case{"PQR", "1AJJ_pH7_AMBER.pqr", "(PQR)"}}) {
+        SCOPED_TRACE(c.format);
+        TempFolder temp;
+        const fs::path input = temp / "structure.txt";
+        fs::copy_file(Corpus(c.file), input);
+        const ProgramResult result = Voltra({"--format", c.format, "-p", temp / "out.pqr", input.string()}, temp.Path().string());
+        ASSERT_EQ(result.exitCode, 0) << Describe(result);
+        EXPECT_NE(ParseSummary(result.err).readLine.find(c.readAs), std::string::npos) << result.err;
+        EXPECT_FALSE(ParsePqrRecords(ReadFile(temp / "out.pqr")).empty());
+    }
+}
+
 TEST(StandardInput, PdbFromStdinGivesTheSamePqrAsTheFile) {
     TempFolder temp;
     const std::string cwd = temp.Path().string();
