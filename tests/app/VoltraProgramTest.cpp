@@ -273,6 +273,14 @@ TEST(NetCharge, SummaryAndReportAgreeOnTheCorpus) {
     }
 }
 
+// The version comes from the CMake project, configured into the program.
+TEST(VersionOption, PrintsTheProjectVersion) {
+    TempFolder temp;
+    const ProgramResult result = Voltra({"--version"}, temp.Path().string());
+    ASSERT_EQ(result.exitCode, 0) << Describe(result);
+    EXPECT_EQ(result.out, std::string("voltra ") + VOLTRA_PROJECT_VERSION + "\n");
+}
+
 // --format takes every name the reader knows; a name that tells nothing needs it.
 TEST(FormatOption, EveryReaderNameReadsTheFile) {
     struct Case {
