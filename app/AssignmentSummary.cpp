@@ -1,5 +1,6 @@
 #include "AssignmentSummary.h"
 
+#include "report/VoltraReport.h"
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
@@ -12,6 +13,7 @@
 #include "HostModel/Residue.h"
 
 #include <algorithm>
+#include <cmath>
 #include <boost/format.hpp>
 
 namespace VoltraApp {
@@ -92,6 +94,7 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
                 group.radius = group.radius || radiusMissing;
             }
         }
+        charge.reportNetCharge = Voltra::VoltraReport::ChargesOf(*molecule).net;
         summary.atoms += charge.atoms;
         summary.molecules.push_back(std::move(charge));
     }
@@ -116,7 +119,12 @@ void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size
     printSources("radii:  ", summary.radiusSources);
     for (const auto& molecule : summary.molecules) {
         out << "  net charge of " << molecule.label << ": " << boost::format("%.2f") % molecule.netCharge << " e ("
-            << molecule.atoms << " atoms)\n";
+            << molecule.atoms << " atoms)";
+        if (std::abs(molecule.netCharge - molecule.reportNetCharge) > kReportChargeTolerance) {
+            out << ", in the report " << boost::format("%.2f") % molecule.reportNetCharge
+                << " e (its residues only, summed in single precision)";
+        }
+        out << '\n';
     }
     if (summary.missingAtoms == 0) {
         out << "  no atom was left Missing\n";

@@ -33,6 +33,8 @@ struct MoleculeCharge {
     double netCharge = 0.0;  // e, over every atom of the molecule (residues and loose atoms)
     std::size_t atoms = 0;
     std::vector<ChainCharge> chains;  // tree order; atoms outside chains count for the molecule only
+    /// e, what the HTML report shows (VoltraReport::ChargesOf: residues only, single precision).
+    double reportNetCharge = 0.0;
 };
 
 struct AssignmentSummary {
@@ -48,7 +50,9 @@ struct AssignmentSummary {
 AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc);
 
 /// The human-readable summary for standard error; the atoms left Missing are listed per residue
-/// type, at most maxResidueTypes of them.
+/// type, at most maxResidueTypes of them. A molecule whose report figure differs from the exact
+/// sum by more than kReportChargeTolerance gets both.
+constexpr double kReportChargeTolerance = 0.005;  // e
 void PrintSummary(std::ostream& out, const AssignmentSummary& summary, std::size_t maxResidueTypes = 25);
 
 /// What preparation did, one line per non-empty part ("  hydrogens added: 2,596 (LYS 312, ...)");

@@ -96,10 +96,10 @@ void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
         options.pkaFromPropka = value == "propka";
     }
     else if (name == "format") {
-        if (value != "pdb" && value != "cif" && value != "pqr") {
-            throw UsageError("--format: unknown format '" + value + "' (choose pdb, cif or pqr)");
-        }
-        options.inputFormat = value;
+        // The reader's own list of names, so that every name it takes is taken here.
+        const std::optional<HostIO::StructureFormat> format = HostIO::ParseStructureFormat(value);
+        if (!format) throw UsageError("--format: unknown format '" + value + "' (choose pdb, ent, cif, mmcif or pqr)");
+        options.inputFormat = *format;
     } else if (name == "quiet") options.quiet = true;
     else if (name == "help") options.showHelp = true;
     else if (name == "version") options.showVersion = true;
@@ -294,7 +294,7 @@ Output (nothing is written unless asked for):
 
 Input:
   -m, --model=N            read model N (default: the first model)
-      --format=FMT         read INPUT as pdb, cif or pqr instead of guessing
+      --format=FMT         read INPUT as pdb (or ent), cif (or mmcif) or pqr instead of guessing
       --no-complete        keep standard residues as read: do not build their
                            missing heavy atoms (side chains, C-terminal OXT)
 

@@ -1,6 +1,8 @@
 // Command-line options of the voltra program.
 #pragma once
 
+#include "io/StructureFormat.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,7 +15,7 @@ enum class Assignment { Default, AmberPlusDefault, Parse, ForceField, None };
 struct Options {
     std::vector<std::string> inputs;         // paths, "-" for standard input; in command-line order
     std::string input;                       // the input of this run (the first of inputs)
-    std::optional<std::string> inputFormat;  // "pdb", "cif" or "pqr"; guessed when absent
+    HostIO::StructureFormat inputFormat = HostIO::StructureFormat::Detect;  // --format; Detect guesses
     int model = 0;                           // 1-based model number; 0 = the first model
     bool completeMissingAtoms = true;        // build standard residues' missing heavy atoms
     Assignment assignment = Assignment::Default;

@@ -24,27 +24,24 @@ struct AtomPlace {
     std::string chainId;
 };
 
+// APBS reads a chain id of one character only; longer ones (mmCIF's "AA") are left out rather
+// than make the record unreadable there. A residue's chain id is the input's, so waters keep
+// theirs though the tree holds them in the "Water" chain.
 AtomPlace PlaceOf(const HostModel::Atom& atom) {
     AtomPlace place;
     const HostModel::Object* parent = atom.GetParent();
     if (parent && parent->IsA(HostModel::Residue::classType)) {
         place.residue = static_cast<const HostModel::Residue*>(parent);
-        parent = parent->GetParent();
-    }
-    // APBS reads a chain id of one character only; longer labels ("Water", mmCIF's "AA") are
-    // left out rather than make the record unreadable there.
-    if (parent && parent->IsA(HostModel::Chain::classType) && parent->GetLabel().size() == 1) {
+        if (place.residue->GetInputChainId().size() == 1) place.chainId = place.residue->GetInputChainId();
+    } else if (parent && parent->IsA(HostModel::Chain::classType) && parent->GetLabel().size() == 1) {
         place.chainId = parent->GetLabel();
     }
     return place;
 }
 
-// The residue number with its insertion code: the label is name + number + code ("GLY12A").
 std::string ResidueNumberText(const HostModel::Residue& residue) {
-    std::string number = std::to_string(residue.GetID());
-    const std::string& label = residue.GetLabel();
-    const auto at = label.rfind(number);
-    if (at != std::string::npos && at + number.size() < label.size()) number += label.substr(at + number.size());
+    std::string number = std::to_string(residue.GetSequenceNumber());
+    if (residue.GetInsertionCode() != '\0') number += residue.GetInsertionCode();
     return number;
 }
 

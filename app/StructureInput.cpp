@@ -18,7 +18,7 @@ std::string JoinNames(const std::vector<std::string>& names, std::size_t limit) 
 
 StructureSummary ReadStructureInto(HostModel::ChemDoc& doc, const Options& options) {
     HostIO::ReadOptions readOptions;
-    if (options.inputFormat) readOptions.format = *HostIO::ParseStructureFormat(*options.inputFormat);
+    readOptions.format = options.inputFormat;
     readOptions.model = options.model;
     readOptions.completeMissingAtoms = options.completeMissingAtoms;
     readOptions.forcefieldName = options.forcefieldName;

@@ -46,6 +46,7 @@ json Assignment(const AssignmentSummary& summary) {
         molecules.push_back({{"label", molecule.label},
                              {"atoms", molecule.atoms},
                              {"netCharge", molecule.netCharge},
+                             {"reportNetCharge", molecule.reportNetCharge},
                              {"chains", std::move(chains)}});
     }
     object["molecules"] = std::move(molecules);

@@ -1,4 +1,5 @@
 #include "VoltraRun.h"
+#include "Version.h"
 
 #include "AssignmentSummary.h"
 #include "ExitCodes.h"
@@ -20,7 +21,6 @@
 namespace VoltraApp {
 namespace {
 
-constexpr const char* kVersion = "0.1.0";
 
 // Several inputs exit with the most severe of their statuses: an internal error (a bug) first,
 // then outputs that could not be written, commands refused, inputs that could not be read.

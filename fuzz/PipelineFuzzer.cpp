@@ -19,7 +19,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace VoltraApp;
     if (size == 0) return 0;
-    static const char* const kFormats[] = {"pdb", "cif", "pqr"};
+    static const HostIO::StructureFormat kFormats[] = {HostIO::StructureFormat::Pdb, HostIO::StructureFormat::Mmcif,
+                                                      HostIO::StructureFormat::Pqr};
     static const Assignment kAssignments[] = {Assignment::Default, Assignment::AmberPlusDefault, Assignment::Parse,
                                               Assignment::ForceField, Assignment::None};
     const std::string& scratch = VoltraFuzz::ScratchFolder();

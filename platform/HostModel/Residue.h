@@ -12,19 +12,35 @@ public:
     explicit SubUnit(CStringT label = {}, int id = 0) : Object(std::move(label), id) {}
 };
 
-/// A residue: its id is the sequence number, its label name plus number (plus insertion code).
+/// A residue: its id is the sequence number, its label name plus number (plus insertion code),
+/// shown to users; writers take the residue's identity from the fields below, not the label.
 class HOST_API Residue : public SubUnit {
 public:
     HOST_DECLARE_CLASS()
     Residue(CStringT label = {}, int id = 0, CStringT typeName = {})
-        : SubUnit(std::move(label), id), typeName_(std::move(typeName)) {}
+        : SubUnit(std::move(label), id), typeName_(std::move(typeName)), sequenceNumber_(id) {}
 
     /// The residue name as chemistry knows it ("ALA", "HIE", "DA", "HOH"); may be empty.
     const CStringT& GetResidueType() const { return typeName_; }
     void SetResidueType(const CStringT& typeName) { typeName_ = typeName; }
 
+    /// The residue's identity in the input file, set once by the reader: sequence number,
+    /// insertion code ('\0' for none) and chain id as written (mmCIF auth_asym_id; waters keep
+    /// theirs though they sit in the "Water" chain).
+    void SetInputIdentity(int sequenceNumber, char insertionCode, CStringT chainId) {
+        sequenceNumber_ = sequenceNumber;
+        insertionCode_ = insertionCode == ' ' ? '\0' : insertionCode;
+        inputChainId_ = std::move(chainId);
+    }
+    int GetSequenceNumber() const { return sequenceNumber_; }
+    char GetInsertionCode() const { return insertionCode_; }
+    const CStringT& GetInputChainId() const { return inputChainId_; }
+
 private:
     CStringT typeName_;
+    CStringT inputChainId_;
+    int sequenceNumber_ = 0;
+    char insertionCode_ = '\0';
 };
 
 class HOST_API AminoAcid : public Residue {

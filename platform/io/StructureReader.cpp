@@ -433,20 +433,27 @@ bool IsIonElement(gemmi::Element element) {
            element == gemmi::El::I;
 }
 
-std::unique_ptr<HostModel::Residue> MakeResidue(const gemmi::Residue& residue, ResidueClass residueClass) {
+std::unique_ptr<HostModel::Residue> MakeResidue(const gemmi::Residue& residue, ResidueClass residueClass,
+                                                const std::string& chainId) {
     const int number = residue.seqid.num.has_value() ? residue.seqid.num.value : 0;
+    const char icode = residue.seqid.icode == ' ' ? '\0' : residue.seqid.icode;
     std::string label = residue.name;
     if (residue.seqid.num.has_value()) label += std::to_string(number);
-    if (residue.seqid.icode != ' ' && residue.seqid.icode != '\0') label += residue.seqid.icode;
+    if (icode != '\0') label += icode;
+    std::unique_ptr<HostModel::Residue> made;
     switch (residueClass) {
         case ResidueClass::AminoAcid:
-            return std::make_unique<HostModel::AminoAcid>(label, number, residue.name);
+            made = std::make_unique<HostModel::AminoAcid>(label, number, residue.name);
+            break;
         case ResidueClass::Nucleotide:
-            return std::make_unique<HostModel::Nucleotide>(label, number, residue.name);
+            made = std::make_unique<HostModel::Nucleotide>(label, number, residue.name);
+            break;
         case ResidueClass::Other:
+            made = std::make_unique<HostModel::Residue>(label, number, residue.name);
             break;
     }
-    return std::make_unique<HostModel::Residue>(label, number, residue.name);
+    made->SetInputIdentity(number, icode, chainId);
+    return made;
 }
 
 struct Conversion {
@@ -519,7 +526,7 @@ Conversion Convert(gemmi::Model& model, const std::string& label, AltlocFilter& 
             const auto residueIndex = static_cast<std::uint32_t>(residueFlags.size());
             residueFlags.push_back(flags);
 
-            std::unique_ptr<HostModel::Residue> hostResidue = MakeResidue(residue, residueClass);
+            std::unique_ptr<HostModel::Residue> hostResidue = MakeResidue(residue, residueClass, part.name);
             for (const gemmi::Atom* atom : kept.atoms) {
                 const gemmi::Position& p = atom->pos;
                 if (!IsAcceptedCoordinate(p.x) || !IsAcceptedCoordinate(p.y) || !IsAcceptedCoordinate(p.z)) {

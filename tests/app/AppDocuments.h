@@ -20,10 +20,13 @@ inline HostModel::Atom& AddAtom(HostModel::Object& parent, const std::string& la
     return atom;
 }
 
-/// A residue of class R labelled as the reader labels them: name + number + insertion code.
+/// A residue of class R as the reader makes them: labelled name + number + insertion code, with
+/// the chain's label for the input's chain id.
 template <class R>
 R& AddResidue(HostModel::Object& chain, const std::string& type, int number, const std::string& insertionCode = {}) {
-    return chain.Add(std::make_unique<R>(type + std::to_string(number) + insertionCode, number, type));
+    R& residue = chain.Add(std::make_unique<R>(type + std::to_string(number) + insertionCode, number, type));
+    residue.SetInputIdentity(number, insertionCode.empty() ? '\0' : insertionCode[0], chain.GetLabel());
+    return residue;
 }
 
 /// The per-atom properties an assignment leaves: values (flags 6), Sources (flags 0) and the

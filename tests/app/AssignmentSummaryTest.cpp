@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/format.hpp>
+
+#include <cmath>
 #include <sstream>
 
 namespace {
@@ -78,6 +81,35 @@ TEST(SummarizeAssignment, NetChargePerVisibleMoleculeIncludesLooseAtoms) {
     EXPECT_EQ(summary.molecules[1].atoms, 1u);
 }
 
+// The report's figure comes from the report's own routine: residues only, in single precision.
+TEST(SummarizeAssignment, ReportNetChargeIsTheReportsRule) {
+    SummaryDocument sample;
+    const AssignmentSummary summary = VoltraApp::SummarizeAssignment(sample.doc);
+    ASSERT_EQ(summary.molecules.size(), 2u);
+    EXPECT_FLOAT_EQ(summary.molecules[0].reportNetCharge, 0.25f);  // ZN and FE lie in no residue
+    EXPECT_FLOAT_EQ(summary.molecules[1].reportNetCharge, -1.0f);
+    // Many small charges: the single-precision sum drifts from the exact one, and the summary
+    // says both once they part by more than the tolerance.
+    HostModel::ChemDoc doc;
+    auto& chain = AddMolecule(doc, "Many").Add(std::make_unique<Chain>("A"));
+    for (int i = 0; i < 20000; ++i) {
+        Assign(AddAtom(AddResidue<Residue>(chain, "ION", i), "X", 11), 0.1f, "Default", 1.0f, "Default");
+    }
+    const AssignmentSummary many = VoltraApp::SummarizeAssignment(doc);
+    ASSERT_EQ(many.molecules.size(), 1u);
+    float floatSum = 0.0f;
+    for (int i = 0; i < 20000; ++i) floatSum += 0.1f;
+    EXPECT_FLOAT_EQ(many.molecules[0].reportNetCharge, floatSum);
+    EXPECT_NEAR(many.molecules[0].netCharge, 20000 * static_cast<double>(0.1f), 1e-6);
+    ASSERT_GT(std::abs(many.molecules[0].netCharge - many.molecules[0].reportNetCharge), VoltraApp::kReportChargeTolerance);
+    std::ostringstream out;
+    VoltraApp::PrintSummary(out, many);
+    EXPECT_NE(out.str().find("net charge of Many: 2000.00 e (20000 atoms), in the report " +
+                             (boost::format("%.2f") % floatSum).str() + " e"),
+              std::string::npos)
+        << out.str();
+}
+
 TEST(SummarizeAssignment, GroupsMissingAtomsMostFrequentFirst) {
     SummaryDocument sample;
     const AssignmentSummary summary = VoltraApp::SummarizeAssignment(sample.doc);
@@ -125,7 +157,7 @@ TEST(PrintSummary, GoldenText) {
               "  atoms: 11\n"
               "  charges: (none) 1, Default 3, ForceField 1, Missing 6\n"
               "  radii:   (none) 1, Bondi 1, Default 6, HST 2, Missing 1\n"
-              "  net charge of Visible: 2.25 e (10 atoms)\n"
+              "  net charge of Visible: 2.25 e (10 atoms), in the report 0.25 e (its residues only, summed in single precision)\n"
               "  net charge of Other: -1.00 e (1 atoms)\n"
               "  atoms left Missing: 6 (residue type, atoms, what: atom name x count)\n"
               "    ALA        3 mixed: CBx2(charge) HB21x1(charge+radius)\n"
@@ -169,7 +201,8 @@ TEST(PrintSummary, WrapsLongAtomListsUnderTheirResidue) {
 TEST(PrintSummary, NothingMissing) {
     HostModel::ChemDoc doc;
     auto& molecule = AddMolecule(doc, "1ABC");
-    Assign(AddAtom(molecule, "O", 8), -0.5f, "Zero", 1.4f, "Parse");
+    auto& water = AddResidue<Residue>(molecule.Add(std::make_unique<Chain>("A")), "HOH", 1);
+    Assign(AddAtom(water, "O", 8), -0.5f, "Zero", 1.4f, "Parse");
     std::ostringstream out;
     VoltraApp::PrintSummary(out, VoltraApp::SummarizeAssignment(doc));
     EXPECT_EQ(out.str(),

@@ -14,6 +14,7 @@ using VoltraApp::ParseOptions;
 using VoltraApp::UsageError;
 
 std::string Show(const std::optional<std::string>& value) { return value ? "'" + *value + "'" : "unset"; }
+std::string Show(HostIO::StructureFormat format) { return HostIO::StructureFormatName(format); }
 
 // Every field, so a comparison also catches an option that changed something it should not.
 std::string Show(const Options& o) {
@@ -69,8 +70,12 @@ TEST(ParseOptions, AcceptedForms) {
         {{"-m", "3", "x"}, [](Options& o) { o.input = "x"; o.model = 3; }},
         {{"-m12", "x"}, [](Options& o) { o.input = "x"; o.model = 12; }},
         {{"--model=1000000", "x"}, [](Options& o) { o.input = "x"; o.model = 1000000; }},
-        {{"--format=cif", "x.txt"}, [](Options& o) { o.input = "x.txt"; o.inputFormat = "cif"; }},
-        {{"--format", "pqr", "x"}, [](Options& o) { o.input = "x"; o.inputFormat = "pqr"; }},
+        {{"--format=cif", "x.txt"}, [](Options& o) { o.input = "x.txt"; o.inputFormat = HostIO::StructureFormat::Mmcif; }},
+        {{"--format", "pqr", "x"}, [](Options& o) { o.input = "x"; o.inputFormat = HostIO::StructureFormat::Pqr; }},
+        // Every name the reader takes, in any case.
+        {{"--format=mmcif", "x"}, [](Options& o) { o.input = "x"; o.inputFormat = HostIO::StructureFormat::Mmcif; }},
+        {{"--format=ent", "x"}, [](Options& o) { o.input = "x"; o.inputFormat = HostIO::StructureFormat::Pdb; }},
+        {{"--format=PDB", "x"}, [](Options& o) { o.input = "x"; o.inputFormat = HostIO::StructureFormat::Pdb; }},
         {{"--zero-charges", "--quiet", "x"}, [](Options& o) { o.input = "x"; o.zeroCharges = true; o.quiet = true; }},
         // The last of repeated options wins.
         {{"-a", "amber", "-a", "parse", "x"}, [](Options& o) { o.input = "x"; o.assignment = Assignment::Parse; }},
@@ -122,7 +127,7 @@ TEST(ParseOptions, RefusalsNameTheProblem) {
         {{"--model=2x", "x"}, "--model: '2x' is not a model number (1, 2, ...)"},
         {{"--model=", "x"}, "--model: '' is not a model number (1, 2, ...)"},
         {{"--model=99999999999", "x"}, "--model: '99999999999' is not a model number (1, 2, ...)"},
-        {{"--format=xyz", "x"}, "--format: unknown format 'xyz' (choose pdb, cif or pqr)"},
+        {{"--format=xyz", "x"}, "--format: unknown format 'xyz' (choose pdb, ent, cif, mmcif or pqr)"},
         {{}, "no input structure given (see --help)"},
         {{"-q"}, "no input structure given (see --help)"},
         {{"--"}, "no input structure given (see --help)"},

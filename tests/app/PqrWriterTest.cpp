@@ -236,4 +236,26 @@ TEST(PqrWriter, ChainIdsAreTheOneCharacterApbsReads) {
     for (const PqrRecord& record : records) EXPECT_LE(record.chain.size(), 1u) << record.text;
 }
 
+// The residue number, insertion code and chain come from the residue's input identity, not from
+// its label; a water sitting in the "Water" chain is written with the chain the input gave it.
+TEST(PqrWriter, ResidueFieldsComeFromTheInputIdentity) {
+    HostModel::ChemDoc doc;
+    auto& molecule = AddMolecule(doc, "M");
+    auto& chain = molecule.Add(std::make_unique<AminoAcidChain>("A"));
+    auto& renamed = chain.Add(std::make_unique<AminoAcid>("first residue 3", 12, "GLY"));
+    renamed.SetInputIdentity(12, 'B', "A");
+    Assign(AddAtom(renamed, "CA", 6), 0.1f, "Default", 1.7f, "Default");
+    auto& waters = molecule.Add(std::make_unique<Chain>("Water"));
+    auto& water = waters.Add(std::make_unique<Residue>("HOH301", 301, "HOH"));
+    water.SetInputIdentity(301, '\0', "B");
+    Assign(AddAtom(water, "O", 8), -0.834f, "Default", 1.4f, "Default");
+    auto& longChain = waters.Add(std::make_unique<Residue>("HOH7", 7, "HOH"));
+    longChain.SetInputIdentity(7, '\0', "AB");  // mmCIF's longer chain ids stay out
+    Assign(AddAtom(longChain, "O", 8), -0.834f, "Default", 1.4f, "Default");
+    EXPECT_EQ(RecordLines(Pqr(doc)),
+              "ATOM       1  CA   GLY A  12B       0.000    0.000    0.000   0.1000  1.7000\n"
+              "HETATM     2  O    HOH B  301       0.000    0.000    0.000  -0.8340  1.4000\n"
+              "HETATM     3  O    HOH    7       0.000    0.000    0.000  -0.8340  1.4000\n");
+}
+
 }  // namespace

@@ -203,10 +203,12 @@ SummaryText ParseSummary(const std::string& err) {
         } else if (StartsWith(line, "  radii:   ")) {
             readSources(line.substr(11), summary.radiusSources);
         } else if (StartsWith(line, "  net charge of ")) {
-            const auto end = line.rfind(" e (");
-            const auto colon = line.rfind(": ", end);
-            if (end == std::string::npos || colon == std::string::npos) Fail("not a net-charge line", i + 1, line);
-            summary.netCharges[line.substr(16, colon - 16)] = std::stod(line.substr(colon + 2, end - colon - 2));
+            static const std::regex kNet(R"(  net charge of (.*): (-?[0-9]+\.[0-9]{2}) e \([0-9]+ atoms\))"
+                                         R"((, in the report (-?[0-9]+\.[0-9]{2}) e \(its residues only, summed in single precision\))?)");
+            std::smatch match;
+            if (!std::regex_match(line, match, kNet)) Fail("not a net-charge line", i + 1, line);
+            summary.netCharges[match[1].str()] = std::stod(match[2].str());
+            if (match[3].matched) summary.reportNetCharges[match[1].str()] = std::stod(match[4].str());
         } else if (line == "  no atom was left Missing") {
             summary.missingAtoms = 0;
         } else if (StartsWith(line, "  atoms left Missing: ")) {

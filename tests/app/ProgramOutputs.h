@@ -70,6 +70,7 @@ struct SummaryText {
     std::map<std::string, std::size_t> chargeSources;
     std::map<std::string, std::size_t> radiusSources;
     std::map<std::string, double> netCharges;  // molecule label -> e
+    std::map<std::string, double> reportNetCharges;  // molecule label -> e, where the summary gives the report's too
     std::size_t missingAtoms = 0;              // 0 when "no atom was left Missing"
     std::vector<std::string> missingResidueTypes;  // in printed order
     std::vector<std::string> warnings;             // text after "voltra: warning: "

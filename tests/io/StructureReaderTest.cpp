@@ -73,6 +73,11 @@ std::string Backbone(const std::vector<std::pair<int, char>>& numbers, double ga
     return pdb + "END\n";
 }
 
+std::string Trimmed(const std::string& text) {
+    const auto begin = text.find_first_not_of(' ');
+    return begin == std::string::npos ? std::string() : text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
 double SumOfPqrCharges(const std::string& text) {
     // The charge is the next-to-last field of every atom record, whatever else the record holds.
     std::istringstream lines(text);
@@ -311,6 +316,76 @@ TEST(PdbQuirks, InsertionCodesLabelResidues) {
     EXPECT_EQ(labels, (std::vector<std::string>{"GLY51", "GLY52", "GLY52A", "GLY52B", "GLY53"}));
     EXPECT_EQ(ids, (std::vector<int>{51, 52, 52, 52, 53}));
     EXPECT_EQ(NTermini(*result.molecule->GetChild(0)), std::vector<std::string>{"GLY51"});
+}
+
+// The reader stores each residue's identity in the input as data: sequence number, insertion
+// code and chain id, the waters' included, whatever chain of the tree holds them.
+std::string IdentityOf(const Residue& r) {
+    std::string text = r.GetInputChainId() + ":" + std::to_string(r.GetSequenceNumber());
+    if (r.GetInsertionCode() != '\0') text += r.GetInsertionCode();
+    return text;
+}
+
+std::vector<std::string> Identities(const Molecule& molecule) {
+    std::vector<std::string> out;
+    for (const auto* chain : Children(molecule)) {
+        for (const Residue* residue : ResiduesOf(*chain)) out.push_back(residue->GetResidueType() + "@" + IdentityOf(*residue));
+    }
+    return out;
+}
+
+TEST(ResidueIdentity, EachFormatGivesNumberInsertionCodeAndInputChain) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> expected;
+    };
+    const std::string pdb = PdbAtom(1, " N  ", ' ', "GLY", 'A', 12, 'A', 0, 0, 0, 1, "N") +
+                            "HETATM    2  O   HOH B 301      30.000   0.000   0.000  1.00 20.00           O\n"
+                            "HETATM    3  O   HOH A  -5B     40.000   0.000   0.000  1.00 20.00           O\nEND\n";
+    const std::string pqr = "ATOM      1  N   GLY C  12A      0.000   0.000   0.000 -0.3000 1.8240\n"
+                            "ATOM      2  O   HOH D 301      30.000   0.000   0.000 -0.8340 1.4000\n";
+    const std::string cif =
+        "data_T\nloop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"
+        "_atom_site.label_alt_id\n_atom_site.label_comp_id\n_atom_site.label_asym_id\n_atom_site.label_entity_id\n"
+        "_atom_site.label_seq_id\n_atom_site.pdbx_PDB_ins_code\n_atom_site.Cartn_x\n_atom_site.Cartn_y\n"
+        "_atom_site.Cartn_z\n_atom_site.occupancy\n_atom_site.B_iso_or_equiv\n_atom_site.auth_seq_id\n"
+        "_atom_site.auth_asym_id\n_atom_site.pdbx_PDB_model_num\n"
+        "ATOM 1 N N . GLY A 1 1 C 0.000 0 0 1 20 7 AB 1\n"
+        "HETATM 2 O O . HOH C 2 . ? 30.000 0 0 1 20 101 XY 1\n";
+    for (const Case& c : std::vector<Case>{
+             {"identity.pdb", pdb, {"GLY@A:12A", "HOH@B:301", "HOH@A:-5B"}},
+             {"identity.pqr", pqr, {"GLY@C:12A", "HOH@D:301"}},
+             {"identity.cif", cif, {"GLY@AB:7C", "HOH@XY:101"}},
+         }) {
+        ChemDoc doc;
+        const auto result = ReadStructureFromMemory(doc, c.text, c.name);
+        EXPECT_EQ(Identities(*result.molecule), c.expected) << c.name;
+        EXPECT_EQ(result.molecule->GetChild(result.molecule->GetNumChildren() - 1)->GetLabel(), "Water") << c.name;
+    }
+}
+
+// 1AFS's 58 waters belong to chains A and B in the file; each keeps its own, read from the
+// record's columns here independently of the reader.
+TEST(ResidueIdentity, 1AFS_WatersKeepTheirChainIds) {
+    std::map<std::string, std::string> fileChains;  // "number" -> chain
+    std::istringstream lines(ReadText(CorpusPath("1AFS.pdb")));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("HETATM", 0) == 0 && line.substr(17, 3) == "HOH") {
+            fileChains[line.substr(21, 1) + Trimmed(line.substr(22, 5))] = line.substr(21, 1);
+        }
+    }
+    ChemDoc doc;
+    const auto result = ReadStructure(doc, CorpusPath("1AFS.pdb"));
+    const Object* water = result.molecule->GetChild(result.molecule->GetNumChildren() - 1);
+    ASSERT_EQ(water->GetNumChildren(), fileChains.size());
+    std::set<std::string> chains;
+    for (const Residue* residue : ResiduesOf(*water)) {
+        const std::string key = residue->GetInputChainId() + std::to_string(residue->GetSequenceNumber());
+        EXPECT_EQ(fileChains.count(key), 1u) << key;
+        chains.insert(residue->GetInputChainId());
+    }
+    EXPECT_EQ(chains, (std::set<std::string>{"A", "B"}));
 }
 
 TEST(PdbQuirks, AlternativeLocationsKeepOneConformer) {

@@ -54,6 +54,17 @@ float ResidueCharge(const HostModel::Object& residue) {
 
 }  // namespace
 
+VoltraReport::MoleculeCharges VoltraReport::ChargesOf(const HostModel::Object& molecule) {
+    MoleculeCharges charges;
+    HostModel::DescendentIterator residues(&molecule, HostModel::Residue::classType, false, 0, nullptr);
+    while (const HostModel::Object* residue = residues.GetNext()) {
+        const float residueSum = ResidueCharge(*residue);
+        charges.residues.emplace_back(residue, residueSum);
+        charges.net += residueSum;
+    }
+    return charges;
+}
+
 bool VoltraReport::IsSuitable(const HostModel::ChemDoc& doc) {
     return DocumentHasAtoms(&doc) && DocumentIsValidForVoltra(&doc, true);
 }
@@ -63,19 +74,14 @@ void VoltraReport::Generate(std::ostream& out, const HostModel::ChemDoc& doc) {
     HostModel::DescendentIterator molecules(doc.GetTreeRoot(), HostModel::Molecule::classType, false, 0, nullptr);
     while (const HostModel::Object* molecule = molecules.GetNext()) {
         if (!molecule->IsVisible()) continue;
-        // The molecule's line comes first but needs the residue sums, so residues go to a buffer.
-        std::ostringstream residueLines;
-        float moleculeSum = 0.0f;
-        HostModel::DescendentIterator residues(molecule, HostModel::Residue::classType, false, 0, nullptr);
-        while (const HostModel::Object* residue = residues.GetNext()) {
-            const float residueSum = ResidueCharge(*residue);
-            residueLines << "Voltra Residue " << EscapeHtml(residue->GetLabel()) << " Charge: "
-                         << FormatCharge(residueSum) << "\n<br/>\n";
-            moleculeSum += residueSum;
-        }
-        out << "Voltra Molecule " << EscapeHtml(molecule->GetLabel()) << " Net Charge: " << FormatCharge(moleculeSum)
+        const MoleculeCharges charges = ChargesOf(*molecule);
+        out << "Voltra Molecule " << EscapeHtml(molecule->GetLabel()) << " Net Charge: " << FormatCharge(charges.net)
             << "\n<br/>\n<br/>\n";
-        out << residueLines.str() << "\n<br/>\n<br/>\n";
+        for (const auto& [residue, charge] : charges.residues) {
+            out << "Voltra Residue " << EscapeHtml(residue->GetLabel()) << " Charge: " << FormatCharge(charge)
+                << "\n<br/>\n";
+        }
+        out << "\n<br/>\n<br/>\n";
     }
     out << "</body></html>\n";
 }

@@ -5,15 +5,26 @@
 
 #include <iosfwd>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace HostModel {
 class ChemDoc;
+class Object;
 }
 
 namespace Voltra {
 
 class VOLTRA_API VoltraReport {
 public:
+    /// One molecule's figures as the report prints them: each residue's "Voltra Charge" summed in
+    /// single precision, and the net charge as the single-precision sum of those (e).
+    struct MoleculeCharges {
+        std::vector<std::pair<const HostModel::Object*, float>> residues;  // tree order
+        float net = 0.0f;
+    };
+    static MoleculeCharges ChargesOf(const HostModel::Object& molecule);
+
     /// The document has atoms and every visible molecule carries a template record.
     static bool IsSuitable(const HostModel::ChemDoc& doc);
     /// Writes the page to out. Charges are "Voltra Charge" summed in single precision per residue;
