@@ -193,3 +193,9 @@ for name in order:
 print(f"{'program stages, total':<34} {program:>8.3f}")
 PYTHON
 fi
+
+# --- preparation cost (amber against default on the 1,000,000-atom input); see run_preparation_bench.sh ---
+if [ "${VOLTRA_BENCH_PREPARATION:-0}" = 1 ]; then
+    "$here/run_preparation_bench.sh" "$voltra" --runs="$runs"
+fi
+# --- end of preparation cost ---

@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 #include <thread>
+#include <unordered_map>
 
 namespace HostChem {
 namespace {
@@ -31,12 +32,19 @@ constexpr double kDistanceTolerance = 0.02;
 struct ResidueJob {
     Residue* residue = nullptr;
     std::shared_ptr<const HydrogenRecipe> recipe;
-    std::map<std::string, Atom*> atoms;  // the residue's atoms by label
+    // The residue's atoms sorted by label, the first of equal labels only (as a map keeps them).
+    std::vector<std::pair<const std::string*, Atom*>> atoms;
     const Atom* previousCarbon = nullptr;
+
+    Atom* Find(const std::string& name) const {
+        const auto it = std::lower_bound(atoms.begin(), atoms.end(), name,
+                                         [](const auto& entry, const std::string& key) { return *entry.first < key; });
+        return it != atoms.end() && *it->first == name ? it->second : nullptr;
+    }
 };
 
 struct PlacedHydrogen {
-    std::string name;
+    const std::string* name = nullptr;  // owned by the planner's placement kits
     Atom* parent = nullptr;
     HostModel::Vec3 position;
 };
@@ -65,25 +73,30 @@ const Atom* PreviousCarbon(const Atom& n) {
 ResidueJob MakeJob(Residue& residue, HostModel::Atom::HydrogenSet set) {
     ResidueJob job;
     job.residue = &residue;
-    const std::string type = residue.GetResidueType();
+    const std::string& type = residue.GetResidueType();
     if (type.empty()) return job;
+    job.atoms.reserve(residue.GetNumChildren());
     for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
         HostModel::Object* child = residue.GetChild(i);
-        if (child->IsA(Atom::classType)) job.atoms.emplace(child->GetLabel(), static_cast<Atom*>(child));
+        if (child->IsA(Atom::classType)) job.atoms.emplace_back(&child->GetLabel(), static_cast<Atom*>(child));
     }
+    std::stable_sort(job.atoms.begin(), job.atoms.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
+    job.atoms.erase(std::unique(job.atoms.begin(), job.atoms.end(),
+                                [](const auto& a, const auto& b) { return *a.first == *b.first; }),
+                    job.atoms.end());
     ResidueForm form;
     form.electrostaticSet = set == Atom::ElectrostaticHydrogens;
     form.polarSet = set == Atom::PolarHydrogens;
     if (IsStandardAminoAcidType(type)) {
-        const auto n = job.atoms.find("N");
+        const Atom* n = job.Find("N");
         form.nTerminus = residue.IsA(HostModel::AminoAcid::classType) && Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue);
-        if (n != job.atoms.end() && !form.nTerminus) job.previousCarbon = PreviousCarbon(*n->second);
+        if (n && !form.nTerminus) job.previousCarbon = PreviousCarbon(*n);
         form.peptideContext = job.previousCarbon != nullptr;
         const std::string state = residue.GetPropertyAsString(TerminalStateProperty());
         form.neutralNTerminus = form.nTerminus && state == "NH2";
-        form.acidCTerminus = state == "COOH" && job.atoms.count("OXT");
+        form.acidCTerminus = state == "COOH" && job.Find("OXT");
     }
-    form.fivePrimeEnd = job.atoms.count("O5'") && !job.atoms.count("P");
+    form.fivePrimeEnd = job.Find("O5'") && !job.Find("P");
     job.recipe = FindHydrogenRecipe(type, form);
     return job;
 }
@@ -115,73 +128,153 @@ gemmi::Atom ToGemmi(const std::string& name, int atomicNumber, const HostModel::
     return atom;
 }
 
-ResidueResult PlanResidue(const ResidueJob& job) {
-    ResidueResult result;
-    if (!job.recipe) return result;
-    const HydrogenRecipe& recipe = *job.recipe;
-    const bool aminoAcid = IsStandardAminoAcidType(job.residue->GetResidueType());
+// The hydrogens a residue lacks, per heavy atom, in the component's atom order.
+struct MissingGroup {
+    const std::string* parent;
+    std::vector<const std::string*> hydrogens;
+};
 
-    // Which hydrogens are missing, per heavy atom.
-    std::vector<std::pair<std::string, std::vector<std::string>>> missing;
-    // In the component's atom order, so that hydrogens follow their heavy atoms' order.
-    for (const auto& heavy : recipe.chemComp.atoms) {
-        const auto entry = recipe.hydrogensOf.find(heavy.id);
-        if (entry == recipe.hydrogensOf.end()) continue;
-        const std::string& parentName = entry->first;
-        const std::vector<std::string>& hydrogens = entry->second;
-        const auto parent = job.atoms.find(parentName);
-        if (parent == job.atoms.end() || parent->second->GetAtomicNumber() == 1) continue;
-        std::vector<std::string> wanted = hydrogens;
-        const std::size_t external = std::min(ExternalBonds(*parent->second, aminoAcid), wanted.size());
-        wanted.resize(wanted.size() - external);
-        if (BondedHydrogens(*parent->second) >= wanted.size()) continue;
-        std::vector<std::string> absent;
-        for (const std::string& h : wanted)
-            if (!job.atoms.count(h)) absent.push_back(h);
-        if (!absent.empty()) missing.emplace_back(parentName, std::move(absent));
-    }
-    if (missing.empty()) return result;
-
-    // A one-residue model: the atoms present, the previous C, the hydrogens to place.
-    gemmi::Residue model;
-    model.atoms.reserve(job.atoms.size() + 8);
-    for (const auto& [name, atom] : job.atoms) model.atoms.push_back(ToGemmi(name, atom->GetAtomicNumber(), atom->GetPosition()));
-    if (job.previousCarbon && recipe.chemComp.find_atom(PreviousCarbonName()) != recipe.chemComp.atoms.end())
-        model.atoms.push_back(ToGemmi(PreviousCarbonName(), 6, job.previousCarbon->GetPosition()));
-    for (const auto& entry : missing)
-        for (const std::string& h : entry.second) model.atoms.push_back(ToGemmi(h, 1, {}));
-
+// A one-residue model with its restraint topology, made once per recipe and set of atom names
+// and reused for every residue of that shape: only positions change between residues, and
+// gemmi's placement reads the topology and positions alone. The topology points into model.
+struct PlacementKit {
+    gemmi::Residue model;  // the residue's atoms in label order, then "-C", then the hydrogens to place
     gemmi::Topo topo;
-    topo.apply_restraints(recipe.chemComp.rt, model, nullptr);
+    std::size_t hostAtoms = 0;
+    bool previousCarbon = false;
+    struct Group {
+        std::size_t parent;  // index into model.atoms
+        std::string parentName;
+        gemmi::El parentElement;
+        std::vector<std::pair<std::size_t, std::string>> hydrogens;  // index into model.atoms, name
+    };
+    std::vector<Group> groups;
+};
+
+std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon, const std::vector<MissingGroup>& missing) {
+    auto kit = std::make_unique<PlacementKit>();
+    const gemmi::ChemComp& cc = job.recipe->chemComp;
+    gemmi::Residue& model = kit->model;
+    model.atoms.reserve(job.atoms.size() + 8);
+    for (const auto& [name, atom] : job.atoms) model.atoms.push_back(ToGemmi(*name, atom->GetAtomicNumber(), {}));
+    kit->hostAtoms = job.atoms.size();
+    kit->previousCarbon = previousCarbon;
+    if (previousCarbon) model.atoms.push_back(ToGemmi(PreviousCarbonName(), 6, {}));
+    for (const MissingGroup& group : missing)
+        for (const std::string* h : group.hydrogens) model.atoms.push_back(ToGemmi(*h, 1, {}));
+
+    gemmi::Topo& topo = kit->topo;
+    topo.apply_restraints(cc.rt, model, nullptr);
     for (gemmi::Topo::Bond& bond : topo.bonds) {
         topo.bond_index.emplace(bond.atoms[0], &bond);
         if (bond.atoms[1] != bond.atoms[0]) topo.bond_index.emplace(bond.atoms[1], &bond);
     }
     for (gemmi::Topo::Angle& angle : topo.angles) topo.angle_index.emplace(angle.atoms[1], &angle);
 
-    const std::string where = Describe(*job.residue);
-    for (const auto& [parentName, hydrogens] : missing) {
-        const gemmi::Atom* parent = model.find_atom(parentName, '*');
-        Atom* hostParent = job.atoms.at(parentName);
+    auto indexOf = [&](const std::string& name) {
+        return static_cast<std::size_t>(model.find_atom(name, '*') - model.atoms.data());
+    };
+    for (const MissingGroup& group : missing) {
+        PlacementKit::Group g;
+        g.parent = indexOf(*group.parent);
+        g.parentName = *group.parent;
+        g.parentElement = model.atoms[g.parent].element.elem;
+        for (const std::string* h : group.hydrogens) g.hydrogens.emplace_back(indexOf(*h), *h);
+        kit->groups.push_back(std::move(g));
+    }
+    return kit;
+}
+
+// One planner per thread: its kits, and the scratch of the residue in hand.
+class Planner {
+public:
+    ResidueResult Plan(const ResidueJob& job);
+
+private:
+    std::unordered_map<std::string, std::unique_ptr<PlacementKit>> kits_;
+    std::vector<MissingGroup> missing_;
+    std::string key_;
+};
+
+ResidueResult Planner::Plan(const ResidueJob& job) {
+    ResidueResult result;
+    if (!job.recipe) return result;
+    const HydrogenRecipe& recipe = *job.recipe;
+    const bool aminoAcid = IsStandardAminoAcidType(job.residue->GetResidueType());
+
+    // Which hydrogens are missing, per heavy atom, in the component's atom order, so that
+    // hydrogens follow their heavy atoms' order.
+    missing_.clear();
+    for (const auto& heavy : recipe.chemComp.atoms) {
+        const auto entry = recipe.hydrogensOf.find(heavy.id);
+        if (entry == recipe.hydrogensOf.end()) continue;
+        const std::vector<std::string>& hydrogens = entry->second;
+        const Atom* parent = job.Find(entry->first);
+        if (!parent || parent->GetAtomicNumber() == 1) continue;
+        const std::size_t external = std::min(ExternalBonds(*parent, aminoAcid), hydrogens.size());
+        const std::size_t wanted = hydrogens.size() - external;
+        if (BondedHydrogens(*parent) >= wanted) continue;
+        MissingGroup group{&entry->first, {}};
+        for (std::size_t i = 0; i < wanted; ++i)
+            if (!job.Find(hydrogens[i])) group.hydrogens.push_back(&hydrogens[i]);
+        if (!group.hydrogens.empty()) missing_.push_back(std::move(group));
+    }
+    if (missing_.empty()) return result;
+
+    // The kit's key: the recipe, the model's atoms (names and elements) and the groups.
+    const bool previousCarbon = job.previousCarbon && recipe.chemComp.find_atom(PreviousCarbonName()) != recipe.chemComp.atoms.end();
+    key_.assign(reinterpret_cast<const char*>(&job.recipe), sizeof(const HydrogenRecipe*));
+    for (const auto& [name, atom] : job.atoms) {
+        key_ += *name;
+        key_ += '\0';
+        key_ += static_cast<char>(atom->GetAtomicNumber());
+    }
+    key_ += previousCarbon ? '\1' : '\2';
+    for (const MissingGroup& group : missing_) {
+        key_ += *group.parent;
+        key_ += '\3';
+        for (const std::string* h : group.hydrogens) key_ += *h + '\0';
+    }
+    std::unique_ptr<PlacementKit>& slot = kits_[key_];
+    if (!slot) slot = MakeKit(job, previousCarbon, missing_);
+    PlacementKit& kit = *slot;
+
+    // The state that a model made afresh would have: positions read, hydrogens at the origin.
+    std::vector<gemmi::Atom>& atoms = kit.model.atoms;
+    for (std::size_t i = 0; i < atoms.size(); ++i) {
+        gemmi::Atom& atom = atoms[i];
+        HostModel::Vec3 p{};
+        if (i < kit.hostAtoms) p = job.atoms[i].second->GetPosition();
+        else if (i == kit.hostAtoms && kit.previousCarbon) p = job.previousCarbon->GetPosition();
+        atom.pos = gemmi::Position(p.x, p.y, p.z);
+        atom.occ = 1.0f;
+        atom.calc_flag = gemmi::CalcFlag::NotSet;
+    }
+
+    std::string where;
+    for (const PlacementKit::Group& group : kit.groups) {
+        const gemmi::Atom& parent = atoms[group.parent];
+        Atom* hostParent = job.Find(group.parentName);
         std::string failure;
         try {
-            gemmi::place_hydrogens(topo, *parent);
+            gemmi::place_hydrogens(kit.topo, parent);
         } catch (const std::exception& e) {
             failure = e.what();
             while (!failure.empty() && (failure.back() == '\n' || failure.back() == '.')) failure.pop_back();
         }
-        for (const std::string& h : hydrogens) {
-            const gemmi::Atom* placed = model.find_atom(h, '*');
-            const double target = NuclearHydrogenDistance(parent->element.elem, -1.0);
-            const double distance = placed->pos.dist(parent->pos);
+        const double target = NuclearHydrogenDistance(group.parentElement, -1.0);
+        for (const auto& [index, name] : group.hydrogens) {
+            const gemmi::Atom& placed = atoms[index];
+            const double distance = placed.pos.dist(parent.pos);
             std::string reason = failure;
             if (reason.empty() && !(std::isfinite(distance) && (target < 0 || std::abs(distance - target) <= kDistanceTolerance)))
                 reason = "no consistent geometry";
             if (!reason.empty()) {
-                result.failed.push_back(where + ": " + h + " on " + parentName + ": " + reason);
+                if (where.empty()) where = Describe(*job.residue);
+                result.failed.push_back(where + ": " + name + " on " + group.parentName + ": " + reason);
                 continue;
             }
-            result.placed.push_back({h, hostParent, {placed->pos.x, placed->pos.y, placed->pos.z}});
+            result.placed.push_back({&name, hostParent, {placed.pos.x, placed.pos.y, placed.pos.z}});
         }
     }
     return result;
@@ -204,20 +297,21 @@ void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::Hydroge
     }
 
     // Planning reads the tree only, so both halves run at once; the tree changes afterwards.
+    // Each half has its own planner: the kits hold the names that the results point to.
     std::vector<ResidueResult> results(jobs.size());
-    std::exception_ptr failure;
-    auto plan = [&](std::size_t begin, std::size_t end, std::exception_ptr& error) {
+    Planner planners[2];
+    auto plan = [&](Planner& planner, std::size_t begin, std::size_t end, std::exception_ptr& error) {
         try {
-            for (std::size_t i = begin; i < end; ++i) results[i] = PlanResidue(jobs[i]);
+            for (std::size_t i = begin; i < end; ++i) results[i] = planner.Plan(jobs[i]);
         } catch (...) {
             error = std::current_exception();
         }
     };
     const std::size_t half = jobs.size() > 2000 ? jobs.size() / 2 : jobs.size();
-    std::exception_ptr secondFailure;
+    std::exception_ptr failure, secondFailure;
     std::thread second;
-    if (half < jobs.size()) second = std::thread(plan, half, jobs.size(), std::ref(secondFailure));
-    plan(0, half, failure);
+    if (half < jobs.size()) second = std::thread(plan, std::ref(planners[1]), half, jobs.size(), std::ref(secondFailure));
+    plan(planners[0], 0, half, failure);
     if (second.joinable()) second.join();
     if (failure) std::rethrow_exception(failure);
     if (secondFailure) std::rethrow_exception(secondFailure);
@@ -225,7 +319,7 @@ void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::Hydroge
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         Residue& residue = *jobs[i].residue;
         for (const PlacedHydrogen& h : results[i].placed) {
-            Atom& atom = residue.Add(std::make_unique<Atom>(h.name, 1));
+            Atom& atom = residue.Add(std::make_unique<Atom>(*h.name, 1));
             atom.SetPosition(h.position);
             Atom::Bond(*h.parent, atom);
         }
