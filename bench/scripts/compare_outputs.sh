@@ -19,6 +19,8 @@ fi
 for program in "$reference" "$candidate"; do
     [ -x "$program" ] || { echo "compare_outputs: '$program' is not a program" >&2; exit 2; }
 done
+# The cases run in a folder of their own.
+reference=$(realpath "$reference") candidate=$(realpath "$candidate")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/voltra-compare.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -53,6 +55,10 @@ for input in "${structures[@]}"; do
         # shellcheck disable=SC2086
         run "$candidate" new "$name" "$base" --assign=$assignment
         cases=$((cases + 1))
+        if [ ! -s "$work/ref/$name/summary.json" ]; then
+            echo "compare_outputs: $name: the reference wrote no summary; see $work/ref/$name/stderr" >&2
+            exit 2
+        fi
         if ! diff -r "$work/ref/$name" "$work/new/$name" >"$work/diff.txt"; then
             differing=$((differing + 1))
             echo "compare_outputs: $name differs:" >&2
