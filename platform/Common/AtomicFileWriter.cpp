@@ -175,7 +175,10 @@ void Drop(Backup& backup) {
 AtomicFileWriter::AtomicFileWriter(std::string path)
     : path_(std::move(path)), target_(ResolveFinalLink(path_)), inPlace_(IsWrittenInPlace(path_)) {}
 
-AtomicFileWriter::~AtomicFileWriter() { DiscardTemporary(); }
+AtomicFileWriter::~AtomicFileWriter() {
+    if (tempFd_ >= 0) ::close(tempFd_);
+    DiscardTemporary();
+}
 
 void AtomicFileWriter::DiscardTemporary() {
     if (tempPath_.empty()) return;
@@ -202,6 +205,32 @@ void AtomicFileWriter::Prepare(const std::string& contents) {
         pending_ = true;
         return;
     }
+    Begin();
+    // Written straight from the caller's text, not through the buffer.
+    if (!WriteAll(tempFd_, contents)) {
+        const int error = errno;
+        ::close(tempFd_);
+        tempFd_ = -1;
+        DiscardTemporary();
+        RaiseWriteError(__LINE__, path_, error);
+    }
+    Finish();
+}
+
+namespace {
+// Large enough that the writes cost little next to formatting, small next to a large file.
+constexpr std::size_t kAppendBufferBytes = 1 << 20;
+}  // namespace
+
+void AtomicFileWriter::Begin() {
+    if (inPlace_) {
+        pendingContents_.clear();
+        pending_ = false;
+        return;
+    }
+    if (tempFd_ >= 0) ::close(tempFd_);
+    tempFd_ = -1;
+    buffer_.clear();
     DiscardTemporary();
     int fd = -1;
     std::string name;
@@ -220,15 +249,49 @@ void AtomicFileWriter::Prepare(const std::string& contents) {
     }
     if (fd < 0) RaiseWriteError(__LINE__, path_, errno);
     tempPath_ = name;
+    tempFd_ = fd;
 
     // A replaced file keeps its permissions.
     struct stat st {};
     if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
+}
 
+void AtomicFileWriter::FlushBuffer() {
+    if (tempFd_ < 0) RaiseWriteError(__LINE__, path_, EBADF);
+    if (!WriteAll(tempFd_, buffer_)) {
+        const int error = errno;
+        ::close(tempFd_);
+        tempFd_ = -1;
+        buffer_.clear();
+        DiscardTemporary();
+        RaiseWriteError(__LINE__, path_, error);
+    }
+    buffer_.clear();
+}
+
+void AtomicFileWriter::Append(const char* data, std::size_t size) {
+    if (inPlace_) {
+        pendingContents_.append(data, size);
+        return;
+    }
+    if (buffer_.capacity() < kAppendBufferBytes) buffer_.reserve(kAppendBufferBytes);
+    buffer_.append(data, size);
+    if (buffer_.size() >= kAppendBufferBytes) FlushBuffer();
+}
+
+void AtomicFileWriter::Finish() {
+    if (inPlace_) {
+        pending_ = true;
+        return;
+    }
+    if (!buffer_.empty()) FlushBuffer();
+    std::string().swap(buffer_);
+    if (tempFd_ < 0) RaiseWriteError(__LINE__, path_, EBADF);
     // fsync before the rename: otherwise a crash could leave the new name on an empty file.
     int error = 0;
-    if (!WriteAll(fd, contents) || ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
+    if (::fsync(tempFd_) != 0) error = errno;
+    if (::close(tempFd_) != 0 && error == 0) error = errno;
+    tempFd_ = -1;
     if (error != 0) {
         DiscardTemporary();
         RaiseWriteError(__LINE__, path_, error);
@@ -244,7 +307,8 @@ void AtomicFileWriter::Commit() {
         WriteInPlace(contents);
         return;
     }
-    if (tempPath_.empty()) RaiseWriteError(__LINE__, path_, ENOENT);
+    // Begun and not finished is not prepared.
+    if (tempPath_.empty() || tempFd_ >= 0) RaiseWriteError(__LINE__, path_, ENOENT);
     if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
         const int error = errno;
         DiscardTemporary();

@@ -6,6 +6,7 @@
 #include "Common/InterruptCleanup.h"
 #include "HostApi.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,14 @@ public:
     /// replacing whatever an earlier Prepare wrote (an in-place target keeps a copy for Commit).
     /// Throws when the folder is missing or not writable, or the write fails.
     void Prepare(const std::string& contents);
+    /// Prepare in pieces, for texts too large to hold whole: Begin opens the temporary file
+    /// (dropping an earlier one), Append adds to it through a buffer, Finish flushes it to disk;
+    /// then the file is prepared as by Prepare. Each throws as Prepare does; after a failure
+    /// nothing is prepared.
+    void Begin();
+    void Append(const char* data, std::size_t size);
+    void Append(const std::string& text) { Append(text.data(), text.size()); }
+    void Finish();
     /// Renames the prepared file over the target, or writes an in-place target. Throws when
     /// nothing is prepared or the rename or write fails (a renamed target is then unchanged).
     void Commit();
@@ -54,6 +63,7 @@ private:
     friend void WriteFileAtomically(const std::string& path, const std::string& contents);
 
     void DiscardTemporary();
+    void FlushBuffer();
     void WriteInPlace(const std::string& contents) const;
 
     std::string path_;      // the target as the caller named it (used in messages)
@@ -63,6 +73,8 @@ private:
     InterruptGuard tempGuard_;
     bool pending_ = false;  // an in-place target has contents waiting for Commit
     std::string pendingContents_;
+    int tempFd_ = -1;       // the temporary file between Begin and Finish
+    std::string buffer_;    // what Append has not written yet
 };
 
 /// Prepare and Commit of one file (an in-place target is written without a copy).

@@ -306,9 +306,11 @@ gemmi::Structure ReadMmcifStreaming(const std::string& text, const std::string& 
 }
 
 gemmi::Structure ReadMmcifStructure(const std::string& text, const std::string& name) {
-    // The streaming path is opt-in until its benchmarks and fuzzing are done; gemmi's Document
-    // path stays the default and the reference.
-    static const bool streaming = std::getenv("VOLTRA_MMCIF_STREAMING") != nullptr;
+    // VOLTRA_MMCIF_STREAMING=0 reads through gemmi's document, for comparisons.
+    static const bool streaming = [] {
+        const char* value = std::getenv("VOLTRA_MMCIF_STREAMING");
+        return !(value && std::string(value) == "0");
+    }();
     if (!streaming) return ReadMmcifThroughDocument(text, name);
     try {
         return ReadMmcifStreaming(text, name);

@@ -14,10 +14,10 @@
 namespace HostIO {
 
 /// The mmCIF text as a structure, entity types set (gemmi's guess where the file names none).
-/// Reads through gemmi's document unless VOLTRA_MMCIF_STREAMING is set (the streaming path
-/// is not yet benchmarked and fuzzed). Streaming, it streams the _atom_site table; a file that the streaming path does not read (a syntax or
+/// Streams the _atom_site table; a file that the streaming path does not read (a syntax or
 /// content error, atoms given as single items) is read again through gemmi's document, so that
-/// results and messages are always gemmi's. Throws ReadError naming name (and line, column).
+/// results and messages are always gemmi's. VOLTRA_MMCIF_STREAMING=0 reads every file through
+/// the document. Throws ReadError naming name (and line, column).
 HOST_API gemmi::Structure ReadMmcifStructure(const std::string& text, const std::string& name);
 
 /// The streaming path alone, without the second attempt: throws ReadError for syntax errors

@@ -73,6 +73,50 @@ TEST(AtomicFileWriter, UncommittedWriterLeavesTargetAndNoTemporary) {
     EXPECT_EQ(FolderEntries(folder.Path()), std::set<std::string>{"kept.txt"});
 }
 
+// A large file written in pieces: bigger and smaller than the buffer, and empty ones.
+TEST(AtomicFileWriterPieces, PiecesGiveTheWholeTextOnlyAfterFinishAndCommit) {
+    ScratchFolder folder;
+    WriteFileBytes(folder / "big.txt", "old\n");
+    std::string expected;
+    AtomicFileWriter writer(folder / "big.txt");
+    writer.Begin();
+    for (std::size_t piece : {std::size_t(0), std::size_t(7), std::size_t(3) << 20, std::size_t(1) << 20,
+                              std::size_t(1), std::size_t(999999)}) {
+        const std::string text(piece, static_cast<char>('a' + expected.size() % 26));
+        writer.Append(text);
+        expected += text;
+    }
+    // Begun and not finished is not prepared: the target stays as it was.
+    EXPECT_FALSE(WriteError([&writer] { writer.Commit(); }).empty());
+    EXPECT_EQ(ReadFileBytes(folder / "big.txt"), "old\n");
+    writer.Finish();
+    writer.Commit();
+    EXPECT_EQ(ReadFileBytes(folder / "big.txt"), expected);
+    EXPECT_EQ(FolderEntries(folder.Path()), std::set<std::string>{"big.txt"});
+}
+
+TEST(AtomicFileWriterPieces, BeginAgainDropsWhatWasAppended) {
+    ScratchFolder folder;
+    {
+        AtomicFileWriter writer(folder / "again.txt");
+        writer.Begin();
+        writer.Append(std::string(2 << 20, 'x'));
+        writer.Begin();
+        writer.Append("second\n");
+        writer.Finish();
+        EXPECT_EQ(FolderEntries(folder.Path()).size(), 1u);  // one temporary file, no target yet
+        writer.Commit();
+    }
+    EXPECT_EQ(ReadFileBytes(folder / "again.txt"), "second\n");
+    // An abandoned writer leaves no temporary file.
+    {
+        AtomicFileWriter writer(folder / "abandoned.txt");
+        writer.Begin();
+        writer.Append("never\n");
+    }
+    EXPECT_EQ(FolderEntries(folder.Path()), std::set<std::string>{"again.txt"});
+}
+
 TEST(AtomicFileWriter, SymbolicLinkStaysALink) {
     ScratchFolder folder;
     WriteFileBytes(folder / "real.txt", "old\n");
@@ -158,6 +202,17 @@ TEST(AtomicFileWriterDevices, NullDeviceStaysADeviceAndGetsNoTemporary) {
     EXPECT_TRUE(IsCharDevice(folder / "null"));
     EXPECT_TRUE(fs::is_symlink(folder.Path() / "link-to-null"));
     EXPECT_EQ(FolderEntries(folder.Path()), (std::set<std::string>{"null", "link-to-null"}));
+}
+
+TEST(AtomicFileWriterDevices, PiecesReachADeviceOnlyAtCommit) {
+    ScratchFolder folder;
+    if (!MakeCharDevice(folder / "full", 7)) GTEST_SKIP() << "mknod is not allowed here";
+    AtomicFileWriter writer(folder / "full");
+    writer.Begin();
+    writer.Append(std::string(3 << 20, 'x'));
+    writer.Finish();
+    EXPECT_EQ(FolderEntries(folder.Path()), std::set<std::string>{"full"});
+    EXPECT_NE(WriteError([&writer] { writer.Commit(); }).find("No space left on device"), std::string::npos);
 }
 
 TEST(AtomicFileWriterDevices, FullDeviceReportsTheSystemsReason) {

@@ -36,38 +36,57 @@ std::string MapAtomName(const std::string& name) {
     return name;
 }
 
-struct ExportTexts {
-    std::string radii;
-    std::string charges;
-};
+// The line FormatTemplateLine gives, appended to out without a string of its own.
+void AppendTemplateLine(std::string& out, const TemplateEntry& entry) {
+    AppendLeft(out, MapAtomName(entry.atomName), 6);
+    AppendLeft(out, entry.residueName, 3);
+    AppendLeft(out, entry.residueNumber, 4);
+    out += entry.chain.empty() ? ' ' : entry.chain[0];
+    AppendFixed(out, static_cast<double>(entry.value), 8, 3);
+    out += '\n';
+}
 
-// The texts CollectFromDocument then WriteTemplateFile would give for both files, made in one
-// walk without keeping the entries. Both templates have the same empty name, so an atom's key
-// is the same in both files and is built once.
-ExportTexts FileTextsFromDocument(const HostModel::ChemDoc& doc) {
+// Lines go to the file through a buffer of about this size: a large structure's two texts
+// would otherwise be held whole while the PQR text is made beside them.
+constexpr std::size_t kLineBufferBytes = 1 << 20;
+
+// What CollectFromDocument then WriteTemplateFile would write for both files, made in one walk
+// without keeping the entries. Both templates have the same empty name, so an atom's key is
+// the same in both files and is built once.
+void WriteFilesFromDocument(const HostModel::ChemDoc& doc, Common::AtomicFileWriter& radiusFile,
+                            Common::AtomicFileWriter& chargeFile) {
     RadiusTemplate radii("");
     ChargeTemplate charges("");
     radii.AppendHeaderText(kHeaderComment);
     charges.AppendHeaderText(kHeaderComment);
-    ExportTexts texts{radii.ComposeHeader() + '\n', charges.ComposeHeader() + '\n'};
+    std::string radiusLines = radii.ComposeHeader() + '\n';
+    std::string chargeLines = charges.ComposeHeader() + '\n';
+    radiusLines.reserve(kLineBufferBytes + 256);
+    chargeLines.reserve(kLineBufferBytes + 256);
     const HostModel::TreeRoot* root = doc.GetTreeRoot();
-    if (!root) return texts;
-    const auto radiusName = HostModel::PropertyNames::Intern(radii.GetValuePropertyName());
-    const auto chargeName = HostModel::PropertyNames::Intern(charges.GetValuePropertyName());
-    for (HostModel::Object* molecule : CollectVisibleMolecules(*root)) {
-        HostModel::DescendentIterator atoms(molecule, HostModel::Atom::classType, false, 0, nullptr);
-        while (HostModel::Object* object = atoms.GetNext()) {
-            const auto& atom = static_cast<const HostModel::Atom&>(*object);
-            TemplateEntry entry = BuildLookupKey(radii, atom, true);
-            if (atom.Properties().GetFloat(radiusName, entry.value)) {
-                texts.radii += TemplateExporter::FormatTemplateLine(entry);
-            }
-            if (atom.Properties().GetFloat(chargeName, entry.value)) {
-                texts.charges += TemplateExporter::FormatTemplateLine(entry);
+    if (root) {
+        const auto radiusName = HostModel::PropertyNames::Intern(radii.GetValuePropertyName());
+        const auto chargeName = HostModel::PropertyNames::Intern(charges.GetValuePropertyName());
+        for (HostModel::Object* molecule : CollectVisibleMolecules(*root)) {
+            HostModel::DescendentIterator atoms(molecule, HostModel::Atom::classType, false, 0, nullptr);
+            while (HostModel::Object* object = atoms.GetNext()) {
+                const auto& atom = static_cast<const HostModel::Atom&>(*object);
+                TemplateEntry entry = BuildLookupKey(radii, atom, true);
+                if (atom.Properties().GetFloat(radiusName, entry.value)) AppendTemplateLine(radiusLines, entry);
+                if (atom.Properties().GetFloat(chargeName, entry.value)) AppendTemplateLine(chargeLines, entry);
+                if (radiusLines.size() >= kLineBufferBytes) {
+                    radiusFile.Append(radiusLines);
+                    radiusLines.clear();
+                }
+                if (chargeLines.size() >= kLineBufferBytes) {
+                    chargeFile.Append(chargeLines);
+                    chargeLines.clear();
+                }
             }
         }
     }
-    return texts;
+    radiusFile.Append(radiusLines);
+    chargeFile.Append(chargeLines);
 }
 
 }  // namespace
@@ -84,13 +103,14 @@ void TemplateExporter::ExportFrom(const HostModel::ChemDoc& doc, const std::stri
     // Empty names: source "Unknown", not element-keyed, so every atom is keyed with its residue.
     // Each line is formatted as its atom is visited: collecting a template of an entry per atom
     // first would hold two copies of the document's names.
-    const ExportTexts texts = FileTextsFromDocument(doc);
-
     // Both temporary files are complete before either target is replaced.
     Common::AtomicFileWriter radiusFile(path + ".siz");
     Common::AtomicFileWriter chargeFile(path + ".crg");
-    radiusFile.Prepare(texts.radii);
-    chargeFile.Prepare(texts.charges);
+    radiusFile.Begin();
+    chargeFile.Begin();
+    WriteFilesFromDocument(doc, radiusFile, chargeFile);
+    radiusFile.Finish();
+    chargeFile.Finish();
     Common::AtomicFileWriter::CommitAll({&radiusFile, &chargeFile});
 }
 
@@ -124,12 +144,7 @@ std::string TemplateExporter::FormatTemplateLine(const TemplateEntry& entry) {
     // Written by hand: printf-style formatting (Boost.Format most of all) dominated large exports.
     std::string line;
     line.reserve(24);
-    AppendLeft(line, MapAtomName(entry.atomName), 6);
-    AppendLeft(line, entry.residueName, 3);
-    AppendLeft(line, entry.residueNumber, 4);
-    line += entry.chain.empty() ? ' ' : entry.chain[0];
-    AppendFixed(line, static_cast<double>(entry.value), 8, 3);
-    line += '\n';
+    AppendTemplateLine(line, entry);
     return line;
 }
 
