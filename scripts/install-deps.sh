@@ -7,7 +7,7 @@ packages=(
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
   gemmi-dev tao-pegtl-dev zlib1g-dev nlohmann-json3-dev
   python3
-  pdb2pqr apbs refmac-dictionary python3-propka
+  pdb2pqr apbs refmac-dictionary python3-propka gemmi
   man-db snakemake
   time
   clang-14 libclang-rt-14-dev

@@ -44,25 +44,42 @@ STANDARD = set(
     "HID HIE HIP CYX CYM ASH GLH LYN DA DC DG DT A C G U".split())
 
 
+def parse_pqr_line(line):
+    """One ATOM/HETATM line as a dict, or None. Whitespace-separated, as PDB2PQR and voltra
+    write them, but PDB2PQR's fixed columns run fields together at their widths: a five-digit
+    serial joins the record name (HETATM13060) and a four-digit residue number its chain
+    (A2001); both are split again here."""
+    record = "HETATM" if line.startswith("HETATM") else "ATOM" if line.startswith("ATOM") else None
+    if not record:
+        return None
+    t = line[len(record):].split()
+    if len(t) < 9:
+        return None
+    try:
+        x, y, z, q, r = (float(v) for v in t[-5:])
+    except ValueError:
+        return None
+    head = t[:-5]
+    if len(head) == 5:
+        _, name, resname, chain, resseq = head
+    elif len(head) == 4:
+        _, name, resname, resseq = head
+        m = re.match(r"([A-Za-z]?)(-?\d+[A-Za-z]?)$", resseq)
+        chain, resseq = (m.group(1), m.group(2)) if m else ("", resseq)
+    else:
+        return None
+    return {"name": name, "resname": resname, "chain": chain, "resseq": resseq,
+            "xyz": (x, y, z), "q": q, "r": r}
+
+
 def read_pqr(path):
     """Atoms as dicts: name, resname, chain, resseq, xyz, q, r; in file order."""
     atoms = []
     with open(path) as f:
         for line in f:
-            if not line.startswith(("ATOM", "HETATM")):
-                continue
-            t = line.split()
-            if len(t) == 11:
-                _, _, name, resname, chain, resseq, x, y, z, q, r = t
-            elif len(t) == 10:
-                _, _, name, resname, resseq, x, y, z, q, r = t
-                chain = ""
-            else:
-                continue
-            m = re.match(r"(-?\d+)(\D*)$", resseq)
-            atoms.append({"name": name, "resname": resname, "chain": chain,
-                          "resseq": m.group(1) + m.group(2) if m else resseq,
-                          "xyz": (float(x), float(y), float(z)), "q": float(q), "r": float(r)})
+            atom = parse_pqr_line(line)
+            if atom:
+                atoms.append(atom)
     return atoms
 
 
@@ -75,6 +92,10 @@ def element_of(name):
     return v3_name(name).lstrip("0123456789")[:1]
 
 
+def is_hydrogen(atom):
+    return element_of(atom["name"]) == "H" and atom["resname"] not in ("HG", "HO")
+
+
 def residues_of(atoms):
     residues = defaultdict(list)
     for a in atoms:
@@ -82,17 +103,85 @@ def residues_of(atoms):
     return residues
 
 
-def keyed(atoms):
-    """Atoms by (chain, resseq, v3 name); PDB2PQR's N-terminal H becomes H1."""
-    out = {}
-    for key, members in residues_of(atoms).items():
-        names = {v3_name(a["name"]) for a in members}
+def position_key(xyz):
+    return tuple(round(c, 2) for c in xyz)
+
+
+def hydrogen_parents(members):
+    """Each hydrogen of one residue with the name of its heavy atom: the nearest one."""
+    heavy = [a for a in members if not is_hydrogen(a)]
+    parents = {}
+    for h in members:
+        if not is_hydrogen(h) or not heavy:
+            continue
+        d, parent = min((math.dist(h["xyz"], a["xyz"]), i) for i, a in enumerate(heavy))
+        parents[id(h)] = v3_name(heavy[parent]["name"]) if d < 1.5 else None
+    return parents
+
+
+def match_residues(ref, ours):
+    """PDB2PQR's residues -> voltra's: by a heavy atom at the same position (both keep the
+    input's coordinates), so that chains and numbers need not be written alike (voltra writes
+    waters without their chain); by chain and number where no atom position is shared."""
+    ours_res = residues_of(ours)
+    at = {}
+    for key, members in ours_res.items():
         for a in members:
-            name = v3_name(a["name"])
-            if name == "H" and "H2" in names and "H3" in names:
-                name = "H1"
-            out[(key[0], key[1], name)] = a
-    return out
+            if not is_hydrogen(a):
+                at.setdefault(position_key(a["xyz"]), key)
+    mapping = {}
+    for key, members in residues_of(ref).items():
+        votes = defaultdict(int)
+        for a in members:
+            if not is_hydrogen(a) and position_key(a["xyz"]) in at:
+                votes[at[position_key(a["xyz"])]] += 1
+        if votes:
+            mapping[key] = max(votes, key=votes.get)
+        elif key in ours_res:
+            mapping[key] = key
+    return mapping
+
+
+def match_atoms(ref, ours, tol=CHARGE_TOL):
+    """[(pdb2pqr atom, voltra atom or None, charges equal)] for every PDB2PQR atom.
+
+    Heavy atoms are matched by PDB v3 name within the matched residue. Hydrogens are matched
+    by their heavy atom (the nearest heavy atom of their residue), not by name: the two name
+    the same hydrogens differently where the chemistry does not tell them apart (PDB2PQR's
+    N-terminal H/H2/H3 and its NPRO H/H2 are H1/H2/H3 and H2/H3 here; its nucleic H5T/H3T are
+    HO5'/HO3'; water and methylene hydrogens swap numbers), so within one heavy atom's
+    hydrogens an equal charge is sought among voltra's hydrogens on the same heavy atom."""
+    mapping = match_residues(ref, ours)
+    ours_res, ref_res = residues_of(ours), residues_of(ref)
+    out = []
+    for key, members in ref_res.items():
+        mine = ours_res.get(mapping.get(key), [])
+        by_name = {v3_name(a["name"]): a for a in mine if not is_hydrogen(a)}
+        ref_parents, our_parents = hydrogen_parents(members), hydrogen_parents(mine)
+        our_groups = defaultdict(list)
+        for a in mine:
+            if is_hydrogen(a):
+                our_groups[our_parents.get(id(a))].append(a)
+        hydrogens = []
+        for a in members:
+            if not is_hydrogen(a):
+                b = by_name.get(v3_name(a["name"]))
+                out.append((a, b, b is not None and abs(a["q"] - b["q"]) <= tol))
+            else:
+                hydrogens.append(a)
+        unmatched = []
+        for a in hydrogens:  # equal charges first, then whatever is left on the same heavy atom
+            group = our_groups.get(ref_parents.get(id(a)), [])
+            b = next((h for h in group if abs(h["q"] - a["q"]) <= tol), None)
+            if b is None:
+                unmatched.append(a)
+                continue
+            group.remove(b)
+            out.append((a, b, True))
+        for a in unmatched:
+            group = our_groups.get(ref_parents.get(id(a)), [])
+            out.append((a, group.pop(0) if group else None, False))
+    return out, mapping
 
 
 def chain_nets(atoms):
@@ -154,36 +243,71 @@ def reference_pqr(structure, ff, args, work):
     return out if done.returncode == 0 and os.path.exists(out) else None
 
 
-def missing_standard(stderr):
-    """Standard-residue atoms left Missing, from the summary's per-residue-type lines."""
-    count, lines, inside = 0, [], False
-    for line in stderr.splitlines():
-        if "atoms left Missing" in line:
-            inside = True
-            continue
-        if inside:
-            m = re.match(r"\s{4}(\S+)\s+(\d+) ", line)
-            if m:
-                if m.group(1) in STANDARD:
-                    count += int(m.group(2))
-                    lines.append(line.strip())
-            elif not line.startswith("   "):
-                inside = False
+def missing_standard(summary):
+    """Standard-residue atoms left Missing, from one input's JSON summary (--summary-json)."""
+    count, lines = 0, []
+    for m in summary.get("summary", {}).get("missing", []):
+        if m["residueType"] in STANDARD:
+            count += m["count"]
+            lines.append(f"{m['residueType']} {m['atomName']} x{m['count']}")
     return count, lines
+
+
+def run_voltra(voltra, ff, structure, pqr_path):
+    """(exit status, the input's JSON summary or {}, standard error)."""
+    summary_path = pqr_path + ".summary.json"
+    done = run([voltra, "-q", f"--assign={ff}", "-p", pqr_path, f"--summary-json={summary_path}", structure])
+    summary = {}
+    if os.path.exists(summary_path):
+        with open(summary_path) as f:
+            summary = json.load(f)[0]
+    return done.returncode, summary, done.stderr
+
+
+def compare_files(ours, ref, tol=CHARGE_TOL):
+    """Chain nets, atoms equal and residues whose net charge differs, PDB2PQR's file (ref)
+    against voltra's (ours); both lists of atoms from read_pqr."""
+    pairs, mapping = match_atoms(ref, ours, tol)
+    result = {"atoms_reference": len(pairs),
+              "atoms_both": sum(1 for _, b, _ in pairs if b is not None),
+              "atoms_equal": sum(1 for _, _, equal in pairs if equal),
+              "unequal": [(a, b) for a, b, equal in pairs if not equal]}
+    ours_res, ref_res = residues_of(ours), residues_of(ref)
+    residue_q = {key: sum(a["q"] for a in members) for key, members in ours_res.items()}
+    # Only what PDB2PQR also wrote counts: it drops ligands (and for PARSE nucleic acids).
+    ours_nets, seen = defaultdict(float), set()
+    for key in ref_res:
+        mine = mapping.get(key)
+        if mine is not None and mine not in seen:
+            seen.add(mine)
+            ours_nets[key[0]] += residue_q[mine]
+    result["chains"] = [{"chain": chain, "voltra": round(ours_nets.get(chain, 0.0), 4),
+                         "pdb2pqr": round(net, 4),
+                         "agrees": abs(ours_nets.get(chain, 0.0) - net) <= NET_TOL}
+                        for chain, net in sorted(chain_nets(ref).items())]
+    differing = []
+    for key in sorted(ref_res):
+        q_ref = sum(a["q"] for a in ref_res[key])
+        mine = mapping.get(key)
+        q_ours = residue_q.get(mine, 0.0)
+        if abs(q_ref - q_ours) > NET_TOL:
+            differing.append(f"{key[0]}:{ref_res[key][0]['resname']}{key[1]} voltra "
+                             f"{ours_res[mine][0]['resname'] if mine in ours_res else '-'} "
+                             f"{q_ours:+.3f} pdb2pqr {q_ref:+.3f}")
+    result["residues_differing"] = differing
+    return result
 
 
 def compare(structure, ff, args, work):
     stem = os.path.basename(structure).split(".")[0]
     ours_path = os.path.join(work, f"{stem}_{ff}_voltra.pqr")
-    done = run([args.voltra, f"--assign={ff}", "-p", ours_path, structure])
-    result = {"structure": stem, "ff": ff, "voltra_exit": done.returncode}
-    if done.returncode != 0:
-        result["error"] = done.stderr.strip().splitlines()[-1:]
+    status, summary, stderr = run_voltra(args.voltra, ff, structure, ours_path)
+    result = {"structure": stem, "ff": ff, "voltra_exit": status}
+    if status != 0:
+        result["error"] = stderr.strip().splitlines()[-1:]
         return result
     ours = read_pqr(ours_path)
-    missing, missing_lines = missing_standard(done.stderr)
-    result["missing_standard"] = missing
-    result["missing_lines"] = missing_lines
+    result["missing_standard"], result["missing_lines"] = missing_standard(summary)
     distances, close = hydrogen_geometry(ours)
     off = [(e, d) for e, d in distances if e in NUCLEAR_XH and abs(d - NUCLEAR_XH[e]) > 0.02]
     result["xh"] = {"count": len(distances), "min": min((d for _, d in distances), default=0),
@@ -196,34 +320,11 @@ def compare(structure, ff, args, work):
     ref = read_pqr(ref_path)
     _, ref_close = hydrogen_geometry(ref)
     result["xh"]["pdb2pqr_close_contacts"] = ref_close
-    ours_keyed, ref_keyed = keyed(ours), keyed(ref)
-    equal = sum(1 for k, a in ref_keyed.items()
-                if k in ours_keyed and abs(ours_keyed[k]["q"] - a["q"]) <= CHARGE_TOL)
-    result["atoms_equal"] = equal
-    result["atoms_reference"] = len(ref_keyed)
-    ours_nets = defaultdict(float)
+    compared = compare_files(ours, ref)
+    compared.pop("unequal")
+    result.update(compared)
     ref_chains = {a["chain"] for a in ref}
-    ref_residues = {(a["chain"], a["resseq"]) for a in ref}
-    for a in ours:  # only what PDB2PQR also wrote: it drops ligands (and PARSE nucleic acids)
-        if (a["chain"], a["resseq"]) in ref_residues:
-            ours_nets[a["chain"]] += a["q"]
-    nets = []
-    for chain, net in sorted(chain_nets(ref).items()):
-        nets.append({"chain": chain, "voltra": round(ours_nets.get(chain, 0.0), 4),
-                     "pdb2pqr": round(net, 4),
-                     "agrees": abs(ours_nets.get(chain, 0.0) - net) <= NET_TOL})
-    result["chains"] = nets
     result["chains_not_written_by_pdb2pqr"] = sorted({a["chain"] for a in ours} - ref_chains)
-    differing = []
-    ours_res, ref_res = residues_of(ours), residues_of(ref)
-    for key in sorted(ref_res):
-        q_ref = sum(a["q"] for a in ref_res[key])
-        q_ours = sum(a["q"] for a in ours_res.get(key, []))
-        if abs(q_ref - q_ours) > NET_TOL:
-            differing.append(f"{key[0]}:{ref_res[key][0]['resname']}{key[1]} voltra "
-                             f"{ours_res[key][0]['resname'] if key in ours_res else '-'} {q_ours:+.3f}"
-                             f" pdb2pqr {q_ref:+.3f}")
-    result["residues_differing"] = differing
     return result
 
 
@@ -247,9 +348,10 @@ def main(argv=None):
             chains = r.get("chains", [])
             bad = [c for c in chains if not c["agrees"]]
             share = (100.0 * r["atoms_equal"] / r["atoms_reference"]) if r.get("atoms_reference") else 0
+            both = (100.0 * r["atoms_equal"] / r["atoms_both"]) if r.get("atoms_both") else 0
             print(f"{r['structure']:6} {ff:5} exit {r['voltra_exit']} missing(std) "
                   f"{r.get('missing_standard', '-')} chains {len(chains) - len(bad)}/{len(chains)} "
-                  f"equal {share:5.1f}% X-H {r.get('xh', {}).get('min', 0):.3f}-"
+                  f"equal {share:5.1f}% ({both:5.1f}% of shared) X-H {r.get('xh', {}).get('min', 0):.3f}-"
                   f"{r.get('xh', {}).get('max', 0):.3f} off {r.get('xh', {}).get('off_nuclear', '-')} "
                   f"close {r.get('xh', {}).get('close_contacts', '-')}/"
                   f"{r.get('xh', {}).get('pdb2pqr_close_contacts', '-')}")

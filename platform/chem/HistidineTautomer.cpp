@@ -2,7 +2,9 @@
 
 #include "HostModel/Atom.h"
 #include "HostModel/Residue.h"
+#include "chem/MonomerLibrary.h"
 #include "chem/ResidueAtoms.h"
+#include "chem/ResidueConventions.h"
 
 #include <cmath>
 #include <cstdint>
@@ -38,6 +40,39 @@ long CellOf(double v) { return static_cast<long>(std::floor(v / kCell)); }
 
 bool Is(const char* residue, const char* atom, const std::string& residueName, const std::string& atomName) {
     return residueName == residue && atomName == atom;
+}
+
+std::string Trimmed(const std::string& text) {
+    const std::size_t begin = text.find_first_not_of(' ');
+    return begin == std::string::npos ? std::string() : text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+// An oxygen of a ligand or ion that the monomer library shows without a hydrogen: sulfate,
+// phosphate as deposited, carboxylate and carbonyl oxygens can only accept. A library that
+// lacks the component (or cannot read it) decides nothing.
+bool IsLigandAcceptor(const std::string& residueName, const std::string& atomName) {
+    const gemmi::ChemComp* component = nullptr;
+    try {
+        component = SharedMonomerLibrary().Find(residueName);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (!component) return false;
+    bool found = false;
+    for (const gemmi::ChemComp::Atom& atom : component->atoms) {
+        if (Trimmed(atom.id) == atomName) found = atom.el == gemmi::El::O;
+    }
+    if (!found) return false;
+    auto isHydrogen = [&](const std::string& name) {
+        for (const gemmi::ChemComp::Atom& atom : component->atoms)
+            if (Trimmed(atom.id) == name) return atom.is_hydrogen();
+        return false;
+    };
+    for (const gemmi::Restraints::Bond& bond : component->rt.bonds) {
+        const std::string a = Trimmed(bond.id1.atom), b = Trimmed(bond.id2.atom);
+        if ((a == atomName && isHydrogen(b)) || (b == atomName && isHydrogen(a))) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -101,6 +136,9 @@ BondPartner ClassifyPartner(const HostModel::Atom& atom) {
         Is("TRP", "NE1", residue, name)) {
         return BondPartner::Donor;
     }
+    const bool ligand = !parent->IsA(HostModel::AminoAcid::classType) &&
+                        !parent->IsA(HostModel::Nucleotide::classType) && !IsWaterResidueName(residue);
+    if (z == 8 && ligand && IsLigandAcceptor(residue, name)) return BondPartner::Acceptor;
     if (z == 7 || z == 8) return BondPartner::Either;
     return BondPartner::None;
 }

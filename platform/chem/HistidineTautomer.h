@@ -39,7 +39,8 @@ HOST_API BondPartner ClassifyPartner(const HostModel::Atom& atom);
 ///
 /// The rule: a ring nitrogen that carries the hydrogen donates it, so acceptors near it
 /// (carbonyl and carboxylate oxygens) favour it, and it cannot accept, so donors near the other
-/// nitrogen (amide and amine N-H) favour it as well. Each nitrogen's score counts the acceptors
+/// nitrogen (amide and amine N-H) favour it as well. Oxygens of ligands and ions that the
+/// monomer library shows without a hydrogen (sulfate, carboxylate, carbonyl) are acceptors. Each nitrogen's score counts the acceptors
 /// within 3.3 Å of it plus the donors within 3.3 Å of the other nitrogen; a metal ion within
 /// 2.6 Å of a nitrogen binds its lone pair and counts as two donors. Partners that can do
 /// either (water, hydroxyl groups, other histidines) favour neither. The higher score wins;

@@ -39,7 +39,9 @@ TEST_P(HistidineTautomers, PartnersDecide) {
     int number = 2;
     for (const Partner& p : c.partners) {
         const std::string type = p.residue;
-        if (type == "HOH" || type == "ZN") {  // not amino acids: their O is no backbone carbonyl
+        const bool aminoAcid = type == "ASP" || type == "GLU" || type == "LYS" || type == "ALA" ||
+                               type == "PRO" || type == "ARG";
+        if (!aminoAcid) {  // ligands, ions, water: their O is no backbone carbonyl
             auto residue = std::make_unique<HostModel::Residue>(type + std::to_string(number), number, type);
             auto atom = std::make_unique<HostModel::Atom>(p.atom, p.atomicNumber);
             atom->SetPosition(p.position);
@@ -65,6 +67,10 @@ const TautomerCase kCases[] = {
     {"backbone amide donor at NE2", {{"ALA", "N", 7, kNearNe2}}, "HID"},
     {"proline N has no hydrogen to give", {{"PRO", "N", 7, kNearNe2}}, "HIE"},
     {"water either way: no preference", {{"HOH", "O", 8, kNearNd1}}, "HIE"},
+    {"sulfate oxygen at ND1 only accepts", {{"SO4", "O2", 8, kNearNd1}}, "HID"},
+    {"acetate oxygen at NE2 only accepts", {{"ACT", "OXT", 8, kNearNe2}}, "HIE"},
+    {"glycerol hydroxyl either way", {{"GOL", "O1", 8, kNearNd1}}, "HIE"},
+    {"a ligand the library does not know decides nothing", {{"XQZ", "O1", 8, kNearNd1}}, "HIE"},
     {"zinc on NE2 binds its lone pair", {{"ZN", "ZN", 30, {4.3, 0, 0}}}, "HID"},
     {"zinc on ND1", {{"ZN", "ZN", 30, {-2.1, 0, 0}}}, "HIE"},
     {"acceptor beyond 3.3 Å does not count", {{"ASP", "OD1", 8, {-3.5, 0, 0}}}, "HIE"},
