@@ -121,6 +121,11 @@ void CheckConsistency(const Options& options) {
     if (options.zeroCharges && options.assignment == Assignment::None) {
         throw UsageError("--zero-charges needs an assignment to zero (not --assign=none)");
     }
+    if (options.assignment == Assignment::None && (options.templatePrefix || options.reportPath)) {
+        throw UsageError(std::string(options.templatePrefix ? "--templates" : "--report") +
+                         " needs an assignment (not --assign=none); with --assign=none only --pqr and --out-dir "
+                         "write, a PQR of the atoms as read, without values");
+    }
     if (options.apbsInputPath) {
         if (*options.apbsInputPath == "-" || options.apbsInputPath->empty()) {
             throw UsageError("--apbs-input: needs a file name (APBS reads its input from a file)");
@@ -240,8 +245,12 @@ void ResolveOutDir(Options& options) {
     if (!options.outDir) return;
     namespace fs = std::filesystem;
     const fs::path base = fs::path(*options.outDir) / OutputStem(options.input);
-    if (!options.templatePrefix) options.templatePrefix = base.string();
-    if (!options.reportPath) options.reportPath = base.string() + ".html";
+    // Without an assignment there are no template values to write or report: the folder gets the
+    // PQR alone, the atoms as read with no values assigned.
+    if (options.assignment != Assignment::None) {
+        if (!options.templatePrefix) options.templatePrefix = base.string();
+        if (!options.reportPath) options.reportPath = base.string() + ".html";
+    }
     if (!options.pqrPath) options.pqrPath = base.string() + ".pqr";
 }
 
@@ -269,7 +278,7 @@ Assignment:
                            parse       Parse charges and sizes
                            forcefield  the input's own charges (PQR) with radii
                                        chosen by force-field name
-                           none        read and report only
+                           none        read and report only; writes only the PQR
   -f, --forcefield=NAME    force field the PQR charges come from (AMBER, PARSE,
                            ...); needed by --assign=forcefield
   -z, --zero-charges       set every charge to zero after the assignment

@@ -103,10 +103,15 @@ class AtomGrid {
 public:
     explicit AtomGrid(double cell) : cell_(cell) {}
 
-    void Add(const Atom* atom) { cells_[Key(atom->GetPosition())].push_back(atom); }
+    // Atoms off any cell (not finite) are near nothing; the reader bounds the others.
+    void Add(const Atom* atom) {
+        if (IsFinite(atom->GetPosition())) cells_[Key(atom->GetPosition())].push_back(atom);
+    }
 
     template <class F>
     void ForEachNear(const Vec3& centre, double radius, F&& f) const {
+        // An atom built from degenerate geometry can land nowhere: it has no neighbours.
+        if (!IsFinite(centre) || !std::isfinite(radius)) return;
         const long span = static_cast<long>(std::ceil(radius / cell_));
         const Cell c = CellOf(centre);
         for (long i = c.x - span; i <= c.x + span; ++i)
@@ -123,10 +128,13 @@ private:
     struct Cell {
         long x, y, z;
     };
-    Cell CellOf(const Vec3& p) const {
-        return {static_cast<long>(std::floor(p.x / cell_)), static_cast<long>(std::floor(p.y / cell_)),
-                static_cast<long>(std::floor(p.z / cell_))};
+    static bool IsFinite(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+    // Indices stay within the 21 bits a key holds for each axis, whatever the coordinate.
+    long Index(double v) const {
+        constexpr double kLimit = static_cast<double>((1L << 20) - 1);
+        return static_cast<long>(std::clamp(std::floor(v / cell_), -kLimit, kLimit));
     }
+    Cell CellOf(const Vec3& p) const { return {Index(p.x), Index(p.y), Index(p.z)}; }
     static std::uint64_t Pack(const Cell& c) {
         auto part = [](long v) { return static_cast<std::uint64_t>(v + (1L << 20)) & ((1ULL << 21) - 1); };
         return part(c.x) << 42 | part(c.y) << 21 | part(c.z);

@@ -146,6 +146,12 @@ TEST(ParseOptions, RefusalsNameTheProblem) {
         {{"-o", "-", "x"}, "--templates: writes two files (.siz and .crg) and cannot go to standard output"},
         {{"-r", "-", "-p", "-", "x"}, "--report and --pqr cannot both write to standard output"},
         {{"-z", "--assign=none", "x"}, "--zero-charges needs an assignment to zero (not --assign=none)"},
+        {{"--assign=none", "-o", "t", "x"},
+         "--templates needs an assignment (not --assign=none); with --assign=none only --pqr and --out-dir write, "
+         "a PQR of the atoms as read, without values"},
+        {{"--assign=none", "-O", "out", "-r", "x.html", "x"},
+         "--report needs an assignment (not --assign=none); with --assign=none only --pqr and --out-dir write, "
+         "a PQR of the atoms as read, without values"},
     };
     for (const auto& [args, message] : cases) {
         try {
@@ -190,6 +196,14 @@ TEST(ResolveOutDir, ExplicitOutputsWin) {
     EXPECT_EQ(Show(options.templatePrefix), Show(std::string("elsewhere/t")));
     EXPECT_EQ(Show(options.pqrPath), Show(std::string("-")));
     EXPECT_EQ(Show(options.reportPath), Show(std::string("out/x.html")));
+}
+
+TEST(ResolveOutDir, WithoutAnAssignmentOnlyThePqrIsWritten) {
+    Options options = ParseOptions({"--assign=none", "-O", "out", "x.pqr"});
+    VoltraApp::ResolveOutDir(options);
+    EXPECT_EQ(Show(options.pqrPath), Show(std::string("out/x.pqr")));
+    EXPECT_EQ(Show(options.templatePrefix), Show(std::optional<std::string>()));
+    EXPECT_EQ(Show(options.reportPath), Show(std::optional<std::string>()));
 }
 
 TEST(ResolveOutDir, WithoutOutDirNothingIsWritten) {

@@ -395,6 +395,21 @@ TEST(AssignNone, ReadsAndWritesUnassignedPqr) {
     EXPECT_FALSE(ParseSummary(result.err).hasSummary) << result.err;
 }
 
+// With an out-dir and no assignment, the folder gets the PQR alone: every atom, no values.
+TEST(AssignNone, OutDirGetsOnlyThePqr) {
+    TempFolder temp;
+    const ProgramResult result =
+        Voltra({"-a", "none", "-O", temp / "out", Corpus("1AJJ_pH7_AMBER.pqr")}, temp.Path().string());
+    ASSERT_EQ(result.exitCode, 0) << Describe(result);
+    std::set<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(temp.Path() / "out")) written.insert(entry.path().filename());
+    EXPECT_EQ(written, (std::set<std::string>{"1AJJ_pH7_AMBER.pqr"}));
+    const auto input = ParsePqrRecords(ReadFile(Corpus("1AJJ_pH7_AMBER.pqr")));
+    const auto output = ParsePqrRecords(ReadFile((temp.Path() / "out" / "1AJJ_pH7_AMBER.pqr").string()));
+    ASSERT_EQ(output.size(), input.size());
+    for (const PqrRecord& record : output) ASSERT_EQ(record.charge, 0.0) << record.text;
+}
+
 struct RefusalCase {
     std::string name;
     std::vector<std::string> args;
