@@ -100,9 +100,9 @@ std::string WhyUnsuitable(Assignment assignment) {
     return "the structure has no atoms";
 }
 
-// Module refusals carry the module's own messages; file-system failures come from the writer.
+// Module refusals carry the module's own messages; file-system failures are the writer's type.
 ExitCode ClassifyModuleError(const Common::Exception& e) {
-    return e.GetSource() == "AtomicFileWriter" ? kExitOutputError : kExitCommandRefused;
+    return dynamic_cast<const Common::FileWriteError*>(&e) ? kExitOutputError : kExitCommandRefused;
 }
 
 void WriteTemplates(const HostModel::ChemDoc& doc, const std::string& prefix) {

@@ -121,11 +121,6 @@ void CheckConsistency(const Options& options) {
     if (options.zeroCharges && options.assignment == Assignment::None) {
         throw UsageError("--zero-charges needs an assignment to zero (not --assign=none)");
     }
-    if (options.assignment == Assignment::None && (options.templatePrefix || options.reportPath)) {
-        throw UsageError(std::string(options.templatePrefix ? "--templates" : "--report") +
-                         " needs an assignment (not --assign=none); with --assign=none only --pqr and --out-dir "
-                         "write, a PQR of the atoms as read, without values");
-    }
     if (options.apbsInputPath) {
         if (*options.apbsInputPath == "-" || options.apbsInputPath->empty()) {
             throw UsageError("--apbs-input: needs a file name (APBS reads its input from a file)");

@@ -24,7 +24,7 @@ constexpr const char* kSource = "AtomicFileWriter";
 
 [[noreturn]] void RaiseWriteError(int line, const std::string& path, int error) {
     const std::string text = "Cannot write '" + path + "': " + std::system_category().message(error);
-    throw Exception(kSource, line, ToWString(text), error);
+    throw FileWriteError(kSource, line, ToWString(text), error);
 }
 
 std::uint64_t RandomTag() {

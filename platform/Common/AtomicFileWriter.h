@@ -3,6 +3,7 @@
 // files (devices, FIFOs, sockets, /dev/stdout) are written in place instead. POSIX calls.
 #pragma once
 
+#include "Common/Exception.h"
 #include "Common/InterruptCleanup.h"
 #include "HostApi.h"
 
@@ -11,6 +12,13 @@
 #include <vector>
 
 namespace Common {
+
+/// A file could not be written: the file system's failure, not the caller's. Callers that sort
+/// failures (a program's exit status) tell it by its type.
+class HOST_API FileWriteError : public Exception {
+public:
+    using Exception::Exception;
+};
 
 /// One output file to replace. Readers of the target see the old file or the complete new one,
 /// never a truncated one; a writer destroyed before Commit removes its temporary file and leaves
@@ -24,7 +32,7 @@ namespace Common {
 /// and written in place at Commit: no temporary, no rename, no backup; a regular file reached
 /// that way is truncated first, as a shell redirection does.
 ///
-/// Failures throw Common::Exception with the text "Cannot write '<path>': <reason>", source
+/// Failures throw Common::FileWriteError with the text "Cannot write '<path>': <reason>", source
 /// "AtomicFileWriter" and the errno value as code.
 class HOST_API AtomicFileWriter {
 public:

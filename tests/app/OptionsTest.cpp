@@ -146,12 +146,6 @@ TEST(ParseOptions, RefusalsNameTheProblem) {
         {{"-o", "-", "x"}, "--templates: writes two files (.siz and .crg) and cannot go to standard output"},
         {{"-r", "-", "-p", "-", "x"}, "--report and --pqr cannot both write to standard output"},
         {{"-z", "--assign=none", "x"}, "--zero-charges needs an assignment to zero (not --assign=none)"},
-        {{"--assign=none", "-o", "t", "x"},
-         "--templates needs an assignment (not --assign=none); with --assign=none only --pqr and --out-dir write, "
-         "a PQR of the atoms as read, without values"},
-        {{"--assign=none", "-O", "out", "-r", "x.html", "x"},
-         "--report needs an assignment (not --assign=none); with --assign=none only --pqr and --out-dir write, "
-         "a PQR of the atoms as read, without values"},
     };
     for (const auto& [args, message] : cases) {
         try {

@@ -221,7 +221,7 @@ TEST(AtomicFileWriterDevices, FullDeviceReportsTheSystemsReason) {
     std::string error;
     try {
         Common::WriteFileAtomically(folder / "full", "x");
-    } catch (const Common::Exception& e) {
+    } catch (const Common::FileWriteError& e) {  // its type tells callers it is the file system's
         error = e.what();
         EXPECT_EQ(e.GetCode(), ENOSPC);
         EXPECT_EQ(e.GetSource(), "AtomicFileWriter");
