@@ -1,4 +1,5 @@
 #include "InputRun.h"
+#include "TemplatesFolder.h"
 
 #include "ApbsInput.h"
 #include "ExitCodes.h"
@@ -53,7 +54,9 @@ std::string ExecutableFolder() {
 // program's own folder (bin/ beside share/ in the build tree and in an installed tree).
 void InitialisePersistence(const Options& options) {
     std::string root;
-    if (options.root) {
+    if (options.templatesDir) {
+        root = PersistenceRootForTemplates(*options.templatesDir);
+    } else if (options.root) {
         root = *options.root;
     } else if (const char* env = std::getenv("VOLTRA_ROOT"); env && *env) {
         root = env;

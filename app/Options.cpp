@@ -19,7 +19,7 @@ struct OptionSpec {
 constexpr OptionSpec kOptions[] = {
     {"assign", 'a', true},   {"forcefield", 'f', true}, {"zero-charges", 'z', false},
     {"templates", 'o', true}, {"report", 'r', true},    {"pqr", 'p', true},
-    {"out-dir", 'O', true},  {"root", 0, true},         {"model", 'm', true},
+    {"out-dir", 'O', true},  {"root", 0, true}, {"templates-dir", 0, true},         {"model", 'm', true},
     {"format", 0, true},     {"quiet", 'q', false},     {"help", 'h', false},
     {"no-complete", 0, false}, {"ph", 0, true},          {"pka", 0, true},
     {"version", 'V', false}, {"apbs-input", 0, true}, {"summary-json", 0, true},
@@ -86,6 +86,7 @@ void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
     else if (name == "pqr") options.pqrPath = value;
     else if (name == "out-dir") options.outDir = value;
     else if (name == "root") options.root = value;
+    else if (name == "templates-dir") options.templatesDir = value;
     else if (name == "model") options.model = ParseModel(value);
     else if (name == "no-complete") options.completeMissingAtoms = false;
     else if (name == "ph") options.ph = ParsePh(value);
@@ -117,6 +118,9 @@ void CheckConsistency(const Options& options) {
     }
     if (options.reportPath && options.pqrPath && *options.reportPath == "-" && *options.pqrPath == "-") {
         throw UsageError("--report and --pqr cannot both write to standard output");
+    }
+    if (options.root && options.templatesDir) {
+        throw UsageError("--root and --templates-dir both say where the templates are: give one");
     }
     if (options.zeroCharges && options.assignment == Assignment::None) {
         throw UsageError("--zero-charges needs an assignment to zero (not --assign=none)");
@@ -306,6 +310,7 @@ Templates:
       --root=DIR           persistence root: templates are read from
                            DIR/../share/voltra/templates (default: the folder of
                            the voltra executable; environment: VOLTRA_ROOT)
+      --templates-dir=DIR  read the templates from the folder DIR itself
 
 Runs:
   -j, --jobs=N             run N inputs at once (default: the number of cores)

@@ -29,6 +29,7 @@ struct Options {
     std::optional<std::string> summaryJsonPath; // "-" for standard output
     int jobs = 0;                               // inputs run at once; 0 = the number of cores
     std::optional<std::string> root;            // persistence root (templates in root/../share/voltra/templates)
+    std::optional<std::string> templatesDir;    // the templates folder itself
     double ph = 7.0;                            // pH of the protonation states
     bool pkaFromPropka = false;                 // --pka=propka: pKa values from PROPKA 3
     bool quiet = false;

@@ -163,6 +163,9 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     }
     try {
         PrepareForRuns(options);
+    } catch (const UsageError& e) {
+        err << "voltra: " << e.what() << '\n';
+        return kExitUsage;
     } catch (const std::exception& e) {
         err << "voltra: internal error: " << e.what() << '\n';
         return kExitInternalError;

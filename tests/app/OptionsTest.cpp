@@ -146,6 +146,7 @@ TEST(ParseOptions, RefusalsNameTheProblem) {
         {{"-o", "-", "x"}, "--templates: writes two files (.siz and .crg) and cannot go to standard output"},
         {{"-r", "-", "-p", "-", "x"}, "--report and --pqr cannot both write to standard output"},
         {{"-z", "--assign=none", "x"}, "--zero-charges needs an assignment to zero (not --assign=none)"},
+        {{"--root=a", "--templates-dir=b", "x"}, "--root and --templates-dir both say where the templates are: give one"},
     };
     for (const auto& [args, message] : cases) {
         try {

@@ -614,6 +614,32 @@ TEST(TemplateRoot, EmptyRootCannotReadTheTemplates) {
     EXPECT_TRUE(fs::exists(temp / "x.pqr"));
 }
 
+// --templates-dir names the folder itself, wherever it is; the folder must be one.
+TEST(TemplateRoot, TemplatesDirIsReadWhereverItIs) {
+    TempFolder temp;
+    const fs::path mine = temp.Path() / "mine";
+    fs::copy(fs::path(VOLTRA_PROGRAM_DIR) / ".." / "share" / "voltra" / "templates", mine);
+    const fs::path scratch = temp.Path() / "tmp";
+    fs::create_directory(scratch);
+    const std::map<std::string, std::optional<std::string>> env = {{"TMPDIR", scratch.string()}};
+    const ProgramResult copied =
+        Voltra({"-q", "--templates-dir", mine.string(), "-p", temp / "mine.pqr", Corpus("1BX8.pdb")}, temp.Path().string(), {}, env);
+    ASSERT_EQ(copied.exitCode, 0) << Describe(copied);
+    const ProgramResult installed = Voltra({"-q", "-p", temp / "own.pqr", Corpus("1BX8.pdb")}, temp.Path().string());
+    ASSERT_EQ(installed.exitCode, 0) << Describe(installed);
+    EXPECT_EQ(ReadFile(temp / "mine.pqr"), ReadFile(temp / "own.pqr"));
+    EXPECT_TRUE(fs::is_empty(scratch)) << "the scratch root outlived the run";
+    // Only that folder is read: without its charge file the assignment fails.
+    fs::remove(mine / "default.crg");
+    const ProgramResult without = Voltra({"--templates-dir", mine.string(), Corpus("1BX8.pdb")}, temp.Path().string(), {}, env);
+    EXPECT_EQ(without.exitCode, 4) << Describe(without);
+    EXPECT_EQ(without.err,
+              "voltra: Voltra Default Charge and Size: There was an error reading the template file default.crg.\n");
+    const ProgramResult missing = Voltra({"--templates-dir", (temp / "none"), Corpus("1BX8.pdb")}, temp.Path().string());
+    EXPECT_EQ(missing.exitCode, 2) << Describe(missing);
+    EXPECT_EQ(missing.err, "voltra: --templates-dir: '" + (temp / "none") + "' is not a folder\n");
+}
+
 TEST(HelpAndVersion, PrintedOnStandardOutput) {
     TempFolder temp;
     const ProgramResult help = Voltra({"--help"}, temp.Path().string());
