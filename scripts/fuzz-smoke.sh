@@ -62,6 +62,9 @@ for file in share/voltra/templates/*.crg share/voltra/templates/*.siz; do
   head -n 40 "$file" | split -l 1 - "$seeds/template_line_fuzzer/$name."
 done
 
+# A fixed seed makes a smoke run repeatable: CI walks the same mutations as the developer who
+# last ran it (VOLTRA_FUZZ_SEED=0 lets libFuzzer pick one, for longer runs that should roam).
+seed=${VOLTRA_FUZZ_SEED:-1}
 mkdir -p "$build/artifacts"
 status=0
 for harness in "${harnesses[@]}"; do
@@ -69,7 +72,7 @@ for harness in "${harnesses[@]}"; do
   mkdir -p "$work"
   echo "fuzz-smoke: $harness for ${seconds}s" >&2
   if ! ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} "$build/bin/$harness" "$work" "$seeds/$harness" \
-      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=2048 -max_len=65536 \
+      -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=2048 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$build/artifacts/$harness-" 2> "$build/$harness.log"; then
     echo "fuzz-smoke: $harness FAILED; see $build/$harness.log and $build/artifacts/" >&2
     tail -n 40 "$build/$harness.log" >&2
