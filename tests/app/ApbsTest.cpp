@@ -75,14 +75,19 @@ std::vector<PqrRecord> WriteParsePqr(const TempFolder& folder, const std::string
     return ParsePqrRecords(ReadFile(folder / name));
 }
 
+// APBS reads the files its input names relative to its working folder.
+ProgramResult RunApbs(const TempFolder& folder, const std::string& inputName) {
+    ProgramRun apbs;
+    apbs.program = kApbs;
+    apbs.args = {inputName};
+    apbs.workDir = folder.Path().string();
+    return RunProgram(apbs);
+}
+
 // Runs APBS on folder/pqrName and checks the energy it reports.
 void ExpectApbsSolves(const TempFolder& folder, const std::string& pqrName, const std::vector<PqrRecord>& atoms) {
     WriteFile(folder / "apbs.in", ApbsInput(pqrName, atoms));
-    ProgramRun apbs;
-    apbs.program = kApbs;
-    apbs.args = {"apbs.in"};
-    apbs.workDir = folder.Path().string();
-    const ProgramResult result = RunProgram(apbs);
+    const ProgramResult result = RunApbs(folder, "apbs.in");
     ASSERT_EQ(result.exitCode, 0) << Describe(result);
     std::smatch match;
     ASSERT_TRUE(std::regex_search(result.out, match,
@@ -143,11 +148,7 @@ TEST(Apbs, SolvesTheInputTheProgramWrites) {
     const std::string input = ReadFile(folder / "5vav.in");
     ASSERT_NE(input.find("mol pqr 5vav.pqr\n"), std::string::npos) << input;
 
-    ProgramRun apbs;
-    apbs.program = kApbs;
-    apbs.args = {"5vav.in"};
-    apbs.workDir = folder.Path().string();
-    const ProgramResult result = RunProgram(apbs);
+    const ProgramResult result = RunApbs(folder, "5vav.in");
     ASSERT_EQ(result.exitCode, 0) << Describe(result);
     std::smatch match;
     ASSERT_TRUE(std::regex_search(result.out, match, std::regex(R"(Global net ELEC energy = ([-+0-9.eE]+) kJ/mol)")))
