@@ -27,9 +27,9 @@ public:
         top_ = pattern;
         fs::create_directories(top_ / "share" / "voltra");
         fs::create_directory(top_ / "bin");
-        link_ = top_ / "share" / "voltra" / "templates";
-        fs::create_directory_symlink(templates, link_);
-        guard_ = Common::InterruptGuard(link_.string(), Common::InterruptGuard::Action::Remove);
+        const fs::path link = top_ / "share" / "voltra" / "templates";
+        fs::create_directory_symlink(templates, link);
+        guard_ = Common::InterruptGuard(link.string(), Common::InterruptGuard::Action::Remove);
     }
     ~ScratchRoot() {
         std::error_code ignored;
@@ -40,7 +40,6 @@ public:
 
 private:
     fs::path top_;
-    fs::path link_;
     Common::InterruptGuard guard_;
 };
 
