@@ -66,12 +66,16 @@ done
 # last ran it (VOLTRA_FUZZ_SEED=0 lets libFuzzer pick one, for longer runs that should roam).
 seed=${VOLTRA_FUZZ_SEED:-1}
 mkdir -p "$build/artifacts"
+# The pipeline harness writes its outputs for every input, and each is synced to disk; in a
+# memory file system the sync costs nothing, which more than doubles its executions per second.
+scratch=$(mktemp -d "${VOLTRA_FUZZ_TMPDIR:-/dev/shm}/voltra-fuzz.XXXXXX" 2>/dev/null || mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 status=0
 for harness in "${harnesses[@]}"; do
   work="$build/corpus/$harness"
   mkdir -p "$work"
   echo "fuzz-smoke: $harness for ${seconds}s" >&2
-  if ! ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} "$build/bin/$harness" "$work" "$seeds/$harness" \
+  if ! TMPDIR="$scratch" ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} "$build/bin/$harness" "$work" "$seeds/$harness" \
       -max_total_time="$seconds" -seed="$seed" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=2048 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix="$build/artifacts/$harness-" 2> "$build/$harness.log"; then
     echo "fuzz-smoke: $harness FAILED; see $build/$harness.log and $build/artifacts/" >&2
