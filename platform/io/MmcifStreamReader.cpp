@@ -7,13 +7,13 @@
 // them) but no values.
 #include "io/MmcifStreamReader.h"
 
+#include "io/GemmiReadErrors.h"
 #include "io/ReadError.h"
 
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
 #include <gemmi/polyheur.hpp>
 
-#include <cctype>
 #include <cstdlib>
 #include <exception>
 #include <utility>
@@ -24,30 +24,6 @@ namespace {
 
 namespace cif = gemmi::cif;
 namespace pegtl = tao::pegtl;
-
-// PEGTL's CIF syntax errors: "<name>:<line>:<column>: <message>".
-[[noreturn]] void ThrowCifError(const std::string& name, const std::string& message) {
-    if (message.compare(0, name.size() + 1, name + ":") == 0) {
-        std::size_t pos = name.size() + 1;
-        auto number = [&message, &pos]() {
-            int value = 0;
-            const std::size_t start = pos;
-            while (pos < message.size() && std::isdigit(static_cast<unsigned char>(message[pos]))) {
-                value = value * 10 + (message[pos++] - '0');
-            }
-            return pos > start ? value : -1;
-        };
-        const int line = number();
-        if (line > 0 && pos < message.size() && message[pos] == ':') {
-            ++pos;
-            const int column = number();
-            if (column > 0 && message.compare(pos, 2, ": ") == 0) {
-                throw ReadError(name, line, column, LowerFirst(message.substr(pos + 2)));
-            }
-        }
-    }
-    throw ReadError(name, LowerFirst(message));
-}
 
 // gemmi reads an mmCIF without these columns as a structure without models, silently.
 void CheckAtomSiteColumns(const cif::Document& document, const std::string& name) {
@@ -257,7 +233,7 @@ gemmi::Structure ReadMmcifThroughDocument(const std::string& text, const std::st
     try {
         document = cif::read_memory(text.data(), text.size(), name.c_str());
     } catch (const std::exception& e) {
-        ThrowCifError(name, e.what());
+        ThrowCifReaderError(name, e.what());
     }
     CheckAtomSiteColumns(document, name);
     gemmi::Structure structure = MakeStructure(document, name);
@@ -275,7 +251,7 @@ gemmi::Structure ReadMmcifStreaming(const std::string& text, const std::string& 
         cif::check_for_missing_values(state);
         cif::check_for_duplicates(state);
     } catch (const std::exception& e) {
-        ThrowCifError(name, e.what());
+        ThrowCifReaderError(name, e.what());
     }
     CheckAtomSiteColumns(state, name);
     if (!state.rowError.empty()) throw ReadError(name, LowerFirst(state.rowError));
