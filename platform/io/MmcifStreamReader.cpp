@@ -112,6 +112,15 @@ struct StreamState : cif::Document {
 
     // One row, exactly as make_structure_from_block turns it into an atom.
     void AddRow() {
+        FindResidue();
+        gemmi::Atom atom = MakeAtom();
+        residue->atoms.emplace_back(atom);
+        if (Has(kHdMixture) && atom.element.elem == gemmi::El::H)
+            gemmi::impl::apply_hd_mixture(residue, cif::as_number(At(kHdMixture)));
+    }
+
+    // The model, chain and residue of the row, made where they are new.
+    void FindResidue() {
         if (!model) model = &atoms.find_or_add_model(Has(kModelNum) ? Str(kModelNum) : std::string("1"));
         if (Has(kModelNum) && At(kModelNum) != model->name) {
             model = &atoms.find_or_add_model(Str(kModelNum));
@@ -126,20 +135,25 @@ struct StreamState : cif::Document {
                                                        Has(kInsCode) ? &At(kInsCode) : nullptr);
         if (!residue || !residue->matches(rid)) {
             residue = chain->find_or_add_residue(rid);
-            if (residue->atoms.empty()) {
-                if (Has2(kLabelSeqId)) residue->label_seq = cif::as_int(At(kLabelSeqId));
-                residue->subchain = Str(kLabelAsymId);
-                if (Has2(kLabelEntityId)) residue->entity_id = Str(kLabelEntityId);
-                if (Has2(kGroupPdb)) {
-                    for (int i = 0; i < 2; ++i) {  // the first character could be " or '
-                        const char c = gemmi::alpha_up(At(kGroupPdb)[static_cast<std::size_t>(i)]);
-                        if (c == 'A' || c == 'H' || c == '\0') residue->het_flag = c;
-                    }
-                }
-            }
+            if (residue->atoms.empty()) DescribeNewResidue();
         } else if (residue->seqid != rid.seqid) {
             gemmi::fail("Inconsistent sequence ID: " + residue->str() + " / " + rid.str());
         }
+    }
+
+    void DescribeNewResidue() {
+        if (Has2(kLabelSeqId)) residue->label_seq = cif::as_int(At(kLabelSeqId));
+        residue->subchain = Str(kLabelAsymId);
+        if (Has2(kLabelEntityId)) residue->entity_id = Str(kLabelEntityId);
+        if (Has2(kGroupPdb)) {
+            for (int i = 0; i < 2; ++i) {  // the first character could be " or '
+                const char c = gemmi::alpha_up(At(kGroupPdb)[static_cast<std::size_t>(i)]);
+                if (c == 'A' || c == 'H' || c == '\0') residue->het_flag = c;
+            }
+        }
+    }
+
+    gemmi::Atom MakeAtom() const {
         gemmi::Atom atom;
         atom.name = cif::as_string(At(atomId));
         atom.altloc = cif::as_char(At(kAltId), '\0');
@@ -162,9 +176,7 @@ struct StreamState : cif::Document {
         atom.pos.z = cif::as_number(At(kZ));
         atom.occ = static_cast<float>(cif::as_number(At(kOcc), 1.0));
         atom.b_iso = static_cast<float>(cif::as_number(At(kBiso), 50.0));
-        residue->atoms.emplace_back(atom);
-        if (Has(kHdMixture) && atom.element.elem == gemmi::El::H)
-            gemmi::impl::apply_hd_mixture(residue, cif::as_number(At(kHdMixture)));
+        return atom;
     }
 };
 
