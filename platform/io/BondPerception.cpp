@@ -127,121 +127,145 @@ bool BondAllowed(const BondAtom& a, std::uint8_t flagsA, const BondAtom& b, std:
     return d2 <= CovalentCutoff2(a, b, rules);
 }
 
+namespace {
+
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+
 // Most bonds lie inside residues, which are small: those pairs are compared directly, and so is
 // the link of each standard residue to the next one in the file. Other bonds between residues
 // involve link atoms left unlinked, sulfurs, or atoms of residues other than standard ones:
 // only those atoms search the grid, which holds every atom that could be their partner.
 // Water, ions and hydrogens never bond across residues and stay out of it.
-std::vector<BondPair> PerceiveBonds(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& residueFlags,
-                                    const BondRules& rules) {
-    std::vector<BondPair> bonds;
-    const auto n = static_cast<std::uint32_t>(atoms.size());
-    if (n < 2) return bonds;
-    float maxRadius = 0;
-    for (const BondAtom& a : atoms) maxRadius = std::max(maxRadius, a.covalentRadius);
-    const float reach = std::max({2 * maxRadius + rules.tolerance, rules.peptideCutoff, rules.phosphodiesterCutoff});
+class BondFinder {
+public:
+    BondFinder(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& residueFlags,
+               const BondRules& rules)
+        : atoms_(atoms),
+          flags_(residueFlags),
+          rules_(rules),
+          n_(static_cast<std::uint32_t>(atoms.size())),
+          nearest_(n_, kNone),
+          nearestD2_(n_, std::numeric_limits<float>::max()),
+          linked_(n_, 0) {
+        bonds_.reserve(n_ + n_ / 8);
+        GroupByResidue();
+    }
 
-    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::uint32_t> nearest(n, kNone);  // a hydrogen's nearest allowed partner
-    std::vector<float> nearestD2(n, std::numeric_limits<float>::max());
-    bonds.reserve(n + n / 8);
+    std::vector<BondPair> Run() {
+        BondWithinSmallResidues();
+        LinkSuccessiveResidues();
+        SearchGrid();
+        for (std::uint32_t h = 0; h < n_; ++h) {
+            if (nearest_[h] != kNone) bonds_.emplace_back(std::min(h, nearest_[h]), std::max(h, nearest_[h]));
+        }
+        std::sort(bonds_.begin(), bonds_.end());
+        return std::move(bonds_);
+    }
 
+private:
     // True when the pair is bonded (for a hydrogen: when it is the nearest partner so far).
-    auto consider = [&](std::uint32_t i, std::uint32_t j) {
-        const BondAtom& a = atoms[i];
-        const BondAtom& b = atoms[j];
+    bool Consider(std::uint32_t i, std::uint32_t j) {
+        const BondAtom& a = atoms_[i];
+        const BondAtom& b = atoms_[j];
         const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
         const float d2 = dx * dx + dy * dy + dz * dz;
-        if (!BondAllowed(a, residueFlags[a.residue], b, residueFlags[b.residue], d2, rules)) return false;
+        if (!BondAllowed(a, flags_[a.residue], b, flags_[b.residue], d2, rules_)) return false;
         if (a.hydrogen || b.hydrogen) {
             const std::uint32_t h = a.hydrogen ? i : j;
             const std::uint32_t partner = a.hydrogen ? j : i;
-            if (d2 < nearestD2[h] || (d2 == nearestD2[h] && partner < nearest[h])) {
-                nearestD2[h] = d2;
-                nearest[h] = partner;
+            if (d2 < nearestD2_[h] || (d2 == nearestD2_[h] && partner < nearest_[h])) {
+                nearestD2_[h] = d2;
+                nearest_[h] = partner;
                 return true;
             }
             return false;
         }
-        bonds.emplace_back(std::min(i, j), std::max(i, j));
+        bonds_.emplace_back(std::min(i, j), std::max(i, j));
         return true;
-    };
-
-    // Atoms grouped by residue.
-    const std::size_t residueCount = residueFlags.size();
-    std::vector<std::uint32_t> residueStart(residueCount + 1, 0);
-    for (const BondAtom& a : atoms) ++residueStart[a.residue + 1];
-    for (std::size_t r = 1; r <= residueCount; ++r) residueStart[r] += residueStart[r - 1];
-    std::vector<std::uint32_t> byResidue(n);
-    {
-        std::vector<std::uint32_t> fill(residueStart.begin(), residueStart.end() - 1);
-        for (std::uint32_t i = 0; i < n; ++i) byResidue[fill[atoms[i].residue]++] = i;
     }
-    auto isLarge = [&residueStart](std::uint32_t residue) {
-        return residueStart[residue + 1] - residueStart[residue] > kSmallResidue;
-    };
 
-    for (std::size_t r = 0; r < residueCount; ++r) {
-        const std::uint32_t begin = residueStart[r], end = residueStart[r + 1];
-        if (end - begin > kSmallResidue) continue;
-        for (std::uint32_t p = begin; p < end; ++p) {
-            for (std::uint32_t q = p + 1; q < end; ++q) consider(byResidue[p], byResidue[q]);
+    void GroupByResidue() {
+        const std::size_t residueCount = flags_.size();
+        residueStart_.assign(residueCount + 1, 0);
+        for (const BondAtom& a : atoms_) ++residueStart_[a.residue + 1];
+        for (std::size_t r = 1; r <= residueCount; ++r) residueStart_[r] += residueStart_[r - 1];
+        byResidue_.resize(n_);
+        std::vector<std::uint32_t> fill(residueStart_.begin(), residueStart_.end() - 1);
+        for (std::uint32_t i = 0; i < n_; ++i) byResidue_[fill[atoms_[i].residue]++] = i;
+    }
+
+    bool IsLarge(std::uint32_t residue) const {
+        return residueStart_[residue + 1] - residueStart_[residue] > kSmallResidue;
+    }
+
+    void BondWithinSmallResidues() {
+        for (std::size_t r = 0; r < flags_.size(); ++r) {
+            const std::uint32_t begin = residueStart_[r], end = residueStart_[r + 1];
+            if (end - begin > kSmallResidue) continue;
+            for (std::uint32_t p = begin; p < end; ++p) {
+                for (std::uint32_t q = p + 1; q < end; ++q) Consider(byResidue_[p], byResidue_[q]);
+            }
         }
+    }
+
+    std::uint32_t FindRole(std::size_t residue, BondRole role) const {
+        for (std::uint32_t p = residueStart_[residue]; p < residueStart_[residue + 1]; ++p) {
+            if (atoms_[byResidue_[p]].role == role) return byResidue_[p];
+        }
+        return kNone;
     }
 
     // The link to the next residue in the file, between standard residues, is tried directly:
     // link atoms bonded so need no search. Chain ends, breaks and cyclic closures search.
-    std::vector<std::uint8_t> linked(n, 0);
-    auto findRole = [&](std::size_t residue, BondRole role) {
-        for (std::uint32_t p = residueStart[residue]; p < residueStart[residue + 1]; ++p) {
-            if (atoms[byResidue[p]].role == role) return byResidue[p];
+    void LinkSuccessiveResidues() {
+        for (std::size_t r = 0; r + 1 < flags_.size(); ++r) {
+            const std::uint8_t both = flags_[r] & flags_[r + 1];
+            if (!(both & kStandardPolymerResidue) || IsLarge(static_cast<std::uint32_t>(r)) ||
+                IsLarge(static_cast<std::uint32_t>(r + 1))) {
+                continue;
+            }
+            const bool peptide = both & kAminoAcidResidue;
+            if (!peptide && !(both & kNucleotideResidue)) continue;
+            const std::uint32_t i = FindRole(r, peptide ? BondRole::PeptideC : BondRole::NucleicO3);
+            const std::uint32_t j = FindRole(r + 1, peptide ? BondRole::PeptideN : BondRole::NucleicP);
+            if (i != kNone && j != kNone && Consider(i, j)) linked_[i] = linked_[j] = 1;
         }
-        return kNone;
-    };
-    for (std::size_t r = 0; r + 1 < residueCount; ++r) {
-        const std::uint8_t both = residueFlags[r] & residueFlags[r + 1];
-        if (!(both & kStandardPolymerResidue) || isLarge(static_cast<std::uint32_t>(r)) ||
-            isLarge(static_cast<std::uint32_t>(r + 1))) {
-            continue;
-        }
-        BondRole from, to;
-        if (both & kAminoAcidResidue) {
-            from = BondRole::PeptideC;
-            to = BondRole::PeptideN;
-        } else if (both & kNucleotideResidue) {
-            from = BondRole::NucleicO3;
-            to = BondRole::NucleicP;
-        } else {
-            continue;
-        }
-        const std::uint32_t i = findRole(r, from), j = findRole(r + 1, to);
-        if (i != kNone && j != kNone && consider(i, j)) linked[i] = linked[j] = 1;
     }
 
-    std::vector<std::uint32_t> members;  // in the grid
-    std::vector<std::uint8_t> searching(n, 0);
-    std::size_t searchers = 0;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const BondAtom& a = atoms[i];
-        const std::uint8_t flags = residueFlags[a.residue];
-        const bool large = isLarge(a.residue);
-        if (!large && (a.hydrogen || (flags & (kWaterResidue | kIonResidue)))) continue;
-        // An atom without a finite position bonds to nothing (every distance to it compares
-        // false) and must not stretch the grid.
-        if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(a.z)) continue;
-        members.push_back(i);
-        if (large || (a.role != BondRole::None && !linked[i]) || !(flags & kStandardPolymerResidue)) {
-            searching[i] = 1;
-            ++searchers;
+    // Fills members (the grid's atoms) and searching (those that look for partners there).
+    std::size_t ChooseGridAtoms(std::vector<std::uint32_t>& members, std::vector<std::uint8_t>& searching) const {
+        std::size_t searchers = 0;
+        for (std::uint32_t i = 0; i < n_; ++i) {
+            const BondAtom& a = atoms_[i];
+            const std::uint8_t flags = flags_[a.residue];
+            const bool large = IsLarge(a.residue);
+            if (!large && (a.hydrogen || (flags & (kWaterResidue | kIonResidue)))) continue;
+            // An atom without a finite position bonds to nothing (every distance to it compares
+            // false) and must not stretch the grid.
+            if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(a.z)) continue;
+            members.push_back(i);
+            if (large || (a.role != BondRole::None && !linked_[i]) || !(flags & kStandardPolymerResidue)) {
+                searching[i] = 1;
+                ++searchers;
+            }
         }
+        return searchers;
     }
-    if (searchers > 0) {
-        const CellGrid grid(atoms, members, reach);
+
+    void SearchGrid() {
+        std::vector<std::uint32_t> members;
+        std::vector<std::uint8_t> searching(n_, 0);
+        if (ChooseGridAtoms(members, searching) == 0) return;
+        float maxRadius = 0;
+        for (const BondAtom& a : atoms_) maxRadius = std::max(maxRadius, a.covalentRadius);
+        const float reach =
+            std::max({2 * maxRadius + rules_.tolerance, rules_.peptideCutoff, rules_.phosphodiesterCutoff});
+        const CellGrid grid(atoms_, members, reach);
         const float reach2 = Square(reach);
         for (std::uint32_t i : members) {
             if (!searching[i]) continue;
-            const BondAtom& a = atoms[i];
-            const bool large = isLarge(a.residue);
+            const BondAtom& a = atoms_[i];
+            const bool large = IsLarge(a.residue);
             grid.ForNeighbours(a, [&](std::uint32_t k) {
                 const BondAtom& b = grid.AtomAt(k);
                 const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
@@ -250,16 +274,29 @@ std::vector<BondPair> PerceiveBonds(const std::vector<BondAtom>& atoms, const st
                 // Each pair once: a pair of searchers from its lower index.
                 const std::uint32_t j = grid.Index(k);
                 if (j == i || (searching[j] && j < i)) return;
-                consider(i, j);
+                Consider(i, j);
             });
         }
     }
 
-    for (std::uint32_t h = 0; h < n; ++h) {
-        if (nearest[h] != kNone) bonds.emplace_back(std::min(h, nearest[h]), std::max(h, nearest[h]));
-    }
-    std::sort(bonds.begin(), bonds.end());
-    return bonds;
+    const std::vector<BondAtom>& atoms_;
+    const std::vector<std::uint8_t>& flags_;
+    const BondRules& rules_;
+    const std::uint32_t n_;
+    std::vector<std::uint32_t> nearest_;  // a hydrogen's nearest allowed partner
+    std::vector<float> nearestD2_;
+    std::vector<std::uint8_t> linked_;  // link atoms bonded to the next or previous residue
+    std::vector<std::uint32_t> residueStart_;  // per residue, into byResidue_, plus the end
+    std::vector<std::uint32_t> byResidue_;     // atom indices grouped by residue
+    std::vector<BondPair> bonds_;
+};
+
+}  // namespace
+
+std::vector<BondPair> PerceiveBonds(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& residueFlags,
+                                    const BondRules& rules) {
+    if (atoms.size() < 2) return {};
+    return BondFinder(atoms, residueFlags, rules).Run();
 }
 
 }  // namespace HostIO

@@ -7,13 +7,13 @@
 // them) but no values.
 #include "io/MmcifStreamReader.h"
 
+#include "io/GemmiReadErrors.h"
 #include "io/ReadError.h"
 
 #include <gemmi/cif.hpp>
 #include <gemmi/mmcif.hpp>
 #include <gemmi/polyheur.hpp>
 
-#include <cctype>
 #include <cstdlib>
 #include <exception>
 #include <utility>
@@ -24,30 +24,6 @@ namespace {
 
 namespace cif = gemmi::cif;
 namespace pegtl = tao::pegtl;
-
-// PEGTL's CIF syntax errors: "<name>:<line>:<column>: <message>".
-[[noreturn]] void ThrowCifError(const std::string& name, const std::string& message) {
-    if (message.compare(0, name.size() + 1, name + ":") == 0) {
-        std::size_t pos = name.size() + 1;
-        auto number = [&message, &pos]() {
-            int value = 0;
-            const std::size_t start = pos;
-            while (pos < message.size() && std::isdigit(static_cast<unsigned char>(message[pos]))) {
-                value = value * 10 + (message[pos++] - '0');
-            }
-            return pos > start ? value : -1;
-        };
-        const int line = number();
-        if (line > 0 && pos < message.size() && message[pos] == ':') {
-            ++pos;
-            const int column = number();
-            if (column > 0 && message.compare(pos, 2, ": ") == 0) {
-                throw ReadError(name, line, column, LowerFirst(message.substr(pos + 2)));
-            }
-        }
-    }
-    throw ReadError(name, LowerFirst(message));
-}
 
 // gemmi reads an mmCIF without these columns as a structure without models, silently.
 void CheckAtomSiteColumns(const cif::Document& document, const std::string& name) {
@@ -136,6 +112,15 @@ struct StreamState : cif::Document {
 
     // One row, exactly as make_structure_from_block turns it into an atom.
     void AddRow() {
+        FindResidue();
+        gemmi::Atom atom = MakeAtom();
+        residue->atoms.emplace_back(atom);
+        if (Has(kHdMixture) && atom.element.elem == gemmi::El::H)
+            gemmi::impl::apply_hd_mixture(residue, cif::as_number(At(kHdMixture)));
+    }
+
+    // The model, chain and residue of the row, made where they are new.
+    void FindResidue() {
         if (!model) model = &atoms.find_or_add_model(Has(kModelNum) ? Str(kModelNum) : std::string("1"));
         if (Has(kModelNum) && At(kModelNum) != model->name) {
             model = &atoms.find_or_add_model(Str(kModelNum));
@@ -150,20 +135,25 @@ struct StreamState : cif::Document {
                                                        Has(kInsCode) ? &At(kInsCode) : nullptr);
         if (!residue || !residue->matches(rid)) {
             residue = chain->find_or_add_residue(rid);
-            if (residue->atoms.empty()) {
-                if (Has2(kLabelSeqId)) residue->label_seq = cif::as_int(At(kLabelSeqId));
-                residue->subchain = Str(kLabelAsymId);
-                if (Has2(kLabelEntityId)) residue->entity_id = Str(kLabelEntityId);
-                if (Has2(kGroupPdb)) {
-                    for (int i = 0; i < 2; ++i) {  // the first character could be " or '
-                        const char c = gemmi::alpha_up(At(kGroupPdb)[static_cast<std::size_t>(i)]);
-                        if (c == 'A' || c == 'H' || c == '\0') residue->het_flag = c;
-                    }
-                }
-            }
+            if (residue->atoms.empty()) DescribeNewResidue();
         } else if (residue->seqid != rid.seqid) {
             gemmi::fail("Inconsistent sequence ID: " + residue->str() + " / " + rid.str());
         }
+    }
+
+    void DescribeNewResidue() {
+        if (Has2(kLabelSeqId)) residue->label_seq = cif::as_int(At(kLabelSeqId));
+        residue->subchain = Str(kLabelAsymId);
+        if (Has2(kLabelEntityId)) residue->entity_id = Str(kLabelEntityId);
+        if (Has2(kGroupPdb)) {
+            for (int i = 0; i < 2; ++i) {  // the first character could be " or '
+                const char c = gemmi::alpha_up(At(kGroupPdb)[static_cast<std::size_t>(i)]);
+                if (c == 'A' || c == 'H' || c == '\0') residue->het_flag = c;
+            }
+        }
+    }
+
+    gemmi::Atom MakeAtom() const {
         gemmi::Atom atom;
         atom.name = cif::as_string(At(atomId));
         atom.altloc = cif::as_char(At(kAltId), '\0');
@@ -186,9 +176,7 @@ struct StreamState : cif::Document {
         atom.pos.z = cif::as_number(At(kZ));
         atom.occ = static_cast<float>(cif::as_number(At(kOcc), 1.0));
         atom.b_iso = static_cast<float>(cif::as_number(At(kBiso), 50.0));
-        residue->atoms.emplace_back(atom);
-        if (Has(kHdMixture) && atom.element.elem == gemmi::El::H)
-            gemmi::impl::apply_hd_mixture(residue, cif::as_number(At(kHdMixture)));
+        return atom;
     }
 };
 
@@ -257,7 +245,7 @@ gemmi::Structure ReadMmcifThroughDocument(const std::string& text, const std::st
     try {
         document = cif::read_memory(text.data(), text.size(), name.c_str());
     } catch (const std::exception& e) {
-        ThrowCifError(name, e.what());
+        ThrowCifReaderError(name, e.what());
     }
     CheckAtomSiteColumns(document, name);
     gemmi::Structure structure = MakeStructure(document, name);
@@ -275,7 +263,7 @@ gemmi::Structure ReadMmcifStreaming(const std::string& text, const std::string& 
         cif::check_for_missing_values(state);
         cif::check_for_duplicates(state);
     } catch (const std::exception& e) {
-        ThrowCifError(name, e.what());
+        ThrowCifReaderError(name, e.what());
     }
     CheckAtomSiteColumns(state, name);
     if (!state.rowError.empty()) throw ReadError(name, LowerFirst(state.rowError));

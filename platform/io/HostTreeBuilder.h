@@ -1,0 +1,93 @@
+// Builds the host tree of one model, whatever the format it comes from: residues with their
+// identity and class, their atoms with element and position, placed in chains (ChainPlacement.h),
+// and the bonds between the atoms (BondPerception.h). The format readers hand it the residues of
+// each part of the file in file order, one conformer of each.
+#pragma once
+
+#include "io/BondPerception.h"
+#include "io/ChainPlacement.h"
+#include "io/ResidueClassification.h"
+
+#include "HostModel/Molecule.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace HostModel {
+class Atom;
+class Residue;
+}  // namespace HostModel
+
+namespace HostIO {
+
+/// A residue's identity as the file writes it.
+struct ResidueSite {
+    std::string_view name;
+    std::optional<int> number;  // sequence number; none when the file gives none
+    char insertionCode = '\0';  // '\0' when none
+};
+
+struct AtomSite {
+    std::string_view name;  // as written: "HD21", "OP1", "C1'"
+    int atomicNumber = 0;   // 0 when the file gives no known element
+    double x = 0, y = 0, z = 0;  // Å
+};
+
+/// The molecule of one model, outside any document, and what was met building it.
+struct BuiltMolecule {
+    std::unique_ptr<HostModel::Molecule> molecule;
+    std::vector<HostModel::Atom*> atoms;  // in the order they were added
+    std::size_t residueCount = 0;
+    std::size_t chainCount = 0;
+    std::size_t bondCount = 0;
+    std::size_t unknownElements = 0;
+    std::string firstUnknownElement;  // "'X1' in residue 'LIG5'"
+    std::set<std::string> unknownResidues;
+};
+
+/// What a format's reader hands back: the molecule of the model read, and the file's models.
+struct ModelRead {
+    BuiltMolecule built;
+    std::size_t modelCount = 0;
+    int modelNumber = 0;
+    std::size_t altlocAtomsDropped = 0;
+    std::size_t altlocResiduesDropped = 0;
+};
+
+class HostTreeBuilder {
+public:
+    /// label names the molecule; fileName is for messages.
+    HostTreeBuilder(const std::string& label, const std::string& fileName);
+    ~HostTreeBuilder();
+    HostTreeBuilder(const HostTreeBuilder&) = delete;
+    HostTreeBuilder& operator=(const HostTreeBuilder&) = delete;
+
+    /// Starts a part of the file: the residues it groups under chainId (a chain of a PDB or mmCIF
+    /// model, a PQR chain up to its TER), whose polymer residues form chains of polymerKind.
+    void StartPart(const std::string& chainId, ChainKind polymerKind);
+    /// Adds a residue of the current part with its atoms (at least one). Throws ReadError for an
+    /// atom whose coordinate is not finite or beyond kCoordinateLimit.
+    void AddResidue(const ResidueSite& site, const ResidueClass& residueClass, const std::vector<AtomSite>& atoms);
+    /// Moves the chains into the molecule and bonds its atoms.
+    BuiltMolecule Finish();
+
+private:
+    void AddAtoms(HostModel::Residue& residue, const ResidueClass& residueClass, const std::vector<AtomSite>& atoms);
+
+    std::string fileName_;
+    BuiltMolecule out_;
+    ChainTable chains_;
+    std::string chainId_;
+    ChainKind polymerKind_ = ChainKind::OtherPolymer;
+    bool previousWasPolymer_ = false;
+    std::vector<BondAtom> bondAtoms_;
+    std::vector<std::uint8_t> residueFlags_;
+};
+
+}  // namespace HostIO
