@@ -1,5 +1,5 @@
 // The template lookup as a plain first-match scan: the rule the indexed lookup must reproduce.
-#include "templates/TemplateLookupScan.h"
+#include "TemplateLookupScan.h"
 
 #include "templates/PropertyVocabulary.h"
 
