@@ -1,6 +1,6 @@
 #include "Options.h"
 
-#include "Common/StringConversion.h"
+#include "Common/Text.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -9,7 +9,7 @@
 #include "HostModel/Residue.h"
 
 #include "Common/FixedColumns.h"
-#include "Common/StringConversion.h"
+#include "Common/Text.h"
 
 #include <sstream>
 

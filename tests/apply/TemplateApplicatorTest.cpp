@@ -119,7 +119,7 @@ TEST(TemplateApplication, DefaultChargesAndElementRadiiPerAtom) {
     ApplyDefault(sample);
 
     struct Expected {
-        HostModel::Object* residue;
+        HostModel::Residue* residue;
         const char* atom;
         float charge;
         const char* chargeSource;

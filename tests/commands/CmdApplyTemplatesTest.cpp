@@ -69,7 +69,7 @@ TEST_F(ApplyCommands, AmberPlusDefaultLayersProteinRadiiAndNucleicFiles) {
     ASSERT_TRUE(sample.doc.Execute(command));
 
     struct Expected {
-        HostModel::Object* residue;
+        HostModel::Residue* residue;
         const char* atom;
         float charge;
         const char* combined;

@@ -3,7 +3,7 @@
 
 #include "templates/PropertyVocabulary.h"
 
-#include "Common/StringConversion.h"
+#include "Common/Text.h"
 #include "HostModel/Atom.h"
 
 #include <vector>
