@@ -219,19 +219,6 @@ Parsed Parse(const std::string& text, const std::string& name, StructureFormat f
 // ---------------------------------------------------------------------------------------------
 // One model into the host's tree.
 
-std::string FileStem(const std::string& name) {
-    if (name == kStandardInputName) return "stdin";
-    std::string stem = name.substr(name.find_last_of("/\\") == std::string::npos ? 0 : name.find_last_of("/\\") + 1);
-    auto dropSuffix = [&stem](const char* suffix) {
-        const std::size_t n = std::char_traits<char>::length(suffix);
-        if (stem.size() > n && gemmi::iends_with(stem, suffix)) stem.resize(stem.size() - n);
-    };
-    dropSuffix(".gz");
-    const std::size_t dot = stem.rfind('.');
-    if (dot != std::string::npos && dot > 0) stem.resize(dot);
-    return stem;
-}
-
 std::string DescribeModels(const std::vector<gemmi::Model>& models) {
     std::string text = std::to_string(models.size()) + (models.size() == 1 ? " model" : " models");
     bool consecutive = true;
@@ -600,7 +587,7 @@ ReadResult ReadStructureFromMemory(HostModel::ChemDoc& doc, std::string bytes, c
     }
 
     std::string label = structure.get_info("_entry.id");
-    if (label.empty()) label = FileStem(name);
+    if (label.empty()) label = StructureFileStem(name);
     AltlocFilter altlocs(options.altloc);
     Conversion conversion = Convert(model, label, altlocs, name);
 
