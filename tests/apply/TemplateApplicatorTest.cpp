@@ -1,6 +1,6 @@
 // Template application: reset, the per-atom write rule, the N-terminal charge, molecule records,
 // layering of several templates, hidden molecules and the tracker started on the way out.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 
 #include "apply/ChemistryTrackerHelper.h"
 #include "apply/TemplateApplicator.h"

@@ -1,5 +1,5 @@
 // The force-field command: typed charges, radius file chosen by force-field name, refusals.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 #include "commands/TemplateDirectory.h"
 
 #include "apply/ChemistryTrackerHelper.h"

@@ -1,5 +1,5 @@
 // The three template-file commands run on a sample document with template files on disk.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 #include "commands/TemplateDirectory.h"
 
 #include "apply/ChemistryTrackerHelper.h"

@@ -32,7 +32,7 @@
 #include "Persistence/Persistence.h"
 #include "io/StructureReader.h"
 
-#include "SourceTemplates.h"
+#include "support/SourceTemplates.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -388,7 +388,7 @@ TEST_P(Pdb2pqrAgreement, ChargesRadiiAndNetsMatchPdb2pqr) {
     const Pdb2pqrFile file = ReadPdb2pqrFile(path);
     ASSERT_FALSE(file.atoms.empty()) << path;
 
-    SourceTemplates templates("voltra-pdb2pqr-");
+    VoltraTest::SourceTemplates templates;
     HostModel::ChemDoc doc;
     const HostIO::ReadResult read = HostIO::ReadStructure(doc, path);
     ASSERT_NE(read.molecule, nullptr);

@@ -1,7 +1,7 @@
 // Exported files read back through the template loader: the reader splits on white space only,
 // so touching columns merge into one token.
-#include "export/ExportDocuments.h"
-#include "export/ScratchFolder.h"
+#include "support/ExportDocuments.h"
+#include "support/ScratchFolder.h"
 
 #include "export/TemplateExporter.h"
 #include "templates/TemplateFileIO.h"

@@ -1,6 +1,6 @@
 // The exported .siz/.crg pair: line layout, golden bytes, refusals, paths and failed writes.
-#include "export/ExportDocuments.h"
-#include "export/ScratchFolder.h"
+#include "support/ExportDocuments.h"
+#include "support/ScratchFolder.h"
 
 #include "export/TemplateExporter.h"
 #include "templates/Template.h"
