@@ -15,14 +15,14 @@ namespace {
 
 using Voltra::TemplatePtr;
 using VoltraTest::ChargeSource;
+using VoltraTest::Charge;
 using VoltraTest::ChildAtom;
 using VoltraTest::CombinedSource;
 using VoltraTest::FloatProperty;
+using VoltraTest::Radius;
 using VoltraTest::RadiusSource;
 using VoltraTest::SampleDocument;
 
-float Charge(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Charge"); }
-float Radius(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Radius"); }
 
 template <class T>
 TemplatePtr MakeTemplate(const std::string& name, const std::vector<Voltra::TemplateEntry>& entries) {

@@ -12,14 +12,14 @@
 
 namespace {
 
+using VoltraTest::Charge;
 using VoltraTest::ChildAtom;
 using VoltraTest::CombinedSource;
 using VoltraTest::FloatProperty;
+using VoltraTest::Radius;
 using VoltraTest::SampleDocument;
 using VoltraTest::TemplateDirectory;
 
-float Charge(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Charge"); }
-float Radius(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Radius"); }
 
 // Types the whole document: every atom gets a charge derived from its position in tree order,
 // so a mixed-up atom shows; the first atom gets 0.0.

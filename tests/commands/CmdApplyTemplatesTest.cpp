@@ -17,15 +17,15 @@
 namespace {
 
 using VoltraTest::ChargeSource;
+using VoltraTest::Charge;
 using VoltraTest::ChildAtom;
 using VoltraTest::CombinedSource;
 using VoltraTest::FloatProperty;
+using VoltraTest::Radius;
 using VoltraTest::RadiusSource;
 using VoltraTest::SampleDocument;
 using VoltraTest::TemplateDirectory;
 
-float Charge(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Charge"); }
-float Radius(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Radius"); }
 
 class ApplyCommands : public ::testing::Test {
 protected:

@@ -129,6 +129,9 @@ inline float FloatProperty(const HostModel::Object& object, const std::string& n
     return value;
 }
 
+inline float Charge(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Charge"); }
+inline float Radius(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Radius"); }
+
 inline std::string ChargeSource(const HostModel::Object& atom) {
     return atom.GetPropertyAsString("Voltra Charge Source");
 }
