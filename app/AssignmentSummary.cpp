@@ -36,9 +36,11 @@ const HostModel::Object* ChainOf(const HostModel::Atom& atom) {
     return nullptr;
 }
 
-std::string SourceText(const HostModel::PropertyStore& properties, HostModel::PropertyNameId name) {
-    std::string text = properties.GetAsString(name);
-    return text.empty() ? kNoSource : text;
+// Counts the Source under its text ("(none)" when absent); true when it left the value Missing.
+bool CountSource(std::map<std::string, std::size_t>& counts, const std::string& source) {
+    const Voltra::ValueProvenance provenance = Voltra::ProvenanceOf(source);
+    ++counts[provenance == Voltra::ValueProvenance::Absent ? std::string(kNoSource) : source];
+    return provenance == Voltra::ValueProvenance::Missing;
 }
 
 }  // namespace
@@ -77,12 +79,8 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
                 if (hasCharge) charge.chains.back().netCharge += value;
                 ++charge.chains.back().atoms;
             }
-            const std::string chargeSource = SourceText(properties, chargeSourceName);
-            const std::string radiusSource = SourceText(properties, radiusSourceName);
-            ++summary.chargeSources[chargeSource];
-            ++summary.radiusSources[radiusSource];
-            const bool chargeMissing = chargeSource == Voltra::kSourceMissing;
-            const bool radiusMissing = radiusSource == Voltra::kSourceMissing;
+            const bool chargeMissing = CountSource(summary.chargeSources, properties.GetAsString(chargeSourceName));
+            const bool radiusMissing = CountSource(summary.radiusSources, properties.GetAsString(radiusSourceName));
             if (chargeMissing || radiusMissing) {
                 ++summary.missingAtoms;
                 auto key = std::make_pair(ResidueTypeOf(atom), atom.GetLabel());

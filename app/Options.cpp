@@ -1,6 +1,6 @@
 #include "Options.h"
 
-#include "Common/StringConversion.h"
+#include "io/StructureFormat.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -155,7 +155,7 @@ void CheckInputs(const Options& options) {
     }
     std::map<std::string, std::string> byStem;
     for (const auto& input : options.inputs) {
-        const auto [it, added] = byStem.emplace(OutputStem(input), input);
+        const auto [it, added] = byStem.emplace(HostIO::StructureFileStem(input), input);
         if (!added) {
             throw UsageError("inputs '" + it->second + "' and '" + input + "' would both write '" + it->first +
                              ".*' into " + *options.outDir);
@@ -227,23 +227,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
     return options;
 }
 
-std::string OutputStem(const std::string& input) {
-    namespace fs = std::filesystem;
-    std::string stem = input == "-" ? "stdin" : fs::path(input).filename().string();
-    // Strip compression and format extensions: 1abc.cif.gz -> 1abc.
-    for (const char* ext : {".gz", ".pdb", ".ent", ".cif", ".mmcif", ".pqr"}) {
-        const std::string e = ext;
-        if (stem.size() > e.size() && Common::CompareNoCase(stem.substr(stem.size() - e.size()), e) == 0) {
-            stem.resize(stem.size() - e.size());
-        }
-    }
-    return stem;
-}
-
 void ResolveOutDir(Options& options) {
     if (!options.outDir) return;
     namespace fs = std::filesystem;
-    const fs::path base = fs::path(*options.outDir) / OutputStem(options.input);
+    const fs::path base = fs::path(*options.outDir) / HostIO::StructureFileStem(options.input);
     // Without an assignment there are no template values to write or report: the folder gets the
     // PQR alone, the atoms as read with no values assigned.
     if (options.assignment != Assignment::None) {

@@ -49,10 +49,6 @@ Options ParseOptions(const std::vector<std::string>& args);
 /// Fills the output paths that --out-dir implies for those not given explicitly.
 void ResolveOutDir(Options& options);
 
-/// The name outputs written into --out-dir take after an input: its file name without
-/// compression and format extensions ("1abc.cif.gz" -> "1abc"); "stdin" for "-".
-std::string OutputStem(const std::string& input);
-
 /// The options of one input's run: input is inputs[index], outputs resolved against --out-dir.
 Options OptionsForInput(const Options& options, std::size_t index);
 

@@ -9,7 +9,7 @@
 #include "HostModel/Residue.h"
 
 #include "Common/FixedColumns.h"
-#include "Common/StringConversion.h"
+#include "Common/Text.h"
 
 #include <sstream>
 
@@ -64,7 +64,8 @@ bool IsMissing(const HostModel::PropertyStore& properties, HostModel::PropertyNa
                HostModel::PropertyNameId radiusSource) {
     const std::string charge = properties.GetAsString(chargeSource);
     const std::string radius = properties.GetAsString(radiusSource);
-    return charge.empty() || radius.empty() || charge == Voltra::kSourceMissing || radius == Voltra::kSourceMissing;
+    return Voltra::ProvenanceOf(charge) != Voltra::ValueProvenance::Given ||
+           Voltra::ProvenanceOf(radius) != Voltra::ValueProvenance::Given;
 }
 
 }  // namespace

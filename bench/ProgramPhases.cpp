@@ -204,22 +204,8 @@ int Main(int argc, char** argv) {
         }
         timer.Run("assign: start tracking", [&] { applicator.reset(); });
 
-        Voltra::RadiusTemplate radii("");
-        Voltra::ChargeTemplate charges("");
-        timer.Run("export: collect radii", [&] { Voltra::TemplateExporter::CollectFromDocument(*doc, radii); });
-        timer.Run("export: collect charges", [&] { Voltra::TemplateExporter::CollectFromDocument(*doc, charges); });
-        std::string radiusText, chargeText;
-        timer.Run("export: format both files", [&] {
-            std::ostringstream r, c;
-            Voltra::TemplateExporter::WriteTemplateFile(r, radii);
-            Voltra::TemplateExporter::WriteTemplateFile(c, charges);
-            radiusText = r.str();
-            chargeText = c.str();
-        });
-        timer.Run("export: write both files", [&] {
-            Common::WriteFileAtomically(prefix + ".siz", radiusText);
-            Common::WriteFileAtomically(prefix + ".crg", chargeText);
-        });
+        // What the program runs: both files formatted as the atoms are walked, written atomically.
+        timer.Run("export templates", [&] { Voltra::TemplateExporter::ExportFrom(*doc, prefix); });
     }
 
     std::string page;

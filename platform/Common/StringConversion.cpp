@@ -49,8 +49,6 @@ void AppendWide(std::wstring& out, char32_t cp) {
     out += static_cast<wchar_t>(cp);
 }
 
-char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
 std::string ToSString(const std::wstring& text) {
@@ -121,17 +119,6 @@ std::wstring ToWString(const std::string& text) {
         i += static_cast<size_t>(extra) + 1;
     }
     return out;
-}
-
-int CompareNoCase(const std::string& left, const std::string& right) {
-    const size_t n = left.size() < right.size() ? left.size() : right.size();
-    for (size_t i = 0; i < n; ++i) {
-        const auto a = static_cast<unsigned char>(ToLowerAscii(left[i]));
-        const auto b = static_cast<unsigned char>(ToLowerAscii(right[i]));
-        if (a != b) return a < b ? -1 : 1;
-    }
-    if (left.size() == right.size()) return 0;
-    return left.size() < right.size() ? -1 : 1;
 }
 
 }  // namespace Common

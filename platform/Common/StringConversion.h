@@ -1,4 +1,4 @@
-// Conversions between the host's narrow (UTF-8) and wide texts, and caseless comparison.
+// Conversions between the host's narrow (UTF-8) and wide texts.
 #pragma once
 
 #include "HostApi.h"
@@ -14,8 +14,5 @@ HOST_API std::string ToSString(const std::wstring& text);
 /// UTF-8 to wide text. Each byte that is not part of a valid sequence becomes U+DC00 + byte, so
 /// ToSString(ToWString(bytes)) == bytes for every byte sequence (file names are bytes).
 HOST_API std::wstring ToWString(const std::string& text);
-
-/// Compares two texts ignoring ASCII letter case: <0, 0 or >0 like strcmp.
-HOST_API int CompareNoCase(const std::string& left, const std::string& right);
 
 }  // namespace Common

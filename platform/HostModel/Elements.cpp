@@ -1,6 +1,6 @@
 #include "HostModel/Elements.h"
 
-#include "Common/StringConversion.h"
+#include "Common/Text.h"
 
 #include <iterator>
 

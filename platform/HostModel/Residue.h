@@ -4,7 +4,11 @@
 #include "HostModel/ClassMacros.h"
 #include "HostModel/Object.h"
 
+#include <string_view>
+
 namespace HostModel {
+
+class Atom;
 
 class HOST_API SubUnit : public Object {
 public:
@@ -35,6 +39,10 @@ public:
     int GetSequenceNumber() const { return sequenceNumber_; }
     char GetInsertionCode() const { return insertionCode_; }
     const CStringT& GetInputChainId() const { return inputChainId_; }
+
+    /// The residue's atom labelled name, exactly as written (case and blanks count); the first
+    /// one when several share the name; null when none does.
+    Atom* FindAtom(std::string_view name) const;
 
 private:
     CStringT typeName_;

@@ -4,21 +4,10 @@
 #include "HostModel/Residue.h"
 
 namespace Quorva_ProteinCore {
-namespace {
-const HostModel::Atom* FindChildAtom(const HostModel::Object& residue, const char* label) {
-    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
-        const HostModel::Object* child = residue.GetChild(i);
-        if (child->IsA(HostModel::Atom::classType) && child->GetLabel() == label) {
-            return static_cast<const HostModel::Atom*>(child);
-        }
-    }
-    return nullptr;
-}
-}  // namespace
 
 bool BuilderUtility::IsNTerminus(const HostModel::SubUnit* subUnit) {
     if (!subUnit || !subUnit->IsA(HostModel::AminoAcid::classType)) return false;
-    const HostModel::Atom* n = FindChildAtom(*subUnit, "N");
+    const HostModel::Atom* n = static_cast<const HostModel::Residue*>(subUnit)->FindAtom("N");
     if (!n) return true;
     for (const HostModel::Atom* partner : n->GetBonds()) {
         const HostModel::Object* owner = partner->GetParent();

@@ -1,5 +1,7 @@
 #include "io/StructureFormat.h"
 
+#include "io/InputBytes.h"
+
 #include <cctype>
 #include <string>
 #include <vector>
@@ -100,6 +102,16 @@ std::optional<StructureFormat> ParseStructureFormat(std::string_view name) {
     if (EqualsNoCase(name, "cif") || EqualsNoCase(name, "mmcif")) return StructureFormat::Mmcif;
     if (EqualsNoCase(name, "pqr")) return StructureFormat::Pqr;
     return std::nullopt;
+}
+
+std::string StructureFileStem(std::string_view fileName) {
+    if (fileName == "-" || fileName == kStandardInputName) return "stdin";
+    const std::size_t slash = fileName.rfind('/');
+    std::string_view stem = slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
+    if (stem.size() > 3 && EndsWithNoCase(stem, ".gz")) stem.remove_suffix(3);
+    const std::size_t dot = stem.rfind('.');
+    if (dot != std::string_view::npos && dot > 0 && ParseStructureFormat(stem.substr(dot + 1))) stem = stem.substr(0, dot);
+    return std::string(stem);
 }
 
 StructureFormat DetectStructureFormat(std::string_view text, std::string_view fileName) {

@@ -8,6 +8,7 @@
 
 #include "chem/StructurePreparation.h"
 
+#include "Common/Text.h"
 #include "HostModel/ChemDoc.h"
 #include "HostModel/Molecule.h"
 #include "HostModel/TreeRoot.h"
@@ -16,28 +17,6 @@
 
 namespace HostIO {
 namespace {
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; }
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return true;
-}
-
-// The label of a molecule whose file names no entry: the file name without directory and
-// extensions.
-std::string FileStem(const std::string& name) {
-    if (name == kStandardInputName) return "stdin";
-    const std::size_t slash = name.find_last_of("/\\");
-    std::string stem = name.substr(slash == std::string::npos ? 0 : slash + 1);
-    if (stem.size() > 3 && EqualsIgnoringCase(stem.substr(stem.size() - 3), ".gz")) stem.resize(stem.size() - 3);
-    const std::size_t dot = stem.rfind('.');
-    if (dot != std::string::npos && dot > 0) stem.resize(dot);
-    return stem;
-}
 
 void TakeModel(ModelRead& read, ReadResult& result) {
     result.modelCount = read.modelCount;
@@ -62,7 +41,7 @@ void TakePqrValues(PqrModelRead& read, const ReadOptions& options, ReadResult& r
     result.declaredForcefield = read.remarks.forcefield;
     result.radii = std::move(read.radii);
     if (!options.forcefieldName.empty() && !result.declaredForcefield.empty() &&
-        !EqualsIgnoringCase(options.forcefieldName, result.declaredForcefield)) {
+        !Common::EqualsNoCase(options.forcefieldName, result.declaredForcefield)) {
         result.warnings.push_back("the file says its charges come from force field '" + result.declaredForcefield +
                                   "', not '" + options.forcefieldName + "'");
     }
@@ -72,13 +51,13 @@ void TakePqrValues(PqrModelRead& read, const ReadOptions& options, ReadResult& r
 std::unique_ptr<HostModel::Molecule> ReadModel(std::string text, const std::string& name,
                                                const ReadOptions& options, ReadResult& result) {
     if (result.format == StructureFormat::Pqr) {
-        PqrModelRead read = ReadPqrModel(text, name, options.model, FileStem(name));
+        PqrModelRead read = ReadPqrModel(text, name, options.model, StructureFileStem(name));
         text = std::string();
         TakeModel(read.model, result);
         TakePqrValues(read, options, result);
         return std::move(read.model.built.molecule);
     }
-    GemmiModelRead read = ReadGemmiModel(std::move(text), name, result.format, options, FileStem(name));
+    GemmiModelRead read = ReadGemmiModel(std::move(text), name, result.format, options, StructureFileStem(name));
     result.warnings = std::move(read.warnings);
     TakeModel(read.model, result);
     if (!options.forcefieldName.empty()) {

@@ -1,7 +1,7 @@
 // The program's PQR as APBS input: APBS (Debian's apbs) solves the linearised Poisson-Boltzmann
 // equation on it and reports a finite total electrostatic energy.
 #include "ProgramOutputs.h"
-#include "ProgramRunner.h"
+#include "support/ProgramRunner.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "InputAtoms.h"
 
-#include <zlib.h>
+#include "support/CorpusText.h"
 
 #include <cctype>
 #include <map>
@@ -120,17 +120,7 @@ std::size_t CountCif(const std::string& text) {
 
 }  // namespace
 
-std::string ReadStructureText(const std::string& path) {
-    gzFile file = gzopen(path.c_str(), "rb");  // reads plain files as they are
-    if (!file) throw std::runtime_error("cannot open " + path);
-    std::string text;
-    char buffer[1 << 16];
-    int n;
-    while ((n = gzread(file, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
-    gzclose(file);
-    if (n < 0) throw std::runtime_error("cannot read " + path);
-    return text;
-}
+std::string ReadStructureText(const std::string& path) { return VoltraTest::ReadMaybeGzipped(path); }
 
 std::size_t CountFirstModelAtoms(const std::string& text, const std::string& fileName) {
     if (StartsWith(text, "data_") || text.find("\ndata_") != std::string::npos) return CountCif(text);

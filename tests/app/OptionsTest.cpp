@@ -174,6 +174,7 @@ TEST(ResolveOutDir, NamesOutputsAfterTheInput) {
         {"model.mmcif", "out/model"},
         {"structure", "out/structure"},
         {"my.protein.pdb", "out/my.protein"},
+        {"x.txt", "out/x.txt"},
         {"-", "out/stdin"},
     };
     for (const auto& c : cases) {

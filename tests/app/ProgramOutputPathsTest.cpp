@@ -1,6 +1,6 @@
 // Where the program's outputs go: device nodes written in place (never replaced by a file), and
 // file and folder names that are not UTF-8 kept byte for byte on every output; the input limit.
-#include "ProgramRunner.h"
+#include "support/ProgramRunner.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>

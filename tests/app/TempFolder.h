@@ -1,7 +1,7 @@
 // The program tests' names for the shared scratch-folder and whole-file helpers.
 #pragma once
 
-#include "export/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 namespace AppTest {
 

@@ -3,7 +3,7 @@
 #include "InputAtoms.h"
 #include "Options.h"
 #include "ProgramOutputs.h"
-#include "ProgramRunner.h"
+#include "support/ProgramRunner.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>

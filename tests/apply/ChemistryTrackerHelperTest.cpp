@@ -1,5 +1,5 @@
 // The "VoltraTracker" of a tree root: created once, restarted, reset, found by its exact label.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 
 #include "apply/ChemistryTrackerHelper.h"
 

@@ -1,6 +1,6 @@
 // Template application: reset, the per-atom write rule, the N-terminal charge, molecule records,
 // layering of several templates, hidden molecules and the tracker started on the way out.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 
 #include "apply/ChemistryTrackerHelper.h"
 #include "apply/TemplateApplicator.h"
@@ -15,14 +15,14 @@ namespace {
 
 using Voltra::TemplatePtr;
 using VoltraTest::ChargeSource;
+using VoltraTest::Charge;
 using VoltraTest::ChildAtom;
 using VoltraTest::CombinedSource;
 using VoltraTest::FloatProperty;
+using VoltraTest::Radius;
 using VoltraTest::RadiusSource;
 using VoltraTest::SampleDocument;
 
-float Charge(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Charge"); }
-float Radius(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Radius"); }
 
 template <class T>
 TemplatePtr MakeTemplate(const std::string& name, const std::vector<Voltra::TemplateEntry>& entries) {
@@ -119,7 +119,7 @@ TEST(TemplateApplication, DefaultChargesAndElementRadiiPerAtom) {
     ApplyDefault(sample);
 
     struct Expected {
-        HostModel::Object* residue;
+        HostModel::Residue* residue;
         const char* atom;
         float charge;
         const char* chargeSource;

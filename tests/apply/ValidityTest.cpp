@@ -1,5 +1,5 @@
 // Validity predicates: molecule template records decide, hidden molecules pass, atoms count.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 
 #include "apply/Validity.h"
 #include "apply/VisibleMolecules.h"

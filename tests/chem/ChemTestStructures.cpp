@@ -1,8 +1,6 @@
 #include "ChemTestStructures.h"
 
-#include "Common/Path.h"
 #include "Common/StringConversion.h"
-#include "Persistence/Persistence.h"
 #include "chem/ResidueAtoms.h"
 
 #include <unistd.h>
@@ -68,22 +66,6 @@ std::string WritePdb(const HostModel::ChemDoc& doc, Rename rename) {
         }
     }
     return text + "END\n";
-}
-
-SourceTemplates::SourceTemplates() {
-    root_ = std::filesystem::temp_directory_path() / ("voltra-chem-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root_ / "bin");
-    std::error_code ignored;
-    std::filesystem::remove(root_ / "share", ignored);
-    std::filesystem::create_directory_symlink(std::filesystem::path(VOLTRA_SOURCE_DIR) / "share", root_ / "share");
-    Persistence::Initialize(Common::Path(Common::ToWString((root_ / "bin").string())));
-}
-
-SourceTemplates::~SourceTemplates() {
-    Persistence::Shutdown();
-    std::error_code ignored;
-    std::filesystem::remove(root_ / "share", ignored);  // the link, not the source tree
-    std::filesystem::remove_all(root_, ignored);
 }
 
 }  // namespace ChemTest

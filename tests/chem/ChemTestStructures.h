@@ -8,6 +8,8 @@
 #include "HostModel/Molecule.h"
 #include "HostModel/Residue.h"
 
+#include "support/SourceTemplates.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -43,15 +45,6 @@ using Rename = PdbName (*)(const HostModel::Residue&, const HostModel::Atom&);
 std::string WritePdb(const HostModel::ChemDoc& doc, Rename rename = nullptr);
 
 /// The persistence root pointed at the source tree's templates for the life of the object.
-class SourceTemplates {
-public:
-    SourceTemplates();
-    ~SourceTemplates();
-    SourceTemplates(const SourceTemplates&) = delete;
-    SourceTemplates& operator=(const SourceTemplates&) = delete;
-
-private:
-    std::filesystem::path root_;
-};
+using SourceTemplates = VoltraTest::SourceTemplates;
 
 }  // namespace ChemTest

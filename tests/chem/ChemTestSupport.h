@@ -51,13 +51,6 @@ inline std::vector<HostModel::Atom*> Atoms(const HostModel::Object& root) {
     return out;
 }
 
-inline HostModel::Atom* FindAtom(const HostModel::Residue& residue, const std::string& label) {
-    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i)
-        if (residue.GetChild(i)->GetLabel() == label && residue.GetChild(i)->IsA(HostModel::Atom::classType))
-            return static_cast<HostModel::Atom*>(residue.GetChild(i));
-    return nullptr;
-}
-
 inline std::size_t HydrogenCount(const HostModel::Object& root) {
     std::size_t n = 0;
     for (const HostModel::Atom* a : Atoms(root)) n += a->GetAtomicNumber() == 1;
@@ -72,7 +65,7 @@ inline bool HasAllHeavyAtoms(const HostModel::Residue& residue) {
     for (const auto& atom : recipe->chemComp.atoms) {
         const std::string& name = atom.id;
         if (atom.is_hydrogen() || name == "OXT" || name == "OP3") continue;
-        if (!FindAtom(residue, name)) return false;
+        if (!residue.FindAtom(name)) return false;
     }
     return true;
 }

@@ -166,14 +166,14 @@ TEST(HydrogenNaming, UnknownHydrogensKeptAndListed) {
         if (r->GetLabel().rfind("CYS", 0) == 0) residue = r;  // its type may be a state (CYX)
     ASSERT_NE(residue, nullptr);
     Atom& extra = residue->Add(std::make_unique<Atom>("HQ", 1));
-    Atom::Bond(*ChemTest::FindAtom(*residue, "CA"), extra);
+    Atom::Bond(*residue->FindAtom("CA"), extra);
     residue->Add(std::make_unique<Atom>("HZZ", 1));
-    ChemTest::FindAtom(*residue, "H")->SetLabel("HN");
+    residue->FindAtom("H")->SetLabel("HN");
     PreparationReport report;
     HostChem::NameHydrogens(molecule, report);
-    EXPECT_NE(ChemTest::FindAtom(*residue, "HQ"), nullptr);
-    EXPECT_NE(ChemTest::FindAtom(*residue, "HZZ"), nullptr);
-    EXPECT_NE(ChemTest::FindAtom(*residue, "H"), nullptr);
+    EXPECT_NE(residue->FindAtom("HQ"), nullptr);
+    EXPECT_NE(residue->FindAtom("HZZ"), nullptr);
+    EXPECT_NE(residue->FindAtom("H"), nullptr);
     ASSERT_EQ(report.unknownHydrogens.size(), 2u);
     EXPECT_NE(report.unknownHydrogens[0].find("HQ on CA"), std::string::npos) << report.unknownHydrogens[0];
     EXPECT_NE(report.unknownHydrogens[1].find("HZZ bonded to no heavy atom"), std::string::npos);

@@ -237,7 +237,7 @@ TEST(HydrogenPlacement, TerminiFromTheChainsBonds) {
     std::map<std::string, std::set<std::string>> nitrogenHydrogens;
     for (Residue* residue : residues) {
         std::set<std::string> onN;
-        for (const Atom* partner : ChemTest::FindAtom(*residue, "N")->GetBonds())
+        for (const Atom* partner : residue->FindAtom("N")->GetBonds())
             if (partner->GetAtomicNumber() == 1) onN.insert(partner->GetLabel());
         nitrogenHydrogens[residue->GetLabel()] = onN;
     }
@@ -252,14 +252,14 @@ TEST(HydrogenPlacement, PeptideHydrogenInThePeptidePlane) {
     Molecule& molecule = ReadResidues(doc, "1QBS.pdb", 'A', {1, 2});
     AddHydrogens(doc, Atom::AllHydrogens);
     const auto residues = ChemTest::Residues(molecule);
-    const Atom* h = ChemTest::FindAtom(*residues[1], "H");
+    const Atom* h = residues[1]->FindAtom("H");
     ASSERT_NE(h, nullptr);
     auto v = [](const Atom* from, const Atom* to) {
         const Vec3 a = from->GetPosition(), b = to->GetPosition();
         return Vec3{b.x - a.x, b.y - a.y, b.z - a.z};
     };
-    const Atom* n = ChemTest::FindAtom(*residues[1], "N");
-    const Vec3 toCa = v(n, ChemTest::FindAtom(*residues[1], "CA")), toC = v(n, ChemTest::FindAtom(*residues[0], "C"));
+    const Atom* n = residues[1]->FindAtom("N");
+    const Vec3 toCa = v(n, residues[1]->FindAtom("CA")), toC = v(n, residues[0]->FindAtom("C"));
     const Vec3 toH = v(n, h);
     const Vec3 normal{toCa.y * toC.z - toCa.z * toC.y, toCa.z * toC.x - toCa.x * toC.z, toCa.x * toC.y - toCa.y * toC.x};
     const double out = (normal.x * toH.x + normal.y * toH.y + normal.z * toH.z) /
@@ -321,7 +321,7 @@ TEST(HydrogenPlacement, LinksBetweenResiduesTakeHydrogens) {
     for (Residue* residue : ChemTest::Residues(protein))
         // The protonation step names bridged cysteines CYX; the bond decides here, not the name.
         if (residue->GetResidueType() == "CYS" || residue->GetResidueType() == "CYX") {
-            const Atom* sg = ChemTest::FindAtom(*residue, "SG");
+            const Atom* sg = residue->FindAtom("SG");
             const bool linked = std::any_of(sg->GetBonds().begin(), sg->GetBonds().end(),
                                             [](const Atom* a) { return a->GetLabel() == "SG"; });
             bridged += linked;
@@ -334,13 +334,13 @@ TEST(HydrogenPlacement, LinksBetweenResiduesTakeHydrogens) {
     AddHydrogens(nucleic, Atom::AllHydrogens);
     std::size_t fivePrime = 0, threePrime = 0;
     for (Residue* residue : ChemTest::Residues(dna)) {
-        if (!residue->IsA(Nucleotide::classType) || !ChemTest::FindAtom(*residue, "O3'")) continue;
+        if (!residue->IsA(Nucleotide::classType) || !residue->FindAtom("O3'")) continue;
         const auto names = HydrogensOf(*residue);
-        const Atom* o3 = ChemTest::FindAtom(*residue, "O3'");
+        const Atom* o3 = residue->FindAtom("O3'");
         const bool linked = std::any_of(o3->GetBonds().begin(), o3->GetBonds().end(),
                                         [](const Atom* a) { return a->GetLabel() == "P"; });
         EXPECT_EQ(names.count("HO3'"), linked ? 0u : 1u) << residue->GetLabel();
-        EXPECT_EQ(names.count("HO5'"), ChemTest::FindAtom(*residue, "P") ? 0u : 1u) << residue->GetLabel();
+        EXPECT_EQ(names.count("HO5'"), residue->FindAtom("P") ? 0u : 1u) << residue->GetLabel();
         fivePrime += names.count("HO5'");
         threePrime += names.count("HO3'");
     }

@@ -1,5 +1,5 @@
 // The force-field command: typed charges, radius file chosen by force-field name, refusals.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 #include "commands/TemplateDirectory.h"
 
 #include "apply/ChemistryTrackerHelper.h"
@@ -12,14 +12,14 @@
 
 namespace {
 
+using VoltraTest::Charge;
 using VoltraTest::ChildAtom;
 using VoltraTest::CombinedSource;
 using VoltraTest::FloatProperty;
+using VoltraTest::Radius;
 using VoltraTest::SampleDocument;
 using VoltraTest::TemplateDirectory;
 
-float Charge(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Charge"); }
-float Radius(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Radius"); }
 
 // Types the whole document: every atom gets a charge derived from its position in tree order,
 // so a mixed-up atom shows; the first atom gets 0.0.

@@ -1,5 +1,5 @@
 // The three template-file commands run on a sample document with template files on disk.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 #include "commands/TemplateDirectory.h"
 
 #include "apply/ChemistryTrackerHelper.h"
@@ -17,15 +17,15 @@
 namespace {
 
 using VoltraTest::ChargeSource;
+using VoltraTest::Charge;
 using VoltraTest::ChildAtom;
 using VoltraTest::CombinedSource;
 using VoltraTest::FloatProperty;
+using VoltraTest::Radius;
 using VoltraTest::RadiusSource;
 using VoltraTest::SampleDocument;
 using VoltraTest::TemplateDirectory;
 
-float Charge(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Charge"); }
-float Radius(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Radius"); }
 
 class ApplyCommands : public ::testing::Test {
 protected:
@@ -69,7 +69,7 @@ TEST_F(ApplyCommands, AmberPlusDefaultLayersProteinRadiiAndNucleicFiles) {
     ASSERT_TRUE(sample.doc.Execute(command));
 
     struct Expected {
-        HostModel::Object* residue;
+        HostModel::Residue* residue;
         const char* atom;
         float charge;
         const char* combined;

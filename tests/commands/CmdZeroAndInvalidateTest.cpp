@@ -1,5 +1,5 @@
 // Zeroing the charges and withdrawing an assignment.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 #include "commands/TemplateDirectory.h"
 
 #include "apply/ChemistryTrackerHelper.h"

@@ -2,16 +2,7 @@
 // template files live in <tmp>/share/voltra/templates, where the loader looks for them.
 #pragma once
 
-#include "Common/Path.h"
-#include "Common/StringConversion.h"
-#include "Persistence/Persistence.h"
-
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
-#include <string>
+#include "support/ScratchTemplateRoot.h"
 
 namespace VoltraTest {
 
@@ -55,33 +46,9 @@ inline constexpr const char* kParseCharges = "N ALA -0.40\r\nCA ALA 0.00\r\nN GL
 // Parse radii are keyed by atom name, not by element: unmatched atoms stay "Missing".
 inline constexpr const char* kParseRadii = "N 1.50\nCA 2.00\nC 1.70\nO 1.40\n";
 
-class TemplateDirectory {
+/// The scratch templates root, with the test files above.
+class TemplateDirectory : public ScratchTemplateRoot {
 public:
-    TemplateDirectory() {
-        static int counter = 0;
-        root_ = std::filesystem::temp_directory_path() /
-                ("voltra-commands-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-        std::filesystem::create_directories(root_ / "bin");
-        std::filesystem::create_directories(Templates());
-        Persistence::Initialize(Common::Path(Common::ToWString((root_ / "bin").string())));
-    }
-    ~TemplateDirectory() {
-        Persistence::Shutdown();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    TemplateDirectory(const TemplateDirectory&) = delete;
-    TemplateDirectory& operator=(const TemplateDirectory&) = delete;
-
-    std::filesystem::path Templates() const { return root_ / "share" / "voltra" / "templates"; }
-
-    void Write(const std::string& fileName, const std::string& text) const {
-        std::ofstream out(Templates() / fileName, std::ios::binary);
-        out << text;
-        if (!out) throw std::runtime_error("cannot write test template " + fileName);
-    }
-    void Remove(const std::string& fileName) const { std::filesystem::remove(Templates() / fileName); }
-
     /// Every file a command of the module names.
     void WriteAll() const {
         Write("default.crg", kDefaultCharges);
@@ -92,9 +59,6 @@ public:
         Write("parseres.crg", kParseCharges);
         Write("parseres.siz", kParseRadii);
     }
-
-private:
-    std::filesystem::path root_;
 };
 
 }  // namespace VoltraTest

@@ -52,12 +52,6 @@ inline std::vector<HostModel::Atom*> Atoms(const HostModel::Object& residue) {
     return out;
 }
 
-inline HostModel::Atom* FindAtom(const HostModel::Object& residue, const std::string& name) {
-    for (HostModel::Atom* atom : Atoms(residue))
-        if (atom->GetLabel() == name) return atom;
-    return nullptr;
-}
-
 inline std::string ChainOf(const HostModel::Residue& residue) { return residue.GetParent()->GetLabel(); }
 
 /// The library the tests read for themselves, to check the platform against.

@@ -58,7 +58,7 @@ double ChargeOfName(const std::string& type) {
 }
 
 bool FreeCarbonyl(const Residue& residue) {
-    const HostModel::Atom* c = FindAtom(residue, "C");
+    const HostModel::Atom* c = residue.FindAtom("C");
     if (!c) return false;
     for (const HostModel::Atom* partner : c->GetBonds())
         if (partner->GetLabel() == "N" && partner->GetParent() != &residue) return false;
@@ -80,8 +80,8 @@ double FormalCharge(const HostModel::Molecule& molecule, std::set<std::string>& 
                 lastAminoAcid = &residue;
             }
             if (residue.IsA(HostModel::Nucleotide::classType) && IsStandard(type)) {
-                charge -= FindAtom(residue, "P") ? 1 : 0;
-                charge -= FindAtom(residue, "OP3") ? 1 : 0;
+                charge -= residue.FindAtom("P") ? 1 : 0;
+                charge -= residue.FindAtom("OP3") ? 1 : 0;
             } else if (!IsStandard(type) && ChargeOfName(type) == 0 && !neutral.count(type)) {
                 uncounted.insert(type);
             }

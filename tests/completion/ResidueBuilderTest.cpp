@@ -55,7 +55,7 @@ std::vector<Sample> CompleteResidues(HostModel::ChemDoc& doc, bool nucleotides) 
             for (const std::string& name : HeavyAtoms(ParentName(residue->GetResidueType()))) {
                 if (name == "OXT" || name == "OP3" || (nucleotides && (name == "P" || name == "OP1" || name == "OP2")))
                     continue;
-                const HostModel::Atom* atom = FindAtom(*residue, name);
+                const HostModel::Atom* atom = residue->FindAtom(name);
                 if (!atom) complete = false;
                 else sample.crystal[name] = atom->GetPosition();
             }

@@ -81,8 +81,8 @@ TEST(CorpusCompletion, 1BX8_LysinesGetTheirSideChainsAndTheChainItsCarboxylate) 
         const Residue* residue = FindResidue(molecule, e.residue, "A");
         ASSERT_NE(residue, nullptr) << e.residue;
         for (const auto& [name, neighbour] : e.bonds) {
-            const Atom* atom = FindAtom(*residue, name);
-            const Atom* other = FindAtom(*residue, neighbour);
+            const Atom* atom = residue->FindAtom(name);
+            const Atom* other = residue->FindAtom(neighbour);
             ASSERT_TRUE(atom && other) << e.residue << " " << name;
             EXPECT_TRUE(atom->IsBondedTo(*other)) << e.residue << " " << name << "-" << neighbour;
             EXPECT_EQ(atom->GetAtomicNumber(), name == "NZ" ? 7 : name == "OXT" ? 8 : 6) << name;
@@ -91,8 +91,8 @@ TEST(CorpusCompletion, 1BX8_LysinesGetTheirSideChainsAndTheChainItsCarboxylate) 
         }
     }
     const Residue* ala = FindResidue(molecule, "ALA53", "A");
-    EXPECT_NEAR(HostChem::BondAngle(FindAtom(*ala, "O")->GetPosition(), FindAtom(*ala, "C")->GetPosition(),
-                                    FindAtom(*ala, "OXT")->GetPosition()),
+    EXPECT_NEAR(HostChem::BondAngle(ala->FindAtom("O")->GetPosition(), ala->FindAtom("C")->GetPosition(),
+                                    ala->FindAtom("OXT")->GetPosition()),
                 120.0, 6.0);
 }
 
@@ -100,10 +100,10 @@ TEST(CorpusCompletion, 1BX8_LysinesGetTheirSideChainsAndTheChainItsCarboxylate) 
 // and the phosphate of a nucleotide without P.
 std::vector<std::string> MissingAtoms(const Residue& residue) {
     std::vector<std::string> missing;
-    const bool hasP = FindAtom(residue, "P") != nullptr;
+    const bool hasP = residue.FindAtom("P") != nullptr;
     for (const std::string& name : HeavyAtoms(ParentName(residue.GetResidueType()))) {
         if (name == "OXT" || name == "OP3" || (!hasP && (name == "P" || name == "OP1" || name == "OP2"))) continue;
-        if (!FindAtom(residue, name)) missing.push_back(name);
+        if (!residue.FindAtom(name)) missing.push_back(name);
     }
     return missing;
 }
@@ -154,7 +154,7 @@ TEST(CorpusCompletion, NoCompleteLeavesEveryStructureAsRead) {
     }
     ChemDoc doc;
     const HostModel::Molecule& molecule = Read(doc, "1BX8.pdb", false);
-    EXPECT_EQ(FindAtom(*FindResidue(molecule, "LYS21", "A"), "NZ"), nullptr);
+    EXPECT_EQ(FindResidue(molecule, "LYS21", "A")->FindAtom("NZ"), nullptr);
 }
 
 TEST(CorpusCompletion, PqrInputIsTakenAsItIs) {
@@ -177,7 +177,7 @@ TEST(Termini, CyclicAndCappedChainsGetNoOxt) {
         const HostModel::Molecule& molecule = Read(doc, file);
         EXPECT_EQ(doc.GetPreparationReport().atomsCompleted.count("OXT"), 0u);
         for (const Residue* residue : Residues(molecule))
-            EXPECT_EQ(FindAtom(*residue, "OXT"), nullptr) << file << " " << residue->GetLabel();
+            EXPECT_EQ(residue->FindAtom("OXT"), nullptr) << file << " " << residue->GetLabel();
     }
 }
 
@@ -194,7 +194,7 @@ TEST(Termini, BuiltAtomsKeepTheNTerminiOfEveryChain) {
                 << file << " " << Describe(*before[i]);
             // Every atom built bonds to the residue it completes.
             for (const Atom* atom : Atoms(*after[i])) {
-                if (FindAtom(*before[i], atom->GetLabel())) continue;
+                if (before[i]->FindAtom(atom->GetLabel())) continue;
                 EXPECT_FALSE(atom->GetBonds().empty()) << file << " " << Describe(*after[i]) << " " << atom->GetLabel();
             }
         }
@@ -216,11 +216,11 @@ TEST(IncompleteResidues, ResidueWithoutItsBackboneIsReportedAndLeftAsRead) {
 TEST(IncompleteResidues, AnInternalCarbonylOxygenGoesIntoThePeptidePlane) {
     REQUIRE_MONOMER_LIBRARY();
     ChemDoc crystal, doc;
-    const Atom* expected = FindAtom(*FindResidue(Read(crystal, "1BX8.pdb"), "CYS22", "A"), "O");
+    const Atom* expected = FindResidue(Read(crystal, "1BX8.pdb"), "CYS22", "A")->FindAtom("O");
     const std::string text =
         WithoutLines("1BX8.pdb", [](const std::string& line) { return IsAtomOf(line, "O", "CYS", 'A', 22); });
     const auto result = HostIO::ReadStructureFromMemory(doc, text, "1BX8_noO.pdb");
-    const Atom* built = FindAtom(*FindResidue(*result.molecule, "CYS22", "A"), "O");
+    const Atom* built = FindResidue(*result.molecule, "CYS22", "A")->FindAtom("O");
     ASSERT_TRUE(expected && built);
     EXPECT_LT(HostChem::Distance(built->GetPosition(), expected->GetPosition()), 0.3);
     EXPECT_EQ(doc.GetPreparationReport().atomsCompleted.at("CYS"), 1u);
@@ -241,8 +241,8 @@ TEST(IncompleteResidues, AtomsUnderAnotherNameAreNeverDuplicated) {
     const auto result = HostIO::ReadStructureFromMemory(doc, text, "1BX8_renamed.pdb");
     const Residue* thr = FindResidue(*result.molecule, "THR5", "A");
     ASSERT_NE(thr, nullptr);
-    EXPECT_FALSE(FindAtom(*thr, "OG") && FindAtom(*thr, "OG1"));
-    if (FindAtom(*thr, "OG")) {
+    EXPECT_FALSE(thr->FindAtom("OG") && thr->FindAtom("OG1"));
+    if (thr->FindAtom("OG")) {
         const auto& lines = doc.GetPreparationReport().residuesLeftIncomplete;
         EXPECT_NE(std::find(lines.begin(), lines.end(),
                             "THR5 chain A: atoms the monomer library does not name (OG), left as read"),
@@ -262,7 +262,7 @@ TEST(NucleotideCompletion, 1pfe_BaseAndSugarAreBuiltAndTheFivePrimeEndGetsNoPhos
             break;
         }
     ASSERT_NE(first, nullptr);
-    ASSERT_EQ(FindAtom(*first, "P"), nullptr);
+    ASSERT_EQ(first->FindAtom("P"), nullptr);
     const std::string type = first->GetResidueType();
     const std::string chain = ChainOf(*first);
 
@@ -295,11 +295,11 @@ TEST(NucleotideCompletion, 1pfe_BaseAndSugarAreBuiltAndTheFivePrimeEndGetsNoPhos
     ASSERT_NE(rebuilt, nullptr);
     EXPECT_EQ(doc.GetPreparationReport().atomsCompleted.at(type), removed);
     EXPECT_TRUE(MissingAtoms(*rebuilt).empty());
-    EXPECT_EQ(FindAtom(*rebuilt, "P"), nullptr);
-    const std::string glycosidic = FindAtom(*first, "N9") ? "N9" : "N1";
-    EXPECT_LT(HostChem::Distance(FindAtom(*rebuilt, glycosidic)->GetPosition(), FindAtom(*first, glycosidic)->GetPosition()),
+    EXPECT_EQ(rebuilt->FindAtom("P"), nullptr);
+    const std::string glycosidic = first->FindAtom("N9") ? "N9" : "N1";
+    EXPECT_LT(HostChem::Distance(rebuilt->FindAtom(glycosidic)->GetPosition(), first->FindAtom(glycosidic)->GetPosition()),
               0.3);
-    EXPECT_TRUE(FindAtom(*rebuilt, glycosidic)->IsBondedTo(*FindAtom(*rebuilt, "C1'")));
+    EXPECT_TRUE(rebuilt->FindAtom(glycosidic)->IsBondedTo(*rebuilt->FindAtom("C1'")));
 }
 
 }  // namespace

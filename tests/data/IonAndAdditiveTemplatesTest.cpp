@@ -17,7 +17,7 @@
 #include "Persistence/Persistence.h"
 #include "io/StructureReader.h"
 
-#include "SourceTemplates.h"
+#include "support/SourceTemplates.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -76,7 +76,7 @@ std::map<std::string, double> EntriesOf(const Voltra::Template& t, const std::st
 
 class IonAndAdditiveTemplates : public ::testing::Test {
 protected:
-    SourceTemplates templates_{"voltra-ions-"};
+    VoltraTest::SourceTemplates templates_;
 };
 
 TEST_F(IonAndAdditiveTemplates, EveryChargeSetGivesTheFormalCharge) {
@@ -176,7 +176,7 @@ void PrintTo(Scheme s, std::ostream* out) { *out << Name(s); }
 // returns how many of each it found.
 std::map<std::string, int> CheckIonsAndAdditives(const std::string& path, Scheme scheme) {
     std::map<std::string, int> found;
-    SourceTemplates templates("voltra-ions-");
+    VoltraTest::SourceTemplates templates;
     HostModel::ChemDoc doc;
     const HostIO::ReadResult read = HostIO::ReadStructure(doc, path);
     EXPECT_NE(read.molecule, nullptr) << path;

@@ -32,7 +32,7 @@
 #include "Persistence/Persistence.h"
 #include "io/StructureReader.h"
 
-#include "SourceTemplates.h"
+#include "support/SourceTemplates.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -128,16 +128,6 @@ bool IsStandardResidue(const std::string& name) {
     return kStandard.count(name) > 0;
 }
 
-const HostModel::Atom* FindAtom(const HostModel::Object& residue, const char* label) {
-    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
-        const HostModel::Object* child = residue.GetChild(i);
-        if (child->IsA(HostModel::Atom::classType) && child->GetLabel() == label) {
-            return static_cast<const HostModel::Atom*>(child);
-        }
-    }
-    return nullptr;
-}
-
 double Distance(const HostModel::Atom& a, const HostModel::Atom& b) {
     const HostModel::Vec3& p = a.GetPosition();
     const HostModel::Vec3& q = b.GetPosition();
@@ -179,10 +169,10 @@ std::vector<ResidueInfo> ClassifyResidues(const HostModel::Molecule& molecule) {
     // after it closes that end.
     for (const ResidueInfo& info : residues) {
         const HostModel::Residue& r = *info.residue;
-        if (const auto* c = FindAtom(r, "C")) carbonyls.push_back({c, &r});
-        if (const auto* n = FindAtom(r, "N")) amides.push_back({n, &r});
-        if (const auto* p = FindAtom(r, "P")) phosphates.push_back({p, &r});
-        if (const auto* o = FindAtom(r, "O3'")) hydroxyls.push_back({o, &r});
+        if (const auto* c = r.FindAtom("C")) carbonyls.push_back({c, &r});
+        if (const auto* n = r.FindAtom("N")) amides.push_back({n, &r});
+        if (const auto* p = r.FindAtom("P")) phosphates.push_back({p, &r});
+        if (const auto* o = r.FindAtom("O3'")) hydroxyls.push_back({o, &r});
     }
     auto linked = [](const HostModel::Atom& atom, const HostModel::Residue& owner, const std::vector<Link>& partners) {
         return std::any_of(partners.begin(), partners.end(), [&](const Link& partner) {
@@ -191,14 +181,14 @@ std::vector<ResidueInfo> ClassifyResidues(const HostModel::Molecule& molecule) {
     };
     for (ResidueInfo& info : residues) {
         const HostModel::Residue& r = *info.residue;
-        const HostModel::Atom* n = FindAtom(r, "N");
-        const HostModel::Atom* c = FindAtom(r, "C");
-        if (n && c && FindAtom(r, "CA")) {
+        const HostModel::Atom* n = r.FindAtom("N");
+        const HostModel::Atom* c = r.FindAtom("C");
+        if (n && c && r.FindAtom("CA")) {
             info.nTerminal = !linked(*n, r, carbonyls);
             info.terminal = info.nTerminal || !linked(*c, r, amides);
-        } else if (FindAtom(r, "C1'")) {
-            const HostModel::Atom* p = FindAtom(r, "P");
-            const HostModel::Atom* o3 = FindAtom(r, "O3'");
+        } else if (r.FindAtom("C1'")) {
+            const HostModel::Atom* p = r.FindAtom("P");
+            const HostModel::Atom* o3 = r.FindAtom("O3'");
             info.terminal = !p || !linked(*p, r, hydroxyls) || !o3 || !linked(*o3, r, phosphates);
         }
     }
@@ -398,7 +388,7 @@ TEST_P(Pdb2pqrAgreement, ChargesRadiiAndNetsMatchPdb2pqr) {
     const Pdb2pqrFile file = ReadPdb2pqrFile(path);
     ASSERT_FALSE(file.atoms.empty()) << path;
 
-    SourceTemplates templates("voltra-pdb2pqr-");
+    VoltraTest::SourceTemplates templates;
     HostModel::ChemDoc doc;
     const HostIO::ReadResult read = HostIO::ReadStructure(doc, path);
     ASSERT_NE(read.molecule, nullptr);

@@ -1,6 +1,6 @@
 // Whole-file replacement: complete new contents or the old file, never a truncated one; devices
 // and other non-regular targets written in place; repairs registered for interrupts.
-#include "export/ScratchFolder.h"
+#include "support/ScratchFolder.h"
 
 #include "Common/AtomicFileWriter.h"
 #include "Common/Exception.h"

@@ -1,7 +1,8 @@
 // Exported files read back through the template loader: the reader splits on white space only,
 // so touching columns merge into one token.
-#include "export/ExportDocuments.h"
-#include "export/ScratchFolder.h"
+#include "support/ExportDocuments.h"
+#include "support/ScratchFolder.h"
+#include "support/ScratchTemplateRoot.h"
 
 #include "export/TemplateExporter.h"
 #include "templates/TemplateFileIO.h"
@@ -18,23 +19,14 @@
 
 using Voltra::TemplateEntry;
 using Voltra::TemplateExporter;
-using VoltraTest::ScratchFolder;
 
 namespace {
 
-/// A persistence root <scratch>/bin with the templates folder <scratch>/share/voltra/templates.
 class ExportRoundTrip : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::filesystem::create_directories(folder_.Path() / "bin");
-        std::filesystem::create_directories(TemplatesDir());
-        Persistence::Initialize(Common::Path(Common::ToWString(folder_ / "bin")));
-    }
-    void TearDown() override { Persistence::Shutdown(); }
+    std::filesystem::path TemplatesDir() const { return root_.Templates(); }
 
-    std::filesystem::path TemplatesDir() const { return folder_.Path() / "share" / "voltra" / "templates"; }
-
-    ScratchFolder folder_;
+    VoltraTest::ScratchTemplateRoot root_;
 };
 
 std::vector<TemplateEntry> Entries(const Voltra::TemplatePtr& t) { return t->GetEntries(); }

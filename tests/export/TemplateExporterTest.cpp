@@ -1,6 +1,6 @@
 // The exported .siz/.crg pair: line layout, golden bytes, refusals, paths and failed writes.
-#include "export/ExportDocuments.h"
-#include "export/ScratchFolder.h"
+#include "support/ExportDocuments.h"
+#include "support/ScratchFolder.h"
 
 #include "export/TemplateExporter.h"
 #include "templates/Template.h"
@@ -97,10 +97,12 @@ TEST(TemplateExportEntry, AtomWithoutFloatValueIsLeftOut) {
     Molecule& molecule = AddMolecule(doc, "M");
     Atom& textCharge = AddAtom(molecule, "C1", 6, std::nullopt, 1.7f);
     textCharge.SetProperty("Voltra Charge", std::string("0.5"), 0);
-    Voltra::ChargeTemplate charges("");
-    Voltra::RadiusTemplate radii("");
-    EXPECT_TRUE(TemplateExporter::MakeExportEntry(charges, textCharge).IsEmpty());
-    EXPECT_EQ(TemplateExporter::MakeExportEntry(radii, textCharge), TemplateEntry("C1", 1.7f));
+    ScratchFolder folder;
+    TemplateExporter::ExportFrom(doc, folder / "text_charge");
+    const std::string charges = ReadFileBytes(folder / "text_charge.crg");
+    const std::string radii = ReadFileBytes(folder / "text_charge.siz");
+    EXPECT_EQ(charges.find("C1"), std::string::npos) << charges;
+    EXPECT_EQ(radii.substr(radii.find("C1")), TemplateExporter::FormatTemplateLine(TemplateEntry("C1", 1.7f)));
 }
 
 struct RefusalCase {

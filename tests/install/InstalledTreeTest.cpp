@@ -1,7 +1,7 @@
 // The installed tree (`cmake --install` into a scratch prefix, the CTest fixture): its man page,
 // its CMake package as another project uses it, and the Snakemake workflow run on its program.
-#include "ProgramRunner.h"
-#include "export/ScratchFolder.h"
+#include "support/ProgramRunner.h"
+#include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

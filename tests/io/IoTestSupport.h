@@ -6,6 +6,8 @@
 #include "HostModel/Molecule.h"
 #include "HostModel/Residue.h"
 
+#include "support/CorpusText.h"
+
 #include <zlib.h>
 
 #include <cstdio>
@@ -19,17 +21,8 @@ namespace IoTest {
 
 inline std::string CorpusPath(const std::string& name) { return std::string(VOLTRA_CORPUS_DIR) + "/" + name; }
 
-/// The bytes of a file, inflated when it is gzip (zlib's gz functions read plain files as they are).
-inline std::string ReadText(const std::string& path) {
-    gzFile file = gzopen(path.c_str(), "rb");
-    if (!file) throw std::runtime_error("cannot open " + path);
-    std::string text;
-    char buffer[1 << 16];
-    int n;
-    while ((n = gzread(file, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
-    gzclose(file);
-    return text;
-}
+/// The bytes of a file, inflated when it is gzip.
+inline std::string ReadText(const std::string& path) { return VoltraTest::ReadMaybeGzipped(path); }
 
 inline std::string Gzip(const std::string& text) {
     z_stream stream{};

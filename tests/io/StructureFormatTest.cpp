@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 using HostIO::DetectStructureFormat;
@@ -49,6 +51,29 @@ TEST(StructureFormat, NamesRoundTrip) {
     }
     EXPECT_EQ(HostIO::ParseStructureFormat("CIF"), StructureFormat::Mmcif);
     EXPECT_FALSE(HostIO::ParseStructureFormat("xyz").has_value());
+}
+
+// Outputs and the molecule are named by one rule: the program's users script against both.
+TEST(StructureFileStem, DropsCompressionAndOneStructureExtensionOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"1abc.cif.gz", "1abc"},
+        {"/data/pdb/1ABC.PDB", "1ABC"},
+        {"pdb1abc.ent.gz", "pdb1abc"},
+        {"../1AJJ_pH7_AMBER.pqr", "1AJJ_pH7_AMBER"},
+        {"model.mmcif", "model"},
+        {"my.protein.pdb", "my.protein"},
+        {"x.txt", "x.txt"},             // not a structure extension: the name stays whole
+        {"1abc.pdb1.gz", "1abc.pdb1"},  // biological assemblies 1 and 2 keep apart
+        {"run.1", "run.1"},
+        {"x.pqr.pdb", "x.pqr"},  // one extension only
+        {"structure", "structure"},
+        {".pdb", ".pdb"},
+        {"x.gz", "x"},
+        {"dir.pdb/x", "x"},
+        {"-", "stdin"},
+        {"<stdin>", "stdin"},
+    };
+    for (const auto& [name, stem] : cases) EXPECT_EQ(HostIO::StructureFileStem(name), stem) << name;
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
-// UTF-8 <-> wide conversion (undecodable bytes escaped and restored) and caseless comparison,
-// checked against glibc's iconv and strcasecmp.
+// UTF-8 <-> wide conversion (undecodable bytes escaped and restored), checked against glibc's iconv.
 #include "Common/StringConversion.h"
 
 #include <gtest/gtest.h>
 
 #include <iconv.h>
-#include <strings.h>
 
 #include <initializer_list>
 #include <random>
@@ -14,7 +12,6 @@
 
 namespace {
 
-using Common::CompareNoCase;
 using Common::ToSString;
 using Common::ToWString;
 
@@ -131,35 +128,6 @@ TEST(StringConversion, EveryByteSequenceRoundTrips) {
     for (unsigned b = 0x80; b <= 0xFF; ++b) {
         const std::string one(1, static_cast<char>(b));
         EXPECT_EQ(ToSString(ToWString(one)), one) << "byte " << b;
-    }
-}
-
-int Sign(int value) { return (value > 0) - (value < 0); }
-
-TEST(CompareNoCase, AgreesWithStrcasecmpInTheCLocale) {
-    const std::vector<std::pair<std::string, std::string>> pairs = {
-        {"abc", "ABC"}, {"abc", "abd"}, {"ab", "abc"}, {"B", "a"},   {"_", "a"},         {"_", "A"},
-        {"", ""},       {"", "a"},      {"HOH", "hoh"}, {"Fe", "FE"}, {"\xC3\xA9", "\xC3\x89"}, {"Z", "["},
-        {"\x80", "a"},  {"zeta", "Zeta "},
-    };
-    for (const auto& [a, b] : pairs) {
-        EXPECT_EQ(Sign(CompareNoCase(a, b)), Sign(strcasecmp(a.c_str(), b.c_str()))) << a << " vs " << b;
-        EXPECT_EQ(Sign(CompareNoCase(b, a)), -Sign(CompareNoCase(a, b))) << a << " vs " << b;
-    }
-    // Short strings over an alphabet dense in case pairs and in the ASCII punctuation that sits
-    // between the two letter ranges, so equal prefixes and near misses are common.
-    const std::string alphabet = "aAbBzZ_[`{@^\x80\xC3\xE9";
-    std::mt19937 random(11);
-    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
-    std::uniform_int_distribution<int> length(0, 4);
-    auto make = [&] {
-        std::string s;
-        for (int i = length(random); i > 0; --i) s += alphabet[pick(random)];
-        return s;
-    };
-    for (int round = 0; round < 20000; ++round) {
-        const std::string a = make(), b = make();
-        ASSERT_EQ(Sign(CompareNoCase(a, b)), Sign(strcasecmp(a.c_str(), b.c_str()))) << a << " vs " << b;
     }
 }
 

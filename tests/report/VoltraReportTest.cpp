@@ -1,6 +1,6 @@
 // The HTML charge report: exact bytes, single-precision sums, suitability and file output.
-#include "export/ExportDocuments.h"
-#include "export/ScratchFolder.h"
+#include "support/ExportDocuments.h"
+#include "support/ScratchFolder.h"
 
 #include "report/VoltraReport.h"
 

@@ -1,6 +1,8 @@
 // Template lines and files: the token rule, the loader's search path, kinds and failures.
 #include "templates/TemplateFileIO.h"
 
+#include "support/ScratchTemplateRoot.h"
+
 #include "Common/Exception.h"
 #include "Common/Path.h"
 #include "Common/StringConversion.h"
@@ -166,24 +168,7 @@ TEST(TemplateKind, SizTestedBeforeCrg) {
 // <tmp>/share/voltra/templates (the loader looks under the root's parent).
 class TemplateLoader : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "voltra-templates-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        top = pattern;
-        templates = top / "share" / "voltra" / "templates";
-        std::filesystem::create_directories(templates);
-        std::filesystem::create_directories(top / "bin");
-        Persistence::Initialize(Common::Path(Common::ToWString((top / "bin").string())));
-    }
-    void TearDown() override {
-        Persistence::Shutdown();
-        std::filesystem::remove_all(top);
-    }
-
-    void Write(const std::string& name, const std::string& bytes) {
-        std::ofstream out(templates / name, std::ios::binary);
-        out << bytes;
-    }
+    void Write(const std::string& name, const std::string& bytes) { root.Write(name, bytes); }
 
     // Loads name into an out that already holds a template, and returns the raised text
     // (empty when nothing was raised) after checking that a failure left out alone.
@@ -201,8 +186,9 @@ protected:
         return {};
     }
 
-    std::filesystem::path top;
-    std::filesystem::path templates;
+    VoltraTest::ScratchTemplateRoot root;
+    const std::filesystem::path& top = root.Top();
+    const std::filesystem::path templates = root.Templates();
 };
 
 TEST_F(TemplateLoader, ReadsFromShareBesideTheRoot) {

@@ -1,7 +1,7 @@
 // The indexed Template::Lookup against the plain first-match scan, on generated templates.
 #include "templates/Template.h"
-#include "templates/TemplateLookupScan.h"
 
+#include "TemplateLookupScan.h"
 #include "TestDocument.h"
 
 #include <gtest/gtest.h>

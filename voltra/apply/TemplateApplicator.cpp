@@ -2,7 +2,7 @@
 #include "apply/TemplateApplicator.h"
 
 #include "apply/ChemistryTrackerHelper.h"
-#include "apply/PropertyIds.h"
+#include "templates/PropertyIds.h"
 #include "apply/VisibleMolecules.h"
 #include "templates/PropertyVocabulary.h"
 

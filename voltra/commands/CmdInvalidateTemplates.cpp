@@ -2,7 +2,7 @@
 #include "commands/CmdInvalidateTemplates.h"
 
 #include "apply/ChemistryTrackerHelper.h"
-#include "apply/PropertyIds.h"
+#include "templates/PropertyIds.h"
 #include "apply/Validity.h"
 #include "apply/VisibleMolecules.h"
 #include "host/Messages.h"

@@ -15,7 +15,7 @@
 #include "HostModel/PropertyStore.h"
 #include "HostModel/TreeRoot.h"
 
-#include <ostream>
+#include <string>
 
 namespace Voltra {
 namespace {
@@ -50,9 +50,9 @@ void AppendTemplateLine(std::string& out, const TemplateEntry& entry) {
 // would otherwise be held whole while the PQR text is made beside them.
 constexpr std::size_t kLineBufferBytes = 1 << 20;
 
-// What CollectFromDocument then WriteTemplateFile would write for both files, made in one walk
-// without keeping the entries. Both templates have the same empty name, so an atom's key is
-// the same in both files and is built once.
+// Both files in one walk, each line formatted as its atom is visited, without keeping entries.
+// Both templates have the same empty name, so an atom's key is the same in both files and is
+// built once. An atom lacking a float value of one kind has no line in that file.
 void WriteFilesFromDocument(const HostModel::ChemDoc& doc, Common::AtomicFileWriter& radiusFile,
                             Common::AtomicFileWriter& chargeFile) {
     RadiusTemplate radii("");
@@ -112,32 +112,6 @@ void TemplateExporter::ExportFrom(const HostModel::ChemDoc& doc, const std::stri
     radiusFile.Finish();
     chargeFile.Finish();
     Common::AtomicFileWriter::CommitAll({&radiusFile, &chargeFile});
-}
-
-void TemplateExporter::CollectFromDocument(const HostModel::ChemDoc& doc, Template& target) {
-    target.AppendHeaderText(kHeaderComment);
-    const HostModel::TreeRoot* root = doc.GetTreeRoot();
-    if (!root) return;
-    for (HostModel::Object* molecule : CollectVisibleMolecules(*root)) {
-        HostModel::DescendentIterator atoms(molecule, HostModel::Atom::classType, false, 0, nullptr);
-        while (HostModel::Object* object = atoms.GetNext()) {
-            const TemplateEntry entry = MakeExportEntry(target, static_cast<const HostModel::Atom&>(*object));
-            if (!entry.IsEmpty()) target.AddEntry(entry);
-        }
-    }
-}
-
-TemplateEntry TemplateExporter::MakeExportEntry(const Template& target, const HostModel::Atom& atom) {
-    TemplateEntry entry = BuildLookupKey(target, atom, true);
-    float value = 0.0f;
-    if (!atom.GetProperty(target.GetValuePropertyName(), value)) entry.atomName.clear();
-    entry.value = value;
-    return entry;
-}
-
-void TemplateExporter::WriteTemplateFile(std::ostream& out, const Template& source) {
-    out << source.ComposeHeader() << '\n';
-    for (const TemplateEntry& entry : source.GetEntries()) out << FormatTemplateLine(entry);
 }
 
 std::string TemplateExporter::FormatTemplateLine(const TemplateEntry& entry) {

@@ -1,6 +1,8 @@
 // Names of the properties the module keeps on host objects, and the Source texts it writes.
 #pragma once
 
+#include <string_view>
+
 namespace Voltra {
 
 // Per atom.
@@ -23,6 +25,14 @@ inline constexpr const char* kSourceMissing = "Missing";
 inline constexpr const char* kSourceHost = "HST";
 inline constexpr const char* kSourceForceField = "ForceField";
 inline constexpr const char* kSourceZero = "Zero";
+/// What a value's Source text says of the value: given (by a template or another source), left
+/// "Missing" by an assignment (no template had the atom), or absent (no assignment reached it).
+enum class ValueProvenance { Given, Missing, Absent };
+inline ValueProvenance ProvenanceOf(std::string_view source) {
+    if (source.empty()) return ValueProvenance::Absent;
+    return source == kSourceMissing ? ValueProvenance::Missing : ValueProvenance::Given;
+}
+
 // Charge template record of a molecule whose charges came from the force field.
 inline constexpr const char* kForceFieldTemplateRecord = "Automatic";
 

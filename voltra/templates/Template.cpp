@@ -4,7 +4,7 @@
 #include "templates/PropertyVocabulary.h"
 #include "templates/TemplateIndex.h"
 
-#include "Common/StringConversion.h"
+#include "Common/Text.h"
 #include "HostModel/Atom.h"
 #include "HostModel/Chain.h"
 #include "HostModel/Residue.h"

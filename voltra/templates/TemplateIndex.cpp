@@ -1,21 +1,11 @@
 // Hash index of template entries; folding only A-Z keeps it equal to Common::CompareNoCase.
 #include "templates/TemplateIndex.h"
 
+#include "Common/Text.h"
+
 #include <functional>
 
 namespace Voltra {
-namespace {
-
-std::string FoldAscii(const std::string& text) {
-    std::string folded = text;
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
-}
-
-}  // namespace
-
 std::size_t TemplateIndex::KeyHash::operator()(const Key& key) const {
     const std::hash<std::string> hash;
     const std::size_t h = hash(key.first);
@@ -26,12 +16,12 @@ TemplateIndex::TemplateIndex(const std::vector<TemplateEntry>& entries) : entryC
     firstByKey_.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         // emplace keeps the existing position of a duplicate: the first entry wins.
-        firstByKey_.emplace(Key(FoldAscii(entries[i].atomName), FoldAscii(entries[i].residueName)), i);
+        firstByKey_.emplace(Key(Common::ToLowerAscii(entries[i].atomName), Common::ToLowerAscii(entries[i].residueName)), i);
     }
 }
 
 std::size_t TemplateIndex::FindFirst(const std::string& atomName, const std::string& residueName) const {
-    const auto it = firstByKey_.find(Key(FoldAscii(atomName), FoldAscii(residueName)));
+    const auto it = firstByKey_.find(Key(Common::ToLowerAscii(atomName), Common::ToLowerAscii(residueName)));
     return it == firstByKey_.end() ? npos : it->second;
 }
 

@@ -34,18 +34,13 @@ R& AddResidue(HostModel::Object& chain, const std::string& type, int number,
     return residue;
 }
 
-inline HostModel::Atom& ChildAtom(const HostModel::Object& parent, const std::string& label) {
-    for (std::size_t i = 0; i < parent.GetNumChildren(); ++i) {
-        HostModel::Object* child = parent.GetChild(i);
-        if (child->IsA(HostModel::Atom::classType) && child->GetLabel() == label) {
-            return static_cast<HostModel::Atom&>(*child);
-        }
-    }
-    throw std::invalid_argument("no atom '" + label + "' below '" + parent.GetLabel() + "'");
+inline HostModel::Atom& ChildAtom(const HostModel::Residue& residue, const std::string& label) {
+    if (HostModel::Atom* atom = residue.FindAtom(label)) return *atom;
+    throw std::invalid_argument("no atom '" + label + "' in residue '" + residue.GetLabel() + "'");
 }
 
 /// Peptide bond from the C of one amino acid to the N of the next, as IsNTerminus looks for it.
-inline void PeptideBond(const HostModel::Object& first, const HostModel::Object& second) {
+inline void PeptideBond(const HostModel::Residue& first, const HostModel::Residue& second) {
     HostModel::Atom::Bond(ChildAtom(first, "C"), ChildAtom(second, "N"));
 }
 
@@ -133,6 +128,9 @@ inline float FloatProperty(const HostModel::Object& object, const std::string& n
     if (!object.GetProperty(name, value)) throw std::invalid_argument("no float property '" + name + "'");
     return value;
 }
+
+inline float Charge(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Charge"); }
+inline float Radius(const HostModel::Object& atom) { return FloatProperty(atom, "Voltra Radius"); }
 
 inline std::string ChargeSource(const HostModel::Object& atom) {
     return atom.GetPropertyAsString("Voltra Charge Source");

@@ -1,4 +1,5 @@
-// The template lookup as a plain first-match scan over the entries, without an index.
+// The template lookup as a plain first-match scan over the entries, without an index: the
+// tests' oracle for the indexed lookup.
 #pragma once
 
 #include "templates/Template.h"

@@ -1,8 +1,8 @@
 // The per-atom writers of Template: a value, its Source, and the combined Source of both kinds.
-#include "templates/PropertyVocabulary.h"
 #include "templates/Template.h"
 
-#include "apply/PropertyIds.h"
+#include "templates/PropertyIds.h"
+#include "templates/PropertyVocabulary.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "export/ExportDocuments.h"
+#include "support/ExportDocuments.h"
 
 #include "HostModel/Chain.h"
 #include "HostModel/Residue.h"

@@ -1,9 +1,9 @@
 // The template lookup as a plain first-match scan: the rule the indexed lookup must reproduce.
-#include "templates/TemplateLookupScan.h"
+#include "TemplateLookupScan.h"
 
 #include "templates/PropertyVocabulary.h"
 
-#include "Common/StringConversion.h"
+#include "Common/Text.h"
 #include "HostModel/Atom.h"
 
 #include <vector>

@@ -1,9 +1,12 @@
 // The per-atom writers: value and Source properties with their flags, and the combined Source.
-#include "apply/SampleDocument.h"
+#include "support/SampleDocument.h"
 
+#include "templates/PropertyVocabulary.h"
 #include "templates/Template.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace {
 
@@ -86,6 +89,24 @@ TEST(Provenance, SharedTemplatesWriteTheSameNamesAsLoadedOnes) {
         EXPECT_EQ(a[i].flags, b[i].flags);
         EXPECT_EQ(a[i].text, b[i].text);
         EXPECT_EQ(a[i].number, b[i].number);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The one rule the program's summary and PQR remark count atoms left Missing by.
+TEST(ValueProvenance, OnlyTheExactMissingTextIsMissing) {
+    using Voltra::ValueProvenance;
+    const std::pair<const char*, ValueProvenance> cases[] = {
+        {"", ValueProvenance::Absent},          {"Missing", ValueProvenance::Missing},
+        {"missing", ValueProvenance::Given},    {"Missing ", ValueProvenance::Given},
+        {"Default", ValueProvenance::Given},    {"Zero", ValueProvenance::Given},
+        {"Missing + Missing", ValueProvenance::Given},
+    };
+    for (const auto& [source, provenance] : cases) {
+        EXPECT_EQ(Voltra::ProvenanceOf(source), provenance) << '"' << source << '"';
     }
 }
 

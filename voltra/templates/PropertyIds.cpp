@@ -1,5 +1,5 @@
 // Remembers the interned ids of the few property names the module uses.
-#include "apply/PropertyIds.h"
+#include "templates/PropertyIds.h"
 
 #include <cstddef>
 #include <mutex>

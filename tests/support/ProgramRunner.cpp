@@ -1,4 +1,4 @@
-#include "ProgramRunner.h"
+#include "support/ProgramRunner.h"
 
 #include <cerrno>
 #include <csignal>
