@@ -41,6 +41,25 @@ std::string SourceText(const HostModel::PropertyStore& properties, HostModel::Pr
     return text.empty() ? kNoSource : text;
 }
 
+// Neighbouring atoms mostly share their sources: the count of the text seen last is kept at hand,
+// so the map is searched only when the text changes.
+class SourceCounter {
+public:
+    explicit SourceCounter(std::map<std::string, std::size_t>& counts) : counts_(counts) {}
+    void Count(const std::string& text) {
+        if (!last_ || text != lastText_) {
+            last_ = &counts_[text];  // map nodes stay put
+            lastText_ = text;
+        }
+        ++*last_;
+    }
+
+private:
+    std::map<std::string, std::size_t>& counts_;
+    std::size_t* last_ = nullptr;
+    std::string lastText_;
+};
+
 }  // namespace
 
 AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
@@ -55,6 +74,8 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
     const PropertyNameId radiusSourceName = PropertyNames::Intern(Voltra::kRadiusSourcePropertyName);
 
     std::map<std::pair<std::string, std::string>, MissingGroup> missing;
+    SourceCounter chargeSources(summary.chargeSources);
+    SourceCounter radiusSources(summary.radiusSources);
     DescendentIterator molecules(root, Molecule::classType);
     while (Object* molecule = molecules.GetNext()) {
         if (!molecule->IsVisible()) continue;
@@ -79,8 +100,8 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
             }
             const std::string chargeSource = SourceText(properties, chargeSourceName);
             const std::string radiusSource = SourceText(properties, radiusSourceName);
-            ++summary.chargeSources[chargeSource];
-            ++summary.radiusSources[radiusSource];
+            chargeSources.Count(chargeSource);
+            radiusSources.Count(radiusSource);
             const bool chargeMissing = chargeSource == Voltra::kSourceMissing;
             const bool radiusMissing = radiusSource == Voltra::kSourceMissing;
             if (chargeMissing || radiusMissing) {
