@@ -36,10 +36,29 @@ const HostModel::Object* ChainOf(const HostModel::Atom& atom) {
     return nullptr;
 }
 
+// Neighbouring atoms mostly share their sources: the count of the text seen last is kept at hand,
+// so the map is searched only when the text changes.
+class SourceCounter {
+public:
+    explicit SourceCounter(std::map<std::string, std::size_t>& counts) : counts_(counts) {}
+    void Count(const std::string& text) {
+        if (!last_ || text != lastText_) {
+            last_ = &counts_[text];  // map nodes stay put
+            lastText_ = text;
+        }
+        ++*last_;
+    }
+
+private:
+    std::map<std::string, std::size_t>& counts_;
+    std::size_t* last_ = nullptr;
+    std::string lastText_;
+};
+
 // Counts the Source under its text ("(none)" when absent); true when it left the value Missing.
-bool CountSource(std::map<std::string, std::size_t>& counts, const std::string& source) {
+bool CountSource(SourceCounter& counts, const std::string& source) {
     const Voltra::ValueProvenance provenance = Voltra::ProvenanceOf(source);
-    ++counts[provenance == Voltra::ValueProvenance::Absent ? std::string(kNoSource) : source];
+    counts.Count(provenance == Voltra::ValueProvenance::Absent ? std::string(kNoSource) : source);
     return provenance == Voltra::ValueProvenance::Missing;
 }
 
@@ -57,6 +76,8 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
     const PropertyNameId radiusSourceName = PropertyNames::Intern(Voltra::kRadiusSourcePropertyName);
 
     std::map<std::pair<std::string, std::string>, MissingGroup> missing;
+    SourceCounter chargeSources(summary.chargeSources);
+    SourceCounter radiusSources(summary.radiusSources);
     DescendentIterator molecules(root, Molecule::classType);
     while (Object* molecule = molecules.GetNext()) {
         if (!molecule->IsVisible()) continue;
@@ -79,8 +100,8 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
                 if (hasCharge) charge.chains.back().netCharge += value;
                 ++charge.chains.back().atoms;
             }
-            const bool chargeMissing = CountSource(summary.chargeSources, properties.GetAsString(chargeSourceName));
-            const bool radiusMissing = CountSource(summary.radiusSources, properties.GetAsString(radiusSourceName));
+            const bool chargeMissing = CountSource(chargeSources, properties.GetAsString(chargeSourceName));
+            const bool radiusMissing = CountSource(radiusSources, properties.GetAsString(radiusSourceName));
             if (chargeMissing || radiusMissing) {
                 ++summary.missingAtoms;
                 auto key = std::make_pair(ResidueTypeOf(atom), atom.GetLabel());

@@ -122,17 +122,17 @@ void CheckStandardOutput(std::ostream& out, const char* what) {
     if (!out) throw RunError(kExitOutputError, std::string(what) + ": cannot write to standard output");
 }
 
-void WriteReport(const HostModel::ChemDoc& doc, const std::string& path, std::ostream& out) {
-    if (!Voltra::VoltraReport::IsSuitable(doc)) {
-        throw RunError(kExitCommandRefused, "report: no template was applied to the structure");
-    }
+// text is the page, made beforehand when the report goes to a file.
+void WriteReport(const HostModel::ChemDoc& doc, const std::string& path, std::ostream& out, bool suitable,
+                 std::future<std::string>& text) {
+    if (!suitable) throw RunError(kExitCommandRefused, "report: no template was applied to the structure");
     if (path == "-") {
         Voltra::VoltraReport::Generate(out, doc);
         CheckStandardOutput(out, "report");
         return;
     }
     try {
-        Voltra::VoltraReport::Generate(Common::ToWString(path), doc);
+        Common::WriteFileAtomically(path, text.get());
     } catch (const Common::Exception& e) {
         throw RunError(ClassifyModuleError(e), std::string("report: ") + e.what());
     }
@@ -251,8 +251,15 @@ void RunOrThrow(const Options& options, std::ostream& out, const StageCallback& 
     if (options.pqrPath) {
         pqrText = std::async(std::launch::async, PqrText, std::cref(doc), outcome.assignmentDescription);
     }
+    // So is the report page while the template files are written; files are still written here,
+    // on this thread, in the same order, and a refusal still comes after the templates.
+    const bool reportSuitable = options.reportPath && Voltra::VoltraReport::IsSuitable(doc);
+    std::future<std::string> reportText;
+    if (reportSuitable && *options.reportPath != "-") {
+        reportText = std::async(std::launch::async, Voltra::VoltraReport::Text, std::cref(doc));
+    }
     if (options.templatePrefix) WriteTemplates(doc, *options.templatePrefix);
-    if (options.reportPath) WriteReport(doc, *options.reportPath, out);
+    if (options.reportPath) WriteReport(doc, *options.reportPath, out, reportSuitable, reportText);
     // Summarised while the PQR may still be formatting.
     if (outcome.assigned) outcome.summary = SummarizeAssignment(doc);
     if (options.pqrPath) WritePqrOutput(pqrText.get(), *options.pqrPath, out);

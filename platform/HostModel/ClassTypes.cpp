@@ -9,19 +9,20 @@
 
 namespace HostModel {
 namespace {
-constexpr ClassInfo kObject{"Object", nullptr};
-constexpr ClassInfo kTreeRoot{"TreeRoot", &kObject};
-constexpr ClassInfo kMolecule{"Molecule", &kObject};
-constexpr ClassInfo kChain{"Chain", &kObject};
-constexpr ClassInfo kAminoAcidChain{"AminoAcidChain", &kChain};
-constexpr ClassInfo kNucleicAcidChain{"NucleicAcidChain", &kChain};
-constexpr ClassInfo kSubUnit{"SubUnit", &kObject};
-constexpr ClassInfo kResidue{"Residue", &kSubUnit};
-constexpr ClassInfo kAminoAcid{"AminoAcid", &kResidue};
-constexpr ClassInfo kNucleotide{"Nucleotide", &kResidue};
-constexpr ClassInfo kAtom3d{"Atom3d", &kObject};
-constexpr ClassInfo kAtom{"Atom", &kAtom3d};
-constexpr ClassInfo kChemistryTracker{"ChemistryTracker", &kObject};
+// Each class has a bit of its own in ClassKinds; a sixteenth class would need a wider type.
+constexpr ClassInfo kObject{"Object", nullptr, 1u << 0};
+constexpr ClassInfo kTreeRoot{"TreeRoot", &kObject, 1u << 1};
+constexpr ClassInfo kMolecule{"Molecule", &kObject, 1u << 2};
+constexpr ClassInfo kChain{"Chain", &kObject, 1u << 3};
+constexpr ClassInfo kAminoAcidChain{"AminoAcidChain", &kChain, 1u << 4};
+constexpr ClassInfo kNucleicAcidChain{"NucleicAcidChain", &kChain, 1u << 5};
+constexpr ClassInfo kSubUnit{"SubUnit", &kObject, 1u << 6};
+constexpr ClassInfo kResidue{"Residue", &kSubUnit, 1u << 7};
+constexpr ClassInfo kAminoAcid{"AminoAcid", &kResidue, 1u << 8};
+constexpr ClassInfo kNucleotide{"Nucleotide", &kResidue, 1u << 9};
+constexpr ClassInfo kAtom3d{"Atom3d", &kObject, 1u << 10};
+constexpr ClassInfo kAtom{"Atom", &kAtom3d, 1u << 11};
+constexpr ClassInfo kChemistryTracker{"ChemistryTracker", &kObject, 1u << 12};
 }  // namespace
 
 const ClassType Object::classType = &kObject;

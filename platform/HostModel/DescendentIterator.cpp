@@ -6,13 +6,14 @@ namespace HostModel {
 
 DescendentIterator::DescendentIterator(const Object* start, ClassType type, bool pruneMatches, int /*policy*/,
                                        Callback callback)
-    : type_(type), callback_(callback), pruneMatches_(pruneMatches) {
+    : type_(type), wanted_(KindBitOf(type)), callback_(callback), pruneMatches_(pruneMatches) {
     if (start) stack_.emplace_back(start, 0);
 }
 
 DescendentIterator::DescendentIterator(const Object* start, const Filter& filter, bool pruneMatches, int /*policy*/,
                                        Callback callback)
-    : filter_(filter.Clone()), callback_(callback), pruneMatches_(pruneMatches) {
+    : filter_(filter.Clone()), wanted_(KindBitOf(filter.RequiredType())), callback_(callback),
+      pruneMatches_(pruneMatches) {
     if (start) stack_.emplace_back(start, 0);
 }
 
@@ -29,7 +30,7 @@ Object* DescendentIterator::GetNext() {
         }
         Object* child = node->children_[next++].get();
         const bool match = Matches(*child) && (!callback_ || callback_(child));
-        if (!(match && pruneMatches_) && !child->children_.empty()) stack_.emplace_back(child, 0);
+        if (!(match && pruneMatches_) && (child->subtreeKinds_ & wanted_) != 0) stack_.emplace_back(child, 0);
         if (match) return child;
     }
     return nullptr;

@@ -37,6 +37,7 @@ private:
     std::vector<std::pair<const Object*, std::size_t>> stack_;  // node and next child index
     ClassType type_ = nullptr;
     std::unique_ptr<Filter> filter_;
+    ClassKinds wanted_;  // a subtree without this bit holds no match and is not entered
     Callback callback_;
     bool pruneMatches_;
 };

@@ -15,6 +15,9 @@ public:
     virtual ~Filter();
     virtual bool Accepts(const Object& object) const = 0;
     virtual std::unique_ptr<Filter> Clone() const = 0;
+    /// A class every accepted object is an instance of, so that walks may skip subtrees that
+    /// hold none; null when the filter may accept any object.
+    virtual ClassType RequiredType() const { return nullptr; }
 };
 
 /// Accepts objects of a class. mode 1: the class or a subclass; mode 0: exactly the class.
@@ -23,6 +26,7 @@ public:
     FilterType(ClassType type, int mode);
     bool Accepts(const Object& object) const override;
     std::unique_ptr<Filter> Clone() const override;
+    ClassType RequiredType() const override { return type_; }
 
 private:
     ClassType type_;
@@ -36,6 +40,7 @@ public:
     FilterVisible(const Filter& inner, bool wantHidden, int mode);
     bool Accepts(const Object& object) const override;
     std::unique_ptr<Filter> Clone() const override;
+    ClassType RequiredType() const override { return inner_->RequiredType(); }
 
 private:
     std::unique_ptr<Filter> inner_;

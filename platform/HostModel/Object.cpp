@@ -11,6 +11,7 @@ namespace HostModel {
 namespace {
 bool SubtreeHoldsAtoms(const Object& object) {
     if (object.IsA(Atom::classType)) return true;
+    if (!object.MayHoldDescendentOf(Atom::classType)) return false;
     DescendentIterator atoms(&object, Atom::classType);
     return atoms.GetNext() != nullptr;
 }
@@ -21,6 +22,15 @@ bool IsKindOf(ClassType type, ClassType base) {
         if (t == base) return true;
     }
     return false;
+}
+
+ClassKinds KindsOf(ClassType type) {
+    ClassKinds kinds = 0;
+    for (ClassType t = type; t; t = t->base) {
+        if (!t->bit) return kAllClassKinds;
+        kinds |= t->bit;
+    }
+    return kinds;
 }
 
 Object::Object(CStringT label, int id) : label_(std::move(label)), id_(id) {}
@@ -40,6 +50,9 @@ Object& Object::AddChild(std::unique_ptr<Object> child) {
         }
     }
     child->parent_ = this;
+    // An ancestor that has every bit already passes them on to its own ancestors.
+    const auto kinds = static_cast<ClassKinds>(KindsOf(child->GetClassType()) | child->subtreeKinds_);
+    for (Object* o = this; o && (o->subtreeKinds_ & kinds) != kinds; o = o->parent_) o->subtreeKinds_ |= kinds;
     children_.push_back(std::move(child));
     Object& added = *children_.back();
     if (GetDocument() && SubtreeHoldsAtoms(added)) NoteChemistryChange();

@@ -52,6 +52,9 @@ public:
     std::unique_ptr<Object> RemoveChild(Object& child);
     /// Number of descendants (not counting this object) of the class or its subclasses.
     std::size_t GetNumDescendents(ClassType type) const;
+    /// False when no descendant is of the class or a subclass; true when one may be. Walks that
+    /// look for molecules or chains skip the atoms below a residue by it.
+    bool MayHoldDescendentOf(ClassType type) const { return (subtreeKinds_ & KindBitOf(type)) != 0; }
     TreeRoot* GetTreeRoot() const;
     ChemDoc* GetDocument() const;
 
@@ -82,6 +85,10 @@ private:
     PropertyStore properties_;
     int id_;
     bool visible_ = true;
+    // KindsOf of every descendant, or'ed. Kept by AddChild; RemoveChild leaves the bits of what
+    // it took away, so the set may hold more than the subtree, never less. Sits in the padding
+    // after visible_: an atom is no larger for it.
+    ClassKinds subtreeKinds_ = 0;
 };
 
 }  // namespace HostModel

@@ -175,4 +175,83 @@ TEST(DescendentIterator, AgreesWithARecursiveWalkOnRandomTrees) {
     }
 }
 
+// A class the host's table does not know, as a plug-in might add: it has no kind bit of its own,
+// so no walk may skip a subtree for it.
+const ClassInfo kPlugInObjectInfo{"PlugInObject", Object::classType};
+class PlugInObject : public Object {
+public:
+    using Object::Object;
+    ClassType GetClassType() const override { return &kPlugInObjectInfo; }
+};
+
+// Walks skip subtrees that hold nothing of the wanted class; what they hold is kept as objects
+// are added, and what a removed subtree held may linger. Both must leave the answers unchanged.
+TEST(DescendentIterator, AgreesWithARecursiveWalkWhileSubtreesMove) {
+    std::mt19937 random(11);
+    const std::vector<std::function<std::unique_ptr<Object>()>> makers = {
+        [] { return std::make_unique<Molecule>("M"); },     [] { return std::make_unique<Chain>("C"); },
+        [] { return std::make_unique<AminoAcid>("AA"); },   [] { return std::make_unique<Residue>("R"); },
+        [] { return std::make_unique<Atom>("X", 6); },      [] { return std::make_unique<Atom>("Y", 8); },
+        [] { return std::make_unique<ChemistryTracker>(nullptr, true, true); },
+        [] { return std::make_unique<PlugInObject>("P"); },
+    };
+    const ClassType types[] = {Molecule::classType, Chain::classType,  SubUnit::classType,
+                               Residue::classType,  Atom::classType,   ChemistryTracker::classType,
+                               Object::classType,   &kPlugInObjectInfo};
+    for (int round = 0; round < 30; ++round) {
+        ChemDoc doc;
+        std::vector<std::unique_ptr<Object>> detached;
+        auto allNodes = [&doc] {
+            std::vector<Object*> nodes = {doc.GetTreeRoot()};
+            Walk(*doc.GetTreeRoot(), Object::classType, false, nodes);
+            return nodes;
+        };
+        for (int step = 0; step < 400; ++step) {
+            const std::vector<Object*> nodes = allNodes();
+            Object* parent = nodes[random() % nodes.size()];
+            const unsigned action = random() % 8;
+            if (action == 0 && nodes.size() > 1) {
+                Object* victim = nodes[1 + random() % (nodes.size() - 1)];
+                detached.push_back(victim->GetParent()->RemoveChild(*victim));
+            } else if (action == 1 && !detached.empty()) {
+                // A subtree grown while detached, then attached elsewhere.
+                auto subtree = std::move(detached.back());
+                detached.pop_back();
+                subtree->AddChild(makers[random() % makers.size()]());
+                parent->AddChild(std::move(subtree));
+            } else {
+                parent->AddChild(makers[random() % makers.size()]());
+            }
+        }
+        for (ClassType type : types) {
+            std::vector<Object*> expected;
+            Walk(*doc.GetTreeRoot(), type, false, expected);
+            DescendentIterator byType(doc.GetTreeRoot(), type);
+            ASSERT_EQ(Drain(byType), expected) << "round " << round << " " << type->name;
+            EXPECT_EQ(doc.GetTreeRoot()->MayHoldDescendentOf(type) || expected.empty(), true) << type->name;
+
+            std::vector<Object*> visible;
+            for (Object* o : expected) {
+                if (o->IsVisible()) visible.push_back(o);
+            }
+            DescendentIterator byFilter(doc.GetTreeRoot(), FilterVisible(FilterType(type, 1), false, 1));
+            ASSERT_EQ(Drain(byFilter), visible) << "round " << round << " " << type->name << " filtered";
+        }
+    }
+}
+
+// A walk for molecules or chains over a peptide does not enter a residue, nor one for residues
+// an atom: what each subtree holds is known without visiting it.
+TEST(DescendentIterator, HoldsNoMoleculeBelowAResidue) {
+    SmallDoc d;
+    EXPECT_TRUE(d.doc.GetTreeRoot()->MayHoldDescendentOf(Molecule::classType));
+    EXPECT_TRUE(d.m1->MayHoldDescendentOf(Atom::classType));
+    EXPECT_TRUE(d.m1->MayHoldDescendentOf(Residue::classType));
+    EXPECT_FALSE(d.m1->MayHoldDescendentOf(Molecule::classType));
+    EXPECT_FALSE(d.chainA->MayHoldDescendentOf(Chain::classType));
+    EXPECT_FALSE(d.chainA->GetChild(0)->MayHoldDescendentOf(Residue::classType));
+    // A class without a bit of its own might be anywhere.
+    EXPECT_TRUE(d.chainA->GetChild(0)->MayHoldDescendentOf(&kPlugInObjectInfo));
+}
+
 }  // namespace

@@ -4,18 +4,18 @@
 #include "templates/PropertyVocabulary.h"
 
 #include "Common/AtomicFileWriter.h"
+#include "Common/FixedColumns.h"
 #include "Common/StringConversion.h"
 #include "HostModel/Atom.h"
 #include "HostModel/ChemDoc.h"
 #include "HostModel/DescendentIterator.h"
 #include "HostModel/Molecule.h"
+#include "HostModel/PropertyStore.h"
 #include "HostModel/Residue.h"
 #include "HostModel/TreeRoot.h"
 
-#include <boost/format.hpp>
-
+#include <optional>
 #include <ostream>
-#include <sstream>
 
 namespace Voltra {
 namespace {
@@ -37,16 +37,19 @@ std::string EscapeHtml(const std::string& text) {
     return out;
 }
 
-/// Fixed point, two decimals, at least five characters: " 0.00", "-1.00", "12.50".
-std::string FormatCharge(float charge) { return (boost::format("%5.2f") % charge).str(); }
+/// Fixed point, two decimals, at least five characters: " 0.00", "-1.00", "12.50" ("%5.2f").
+void AppendCharge(std::string& out, float charge) { Common::AppendFixed(out, charge, 5, 2); }
 
 /// Single precision throughout: each addition is rounded to float, as Voltra's own sums are.
-float ResidueCharge(const HostModel::Object& residue) {
+/// chargeName is the charge property's id, looked up once: by name, each atom would pay for a
+/// string and a locked table.
+float ResidueCharge(const HostModel::Object& residue, std::optional<HostModel::PropertyNameId> chargeName) {
     float sum = 0.0f;
+    if (!chargeName) return sum;  // a name nothing ever set: every charge is absent
     HostModel::DescendentIterator atoms(&residue, HostModel::Atom::classType, false, 0, nullptr);
     while (const HostModel::Object* atom = atoms.GetNext()) {
         float value = 0.0f;
-        atom->GetProperty(kChargePropertyName, value);  // absent: stays 0
+        atom->Properties().GetFloat(*chargeName, value);  // absent: stays 0
         sum += value;
     }
     return sum;
@@ -56,9 +59,10 @@ float ResidueCharge(const HostModel::Object& residue) {
 
 VoltraReport::MoleculeCharges VoltraReport::ChargesOf(const HostModel::Object& molecule) {
     MoleculeCharges charges;
+    const auto chargeName = HostModel::PropertyNames::Find(kChargePropertyName);
     HostModel::DescendentIterator residues(&molecule, HostModel::Residue::classType, false, 0, nullptr);
     while (const HostModel::Object* residue = residues.GetNext()) {
-        const float residueSum = ResidueCharge(*residue);
+        const float residueSum = ResidueCharge(*residue, chargeName);
         charges.residues.emplace_back(residue, residueSum);
         charges.net += residueSum;
     }
@@ -69,27 +73,33 @@ bool VoltraReport::IsSuitable(const HostModel::ChemDoc& doc) {
     return DocumentHasAtoms(&doc) && DocumentIsValidForVoltra(&doc, true);
 }
 
-void VoltraReport::Generate(std::ostream& out, const HostModel::ChemDoc& doc) {
-    out << "<html>\n<title>" << "Electrostatic Charge Report" << "</title>\n<body>\n";
+std::string VoltraReport::Text(const HostModel::ChemDoc& doc) {
+    std::string page = "<html>\n<title>Electrostatic Charge Report</title>\n<body>\n";
     HostModel::DescendentIterator molecules(doc.GetTreeRoot(), HostModel::Molecule::classType, false, 0, nullptr);
     while (const HostModel::Object* molecule = molecules.GetNext()) {
         if (!molecule->IsVisible()) continue;
         const MoleculeCharges charges = ChargesOf(*molecule);
-        out << "Voltra Molecule " << EscapeHtml(molecule->GetLabel()) << " Net Charge: " << FormatCharge(charges.net)
-            << "\n<br/>\n<br/>\n";
+        page.reserve(page.size() + 64 * charges.residues.size());
+        page += "Voltra Molecule " + EscapeHtml(molecule->GetLabel()) + " Net Charge: ";
+        AppendCharge(page, charges.net);
+        page += "\n<br/>\n<br/>\n";
         for (const auto& [residue, charge] : charges.residues) {
-            out << "Voltra Residue " << EscapeHtml(residue->GetLabel()) << " Charge: " << FormatCharge(charge)
-                << "\n<br/>\n";
+            page += "Voltra Residue ";
+            page += EscapeHtml(residue->GetLabel());
+            page += " Charge: ";
+            AppendCharge(page, charge);
+            page += "\n<br/>\n";
         }
-        out << "\n<br/>\n<br/>\n";
+        page += "\n<br/>\n<br/>\n";
     }
-    out << "</body></html>\n";
+    page += "</body></html>\n";
+    return page;
 }
 
+void VoltraReport::Generate(std::ostream& out, const HostModel::ChemDoc& doc) { out << Text(doc); }
+
 void VoltraReport::Generate(const std::wstring& path, const HostModel::ChemDoc& doc) {
-    std::ostringstream page;
-    Generate(page, doc);
-    Common::WriteFileAtomically(Common::ToSString(path), page.str());
+    Common::WriteFileAtomically(Common::ToSString(path), Text(doc));
 }
 
 }  // namespace Voltra

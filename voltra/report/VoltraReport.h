@@ -31,6 +31,9 @@ public:
     /// a molecule's net charge is the sum of its residues, so atoms outside residues do not count.
     /// Hidden molecules are left out; hidden residues and atoms of visible molecules count.
     static void Generate(std::ostream& out, const HostModel::ChemDoc& doc);
+    /// The page Generate writes, as text; it only reads the document, so another thread may make
+    /// it while the document is not changed.
+    static std::string Text(const HostModel::ChemDoc& doc);
     /// Writes the page to the file at path, replacing it only once the page is complete. Throws
     /// Common::Exception naming the file and the reason when it cannot be written.
     static void Generate(const std::wstring& path, const HostModel::ChemDoc& doc);
