@@ -127,7 +127,8 @@ TemplateEntry BuildLookupKey(const Template& t, const HostModel::Atom& atom, boo
     const auto& residue = static_cast<const HostModel::Residue&>(*parent);
 
     key.residueNumber = std::to_string(residue.GetID());
-    key.residueName = residue.GetResidueType();
+    // Terminal residues are keyed by their terminal set's name (NALA, CHIE).
+    key.residueName = residue.GetTemplateResidueType();
     if (IsUntypedResidueName(key.residueName)) {
         key.residueName = ResidueNameFromLabel(residue.GetLabel(), key.residueNumber);
     }
