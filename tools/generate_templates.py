@@ -1283,12 +1283,15 @@ def generate(out_dir, tables, monomer_dir, report):
         "Residues: the 20 standard amino acids; protonation variants ASH CYM CYX GLH HID HIE HIP "
         "LYN; caps ACE, NME and NH2 (Amber NHE); water HOH and WAT (TIP3P).",
         HIS_NOTE,
-        "Termini: entries are keyed by atom and residue name, so terminal residues share the "
-        "internal values of their common atoms. Terminal-only atoms make every terminal residue's "
-        "net charge an integer and equal to the source's: N-terminal H1, H2 and H3 carry "
-        "(1 + q(H)) / 3 of their residue (rounded so that the three add up exactly; proline: "
-        "0.5 each, so any two of them give +1); C-terminal OXT carries -1. Neutral termini "
-        "(HXT) are not represented.",
+"Terminal residues: the program keys a charged chain end (a free amine with all its hydrogens, or a carboxylate with OXT; not a capped, cyclic or neutral end, nor a lone amino acid, which is both) by its type name prefixed as Amber names its terminal residues: NALA for an N-terminal ALA, CHID for a C-terminal HID. Every amino acid above has an N and a C set. "
+        "The N and C sets are Amber's own N- and C-terminal residues (NALA ... CVAL of AMBER.DAT; "
+        "HIS as HIE; an N-terminal proline's H1 takes the value of H2 and H3, so any two give the "
+        "source's). ASH, GLH, CYM and LYN have none in Amber: their sets repeat the internal "
+        "entries. The internal residues keep terminal-only atoms for ends without a set of their "
+        "own (a lone amino acid, ASH ...): N-terminal H1, H2 and H3 carry (1 + q(H)) / 3 of their "
+        "residue (rounded so that the three add up exactly; proline: 0.5 each), C-terminal OXT "
+        "-1, so every such residue's net charge is an integer and equal to the source's. Neutral "
+        "termini (HXT) are not represented.",
         *dev_lines("prot_amb.crg"),
         *ion_charge_note,
         "No generic entries: the file is applied to nucleic acids too (before nuca_amb.crg).",
@@ -1328,14 +1331,17 @@ def generate(out_dir, tables, monomer_dir, report):
     write_file(os.path.join(out_dir, "parseres.crg"), [
         "Voltra charge template: PARSE charges (units e).",
         *parse_common,
-        "Termini: the module sets the backbone N of each chain's first N-terminal amino acid "
-        "to exactly +1.0 for this file, and terminal residues share the internal values of "
-        "their common atoms. So N-terminal H1, H2, H3 carry 0 (PARSE's N and H add up to 0, "
-        "the +1 sits on N); proline (N -0.56, no H) needs its two amine hydrogens to add up "
-        "to -0.56 with N at 1.0: H1, H2, H3 carry -0.28 each, so any two of them do. "
-        "C-terminal OXT carries -1 (C and O keep 0.55 and -0.55). Every terminal residue "
-        "thus has the integer net charge of the source's. RNA ends as in nuca_amb.crg: HO5' "
-        "makes a 5' nucleotide neutral, HO3' is 0.",
+"Terminal residues: the program keys a charged chain end (a free amine with all its hydrogens, or a carboxylate with OXT; not a capped, cyclic or neutral end, nor a lone amino acid, which is both) by its type name prefixed as Amber names its terminal residues: NALA for an N-terminal ALA, CHID for a C-terminal HID. Every amino acid above has an N and a C set. "
+        "C sets: PARSE's charged carboxylate (BK-, proline PR-: C 0.10, O and OXT -0.55, alias "
+        "O1 and O2). N sets: the module sets the backbone N of each chain's first N-terminal "
+        "amino acid to exactly +1.0 for this file, so PARSE's charged amine (N -0.32, CA and H1-H3 "
+        "0.33) cannot be followed; the N set carries N 1.0 itself (so an N-terminus after a chain "
+        "break is charged too) and the internal values elsewhere, with H1, H2, H3 at 0 (PARSE's N "
+        "and H add up to 0); proline (N -0.56, no H) needs its two amine hydrogens to add up to "
+        "-0.56 with N at 1.0: H1, H2, H3 carry -0.28 each, so any two of them do. The internal "
+        "residues carry the same H1-H3 and OXT -1 for ends without a set of their own. Every "
+        "terminal residue thus has the integer net charge of the source's. RNA ends as in "
+        "nuca_amb.crg: HO5' makes a 5' nucleotide neutral, HO3' is 0.",
         *dev_lines("parseres.crg"),
         *ion_charge_note,
         "No generic entries.",
@@ -1346,9 +1352,11 @@ def generate(out_dir, tables, monomer_dir, report):
         "Voltra radius template: PARSE radii (units Angstrom).",
         *parse_common,
         "PARSE gives non-polar hydrogens radius 0 (united with their carbon at 2.0).",
-        "Termini: N-terminal H1, H2, H3 take 1.0, PARSE's value for the amine hydrogens of its "
-        "neutral N-terminus, which keeps N at 1.5 as internal residues do (the charged form "
-        "puts 0 on them and 2.0 on N); OXT 1.4; RNA HO5' and HO3' 0 as PARSE's H5T and H3T.",
+"Terminal residues: the program keys a charged chain end (a free amine with all its hydrogens, or a carboxylate with OXT; not a capped, cyclic or neutral end, nor a lone amino acid, which is both) by its type name prefixed as Amber names its terminal residues: NALA for an N-terminal ALA, CHID for a C-terminal HID. Every amino acid above has an N and a C set. "
+        "N sets: PARSE's charged amine (BK+, proline PR+: N and CA 2.0, H1-H3 0); C sets: its "
+        "carboxylate (O and OXT 1.4). The internal residues' H1, H2, H3 take 1.0, PARSE's value "
+        "for the amine hydrogens of its neutral N-terminus, which keeps N at 1.5 as internal "
+        "residues do; OXT 1.4; RNA HO5' and HO3' 0 as PARSE's H5T and H3T.",
         f"Ions ({ions_text}): Shannon effective ionic radii (R. D. Shannon, Acta Cryst. A32, "
         "751 (1976), table 1; six-coordinate, high spin where the spin state matters). "
         "Shannon's scale sets O2- to 1.40, PARSE's oxygen radius, so an ion and the oxygens "
@@ -1374,6 +1382,9 @@ def generate(out_dir, tables, monomer_dir, report):
         "Termini: the module sets the backbone N of each chain's first N-terminal amino acid to "
         "+1.0 for this file, so the file carries no N-terminal charge (H1, H2, H3 are 0). The "
         "C-terminal carboxylate's -1 sits on OXT alone: O is shared with every internal residue.",
+        "Terminal residues: the program keys a charged chain end (a free amine with all its hydrogens, or a carboxylate with OXT; not a capped, cyclic or neutral end, nor a lone amino acid, which is both) by its type name prefixed as Amber names its terminal residues: NALA for an N-terminal ALA, CHID for a C-terminal HID. Every amino acid above has an N and a C set. "
+        "Here the N and C sets repeat the internal entries: the default charges do not change at "
+        "a chain end.",
         "Nucleic acids (DNA DA DC DG DT, RNA A C G U): OP1/OP2 -0.5 each, one -1 per phosphate; "
         "a 5' monophosphate adds OP3 -1 (dianion at pH 7); HO5'/HO3' (H5T/H3T) 0.",
         "Caps ACE, NME, NH2 and water HOH/WAT: 0.",
