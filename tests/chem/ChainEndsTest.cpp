@@ -6,6 +6,8 @@
 #include "HostModel_Commands/CmdHydrogens.h"
 #include "chem/ChainEnds.h"
 #include "commands/CmdApplyAmberPlusDefaultTemplates.h"
+#include "export/TemplateExporter.h"
+#include "templates/Template.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,22 @@ TEST(ChainEnds, NTerminalProlineTakesAmbersNPro) {
     EXPECT_EQ(residues[1]->GetChainEnd(), ChainEnd::None);
     EXPECT_EQ(residues[3]->GetChainEnd(), ChainEnd::CTerminal);
     EXPECT_NEAR(NetCharge(*residues[3]), -1.0, 1e-3);
+}
+
+// Exported templates go beside the PQR, which prints the plain residue name; the terminal name
+// is only the key the shipped templates are searched by.
+TEST(ChainEnds, ExportedEntriesKeepThePlainResidueName) {
+    ChemDoc doc;
+    Molecule& molecule = ReadResidues(doc, "1QBS.pdb", 'A', {1, 2});
+    AssignAmber(doc);
+    const Residue& pro = *ChemTest::Residues(molecule).front();
+    ASSERT_EQ(pro.GetChainEnd(), ChainEnd::NTerminal);
+    const Atom& n = *ChemTest::FindAtom(pro, "N");
+    Voltra::ChargeTemplate exported("exported.crg");
+    const Voltra::TemplateEntry entry = Voltra::TemplateExporter::MakeExportEntry(exported, n);
+    EXPECT_EQ(entry.GetResidueName(), "PRO");
+    EXPECT_NEAR(entry.GetValue(), -0.2020f, kChargeTolerance);
+    EXPECT_EQ(Voltra::BuildMatchKey(exported, n).GetResidueName(), "NPRO");
 }
 
 TEST(ChainEnds, CTerminalHistidineVariantTakesItsOwnSet) {
