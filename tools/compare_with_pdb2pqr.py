@@ -11,6 +11,8 @@ What is emulated:
   - the lookup: key = atom label (four-character hydrogen names rotated right by one) and
     residue name, matched ignoring case; else a generic entry for the label; element-keyed files
     by element symbol; first match in file order wins;
+  - chain ends: a charged N- or C-terminal amino acid is keyed by its terminal set's name
+    (NALA, CHIE), as the program's hydrogen step marks it;
   - the command sequences: Amber = prot_amb.crg then nuca_amb.crg, where the second file only
     overwrites atoms it matches; PARSE = parseres.crg (and parseres.siz for radii) followed by
     the N-terminal rule: the N of each chain's first N-terminal amino acid gets exactly 1.0
@@ -87,15 +89,16 @@ class Template:
                     key = (entry[0].upper(), entry[1].upper())
                     self.index.setdefault(key, entry[2])   # first match in file order wins
 
-    def lookup(self, atom):
-        """(source, value) as Template::Lookup returns them; value None when Missing."""
+    def lookup(self, atom, prefix=""):
+        """(source, value) as Template::Lookup returns them; value None when Missing. prefix:
+        "N" or "C" for an atom of a charged chain end, keyed by its terminal set (NALA, CHIE)."""
         if self.element_keyed:
             value = self.index.get((atom.element.upper(), ""))
             return (self.source, value) if value is not None else ("HST", None)
         name = atom.name
         if len(name) == 4 and atom.element == "H":
             name = name[3] + name[:3]
-        value = self.index.get((name.upper(), atom.resname.upper()))
+        value = self.index.get((name.upper(), (prefix + atom.resname).upper()))
         if value is None:
             value = self.index.get((name.upper(), ""))
         return (self.source, value) if value is not None else ("Missing", None)
@@ -225,6 +228,50 @@ def n_terminal_flags(residues):
     return flags
 
 
+# The residue types the program marks as chain ends (HostChem::ClassifyChainEnd).
+TERMINAL_TYPES = set(gt.STANDARD_AMINO_ACIDS + gt.AMBER_VARIANTS)
+
+
+def c_terminal_flags(residues):
+    """Residues whose C is not within bonding distance of another amino acid's N."""
+    nitrogens = defaultdict(list)
+    for r in residues:
+        if is_amino_acid(r):
+            n = r.find("N")
+            nitrogens[tuple(int(math.floor(x / 2.0)) for x in n.xyz)].append((n, r))
+    flags = {}
+    for r in residues:
+        if not is_amino_acid(r):
+            continue
+        c = r.find("C")
+        cell = tuple(int(math.floor(x / 2.0)) for x in c.xyz)
+        flags[id(r)] = not any(owner is not r and math.dist(n.xyz, c.xyz) < 1.75
+                               for dx in (-1, 0, 1) for dy in (-1, 0, 1) for dz in (-1, 0, 1)
+                               for n, owner in nitrogens.get((cell[0] + dx, cell[1] + dy, cell[2] + dz), ()))
+    return flags
+
+
+def chain_end_prefixes(residues):
+    """id(residue) -> "N" or "C" for the charged chain ends the program marks: a free amine with
+    all its hydrogens (when the residue has any), a carboxylate with OXT (PARSE naming: O1 and
+    O2) and no HXT; a residue that is both is neither."""
+    n_flags, c_flags = n_terminal_flags(residues), c_terminal_flags(residues)
+    prefixes = {}
+    for r in residues:
+        if r.resname not in TERMINAL_TYPES or not is_amino_acid(r):
+            continue
+        names = {a.name for a in r.atoms}
+        n_end = n_flags.get(id(r), False)
+        if n_end and any(a.element == "H" for a in r.atoms):
+            amine = len(names & {"H1", "H2", "H3", "HN1", "HN2", "HN3"})
+            n_end = amine >= (2 if r.resname == "PRO" else 3)
+        c_end = c_flags.get(id(r), False) and ("OXT" in names or {"O1", "O2"} <= names) \
+            and "HXT" not in names
+        if n_end != c_end:
+            prefixes[id(r)] = "N" if n_end else "C"
+    return prefixes
+
+
 # ---------------------------------------------------------------------------------------------
 # From PDB2PQR's force-field spellings back to PDB v3 names
 # ---------------------------------------------------------------------------------------------
@@ -285,9 +332,9 @@ class PdbNames:
 # Assignment and comparison
 # ---------------------------------------------------------------------------------------------
 
-def apply_charge_template(atoms, template):
+def apply_charge_template(atoms, template, prefixes):
     for atom in atoms:
-        source, value = template.lookup(atom)
+        source, value = template.lookup(atom, prefixes.get(id(atom.residue), ""))
         if source != "Missing" or atom.source == "Missing":
             atom.ours = value if value is not None else 0.0
             atom.source = source
@@ -299,9 +346,11 @@ def assign(atoms, residues, chains, ff, templates_dir):
         atom.ours, atom.source, atom.ours_radius = 0.0, "Missing", None
     files = {"amber": ("prot_amb.crg", "nuca_amb.crg"), "parse": ("parseres.crg",),
              "default": ("default.crg",)}[ff]
+    # Only the commands that add hydrogens mark chain ends.
+    prefixes = chain_end_prefixes(residues) if ff != "default" else {}
     for name in files:
         template = Template(os.path.join(templates_dir, name))
-        apply_charge_template(atoms, template)
+        apply_charge_template(atoms, template, prefixes)
         if template.source != "Amber":
             flags = n_terminal_flags(residues)
             for chain in chains:
@@ -313,7 +362,7 @@ def assign(atoms, residues, chains, ff, templates_dir):
     if ff == "parse":
         radii = Template(os.path.join(templates_dir, "parseres.siz"))
         for atom in atoms:
-            source, value = radii.lookup(atom)
+            source, value = radii.lookup(atom, prefixes.get(id(atom.residue), ""))
             atom.ours_radius = value if value is not None else 0.0
 
 

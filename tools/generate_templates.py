@@ -276,6 +276,7 @@ class Block:
         self.internal = list(internal)  # v3 atoms of the internal residue (for checks)
         self.entries = OrderedDict()    # lookup key -> value
         self.dropped = []               # aliases left out because a v3 name holds another value
+        self.chain_end = None           # "N" or "C" for a terminal residue's own set
 
     def value(self, atom):
         return self.entries[lookup_key(atom)]
@@ -432,7 +433,103 @@ def copy_block(block, resname):
     new = Block(resname, block.internal)
     new.entries = OrderedDict(block.entries)
     new.dropped = list(block.dropped)
+    new.chain_end = block.chain_end
     return new
+
+
+# Terminal residue sets. The program keys a charged chain end by its type name prefixed as Amber
+# names its terminal residues (N-terminal ALA as NALA, C-terminal HIE as CHIE), so every file
+# keyed by residue carries an N and a C set of each amino acid the internal sets cover.
+
+TERMINAL_AMINO_ACIDS = STANDARD_AMINO_ACIDS + AMBER_VARIANTS
+
+
+def terminal_atoms(topo, resname, end):
+    atoms = amino_acid_atoms(topo, resname)
+    if end == "N":
+        # A charged proline N carries two hydrogens (H2 H3 in Amber's and PDB2PQR's naming).
+        hydrogens = ("H2", "H3") if resname == "PRO" else N_TERMINAL_HYDROGENS
+        return [a for a in atoms if a != "H"] + list(hydrogens)
+    return atoms + ["OXT"]
+
+
+def terminal_copy(internal_block, end, atoms):
+    """A terminal set that repeats the internal entries (with their terminal-only atoms)."""
+    block = copy_block(internal_block, end + internal_block.resname)
+    block.chain_end = end
+    block.internal = list(atoms)
+    return block
+
+
+def amber_terminal_block(amber, topo, internal_block, end):
+    """Amber's own N- or C-terminal residue where AMBER.DAT has one; else the internal entries.
+
+    Amber names an N-terminal proline's two amine hydrogens H2 and H3; H1 takes their value,
+    so whichever two a structure carries add up to the source's.
+    """
+    resname = internal_block.resname
+    atoms = terminal_atoms(topo, resname, end)
+    src_name = end + amber.source_residue(resname)
+    if src_name not in amber.table:
+        return terminal_copy(internal_block, end, atoms)
+    src = amber.table[src_name]
+    block = Block(end + resname, atoms)
+    block.chain_end = end
+    used = set()
+    for atom in atoms:
+        src_atom = amber_atom_source_name(resname, atom)
+        if src_atom not in src:
+            raise SourceError(f"AMBER.DAT: {src_name} has no atom {src_atom} (for {atom})")
+        block.add(atom, src[src_atom][0])
+        used.add(src_atom)
+    for extra, same_as in EQUIVALENT_NAMES.get(resname, ()):
+        block.add(extra, block.value(same_as))
+    if end == "N" and resname == "PRO":
+        block.add("H1", block.value("H2"))
+    for src_atom, params in src.items():
+        if src_atom not in used:
+            block.add_alias(src_atom, params[0])
+    return block
+
+
+def amber_terminal_blocks(amber, topo, blocks):
+    by_name = {b.resname: b for b in blocks}
+    return [amber_terminal_block(amber, topo, by_name[r], end)
+            for end in ("N", "C") for r in TERMINAL_AMINO_ACIDS]
+
+
+def parse_terminal_block(parse, topo, internal_block, end, column):
+    """PARSE's terminal patches on the internal entries.
+
+    Charges: the C-terminal carboxylate as PARSE has it (BK-, PR-: C 0.10, O and OXT -0.55);
+    the N-terminal N at 1.0, the value the module gives the first N-terminus of a chain, so
+    that an N-terminus after a chain break is charged the same way. Radii: both patches (the
+    charged amine's N 2.0 and hydrogens 0).
+    """
+    resname = internal_block.resname
+    block = terminal_copy(internal_block, end, terminal_atoms(topo, resname, end))
+    if end == "N" and column == 0:
+        block.entries["N"] = ONE
+        return block
+    n_form, c_form = parse_terminal_forms(parse, resname, column)
+    form = n_form if end == "N" else c_form
+    for atom in block.internal:
+        src_atom = atom if atom in N_TERMINAL_HYDROGENS + ("OXT",) else parse.atom_source(resname, atom)
+        if src_atom in form:
+            block.entries[lookup_key(atom)] = form[src_atom]
+    block.entries["O1"] = block.entries["O"]
+    block.entries["O2"] = block.entries["OXT"]
+    if resname == "PRO":
+        block.entries["HN1"] = block.entries["H2"]
+        block.entries["HN2"] = block.entries["H3"]
+    return block
+
+
+def default_terminal_blocks(topo, blocks):
+    """The default charges do not change at a chain end: copies of the internal entries."""
+    by_name = {b.resname: b for b in blocks}
+    return [terminal_copy(by_name[r], end, terminal_atoms(topo, r, end))
+            for end in ("N", "C") for r in TERMINAL_AMINO_ACIDS]
 
 
 def water_block(ff, resname):
@@ -460,6 +557,7 @@ def cap_block(ff, resname):
 def amber_protein_blocks(amber, topo):
     blocks = [amino_acid_block(amber, r, topo, amber_terminal_charges)
               for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS]
+    blocks += amber_terminal_blocks(amber, topo, blocks)
     blocks += [cap_block(amber, r) for r in CAPS]
     blocks += [water_block(amber, r) for r in WATER_NAMES]
     return blocks
@@ -498,7 +596,9 @@ def parse_blocks(parse, topo, column):
     order = list(STANDARD_AMINO_ACIDS + AMBER_VARIANTS + ("AR0", "TYM")) + \
         [own for own, _ in PARSE_OWN_RESIDUE_NAMES if own not in ("H2O", "AR0")] + \
         ["ACE", "NME", "HOH", "WAT", "H2O"] + list(RNA)
-    return [blocks[r] for r in order]
+    terminal = [parse_terminal_block(parse, topo, blocks[r], end, column)
+                for end in ("N", "C") for r in TERMINAL_AMINO_ACIDS]
+    return [blocks[r] for r in order] + terminal
 
 
 # Formal charges at pH 7 (our design; see the header of default.crg).
@@ -523,6 +623,7 @@ def default_charge_blocks(topo):
             block.add(h, ZERO)
         block.add("OXT", -ONE)
         blocks.append(block)
+    blocks += default_terminal_blocks(topo, blocks)
     for r in CAPS:
         block = Block(r, CAP_ATOMS[r])
         for atom in CAP_ATOMS[r]:
@@ -921,40 +1022,33 @@ def compare_terminal(dev, resname, ours, theirs, integer_net):
 def amber_terminal_deviations(amber, topo, blocks):
     by_name = {b.resname: b for b in blocks}
     n_dev, c_dev = Deviation("Amber N-terminal"), Deviation("Amber C-terminal")
-    for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS:
+    for r in TERMINAL_AMINO_ACIDS:
         src_r = amber.source_residue(r)
-        atoms = amino_acid_atoms(topo, r)
-        ours = OrderedDict((a, by_name[r].value(a)) for a in atoms)
-        if "N" + src_r in amber.table:
-            nt = OrderedDict((a, q) for a, q in ours.items() if a != "H")
-            for h in (("H2", "H3") if r == "PRO" else N_TERMINAL_HYDROGENS):
-                nt[h] = by_name[r].value(h)
-            src = amber.table["N" + src_r]
-            theirs = OrderedDict((a, src[a][0]) for a in nt)
-            compare_terminal(n_dev, r, nt, theirs, True)
-        if "C" + src_r in amber.table:
-            ct = OrderedDict(ours)
-            ct["OXT"] = by_name[r].value("OXT")
-            src = amber.table["C" + src_r]
-            theirs = OrderedDict((a, src[a][0]) for a in ct)
-            compare_terminal(c_dev, r, ct, theirs, True)
+        for end, dev in (("N", n_dev), ("C", c_dev)):
+            if end + src_r not in amber.table:
+                continue
+            block = by_name[end + r]
+            ours = OrderedDict((a, block.value(a)) for a in block.internal)
+            src = amber.table[end + src_r]
+            theirs = OrderedDict((a, src[a][0]) for a in ours)
+            compare_terminal(dev, r, ours, theirs, True)
     return [n_dev, c_dev]
 
 
-def parse_terminal_forms(parse, r):
+def parse_terminal_forms(parse, r, column=0):
     """PARSE's N- and C-terminal residues as PDB2PQR composes them: residue + backbone patch."""
     src_r = parse.source_residue(r)
-    base = OrderedDict((a, q) for a, (q, _) in parse.table[src_r].items())
+    base = OrderedDict((a, p[column]) for a, p in parse.table[src_r].items())
     if r == "PRO":
-        n_patch = {a: q for a, (q, _) in parse.table["PR+"].items()}
+        n_patch = {a: p[column] for a, p in parse.table["PR+"].items()}
         n_patch = {{"HN1": "H2", "HN2": "H3"}.get(a, a): q for a, q in n_patch.items()
                    if a not in ("H1", "H2")}
-        c_patch = {a: q for a, (q, _) in parse.table["PR-"].items()}
+        c_patch = {a: p[column] for a, p in parse.table["PR-"].items()}
     else:
-        n_patch = {a: q for a, (q, _) in parse.table["BK+"].items()
+        n_patch = {a: p[column] for a, p in parse.table["BK+"].items()
                    if a not in ("HN1", "HN2", "HN3")}
-        c_patch = {{"O1": "O", "O2": "OXT"}.get(a, a): q
-                   for a, (q, _) in parse.table["BK-"].items()}
+        c_patch = {{"O1": "O", "O2": "OXT"}.get(a, a): p[column]
+                   for a, p in parse.table["BK-"].items()}
     n_form = OrderedDict(base)
     n_form.pop("HN", None)
     n_form.update(n_patch)
@@ -966,9 +1060,7 @@ def parse_terminal_forms(parse, r):
 def parse_terminal_deviations(parse, topo, blocks):
     by_name = {b.resname: b for b in blocks}
     n_dev, c_dev = Deviation("PARSE N-terminal"), Deviation("PARSE C-terminal")
-    for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS + ("AR0", "TYM"):
-        atoms = amino_acid_atoms(topo, r)
-        ours = OrderedDict((a, by_name[r].value(a)) for a in atoms)
+    for r in STANDARD_AMINO_ACIDS + AMBER_VARIANTS:
         n_form, c_form = parse_terminal_forms(parse, r)
         # v3 name -> PARSE name, as for internal residues; terminal atoms keep their names.
         def theirs_for(form, names):
@@ -977,14 +1069,12 @@ def parse_terminal_deviations(parse, topo, blocks):
                 s = a if a in N_TERMINAL_HYDROGENS + ("OXT",) else parse.atom_source(r, a)
                 out[a] = form[s]
             return out
-        nt = OrderedDict((a, q) for a, q in ours.items() if a != "H")
-        nt["N"] = ONE   # the module's N-terminal rule
-        for h in (("H2", "H3") if r == "PRO" else N_TERMINAL_HYDROGENS):
-            nt[h] = by_name[r].value(h)
-        compare_terminal(n_dev, r, nt, theirs_for(n_form, nt), True)
-        ct = OrderedDict(ours)
-        ct["OXT"] = by_name[r].value("OXT")
-        compare_terminal(c_dev, r, ct, theirs_for(c_form, ct), True)
+        for end, dev, form in (("N", n_dev, n_form), ("C", c_dev, c_form)):
+            block = by_name[end + r]
+            ours = OrderedDict((a, block.value(a)) for a in block.internal)
+            if end == "N":
+                ours["N"] = ONE   # the module's N-terminal rule
+            compare_terminal(dev, r, ours, theirs_for(form, ours), True)
     return [n_dev, c_dev]
 
 
@@ -1018,8 +1108,9 @@ def format_value(value, decimals):
 
 
 def fits_fixed_columns(blocks):
-    return all(v == v.quantize(Decimal("0.001")) and abs(v) < Decimal("1000")
-               for b in blocks for v in b.entries.values())
+    return all(len(b.resname) <= 3 for b in blocks) and \
+        all(v == v.quantize(Decimal("0.001")) and abs(v) < Decimal("1000")
+            for b in blocks for v in b.entries.values())
 
 
 def entry_lines(blocks, decimals):
@@ -1031,7 +1122,7 @@ def entry_lines(blocks, decimals):
     lines = []
     for block in blocks:
         for key, value in block.entries.items():
-            if len(key) > 5 or len(block.resname) > 3 or " " in key or key.startswith("!"):
+            if len(key) > 5 or len(block.resname) > 4 or " " in key or key.startswith("!"):
                 raise SourceError(f"name {key!r} {block.resname!r} does not fit the layout")
             if value == 0:
                 value = ZERO  # never "-0.000"
@@ -1192,12 +1283,15 @@ def generate(out_dir, tables, monomer_dir, report):
         "Residues: the 20 standard amino acids; protonation variants ASH CYM CYX GLH HID HIE HIP "
         "LYN; caps ACE, NME and NH2 (Amber NHE); water HOH and WAT (TIP3P).",
         HIS_NOTE,
-        "Termini: entries are keyed by atom and residue name, so terminal residues share the "
-        "internal values of their common atoms. Terminal-only atoms make every terminal residue's "
-        "net charge an integer and equal to the source's: N-terminal H1, H2 and H3 carry "
-        "(1 + q(H)) / 3 of their residue (rounded so that the three add up exactly; proline: "
-        "0.5 each, so any two of them give +1); C-terminal OXT carries -1. Neutral termini "
-        "(HXT) are not represented.",
+"Terminal residues: the program keys a charged chain end (a free amine with all its hydrogens, or a carboxylate with OXT; not a capped, cyclic or neutral end, nor a lone amino acid, which is both) by its type name prefixed as Amber names its terminal residues: NALA for an N-terminal ALA, CHID for a C-terminal HID. Every amino acid above has an N and a C set. "
+        "The N and C sets are Amber's own N- and C-terminal residues (NALA ... CVAL of AMBER.DAT; "
+        "HIS as HIE; an N-terminal proline's H1 takes the value of H2 and H3, so any two give the "
+        "source's). ASH, GLH, CYM and LYN have none in Amber: their sets repeat the internal "
+        "entries. The internal residues keep terminal-only atoms for ends without a set of their "
+        "own (a lone amino acid, ASH ...): N-terminal H1, H2 and H3 carry (1 + q(H)) / 3 of their "
+        "residue (rounded so that the three add up exactly; proline: 0.5 each), C-terminal OXT "
+        "-1, so every such residue's net charge is an integer and equal to the source's. Neutral "
+        "termini (HXT) are not represented.",
         *dev_lines("prot_amb.crg"),
         *ion_charge_note,
         "No generic entries: the file is applied to nucleic acids too (before nuca_amb.crg).",
@@ -1237,14 +1331,17 @@ def generate(out_dir, tables, monomer_dir, report):
     write_file(os.path.join(out_dir, "parseres.crg"), [
         "Voltra charge template: PARSE charges (units e).",
         *parse_common,
-        "Termini: the module sets the backbone N of each chain's first N-terminal amino acid "
-        "to exactly +1.0 for this file, and terminal residues share the internal values of "
-        "their common atoms. So N-terminal H1, H2, H3 carry 0 (PARSE's N and H add up to 0, "
-        "the +1 sits on N); proline (N -0.56, no H) needs its two amine hydrogens to add up "
-        "to -0.56 with N at 1.0: H1, H2, H3 carry -0.28 each, so any two of them do. "
-        "C-terminal OXT carries -1 (C and O keep 0.55 and -0.55). Every terminal residue "
-        "thus has the integer net charge of the source's. RNA ends as in nuca_amb.crg: HO5' "
-        "makes a 5' nucleotide neutral, HO3' is 0.",
+"Terminal residues: the program keys a charged chain end (a free amine with all its hydrogens, or a carboxylate with OXT; not a capped, cyclic or neutral end, nor a lone amino acid, which is both) by its type name prefixed as Amber names its terminal residues: NALA for an N-terminal ALA, CHID for a C-terminal HID. Every amino acid above has an N and a C set. "
+        "C sets: PARSE's charged carboxylate (BK-, proline PR-: C 0.10, O and OXT -0.55, alias "
+        "O1 and O2). N sets: the module sets the backbone N of each chain's first N-terminal "
+        "amino acid to exactly +1.0 for this file, so PARSE's charged amine (N -0.32, CA and H1-H3 "
+        "0.33) cannot be followed; the N set carries N 1.0 itself (so an N-terminus after a chain "
+        "break is charged too) and the internal values elsewhere, with H1, H2, H3 at 0 (PARSE's N "
+        "and H add up to 0); proline (N -0.56, no H) needs its two amine hydrogens to add up to "
+        "-0.56 with N at 1.0: H1, H2, H3 carry -0.28 each, so any two of them do. The internal "
+        "residues carry the same H1-H3 and OXT -1 for ends without a set of their own. Every "
+        "terminal residue thus has the integer net charge of the source's. RNA ends as in "
+        "nuca_amb.crg: HO5' makes a 5' nucleotide neutral, HO3' is 0.",
         *dev_lines("parseres.crg"),
         *ion_charge_note,
         "No generic entries.",
@@ -1255,9 +1352,11 @@ def generate(out_dir, tables, monomer_dir, report):
         "Voltra radius template: PARSE radii (units Angstrom).",
         *parse_common,
         "PARSE gives non-polar hydrogens radius 0 (united with their carbon at 2.0).",
-        "Termini: N-terminal H1, H2, H3 take 1.0, PARSE's value for the amine hydrogens of its "
-        "neutral N-terminus, which keeps N at 1.5 as internal residues do (the charged form "
-        "puts 0 on them and 2.0 on N); OXT 1.4; RNA HO5' and HO3' 0 as PARSE's H5T and H3T.",
+"Terminal residues: the program keys a charged chain end (a free amine with all its hydrogens, or a carboxylate with OXT; not a capped, cyclic or neutral end, nor a lone amino acid, which is both) by its type name prefixed as Amber names its terminal residues: NALA for an N-terminal ALA, CHID for a C-terminal HID. Every amino acid above has an N and a C set. "
+        "N sets: PARSE's charged amine (BK+, proline PR+: N and CA 2.0, H1-H3 0); C sets: its "
+        "carboxylate (O and OXT 1.4). The internal residues' H1, H2, H3 take 1.0, PARSE's value "
+        "for the amine hydrogens of its neutral N-terminus, which keeps N at 1.5 as internal "
+        "residues do; OXT 1.4; RNA HO5' and HO3' 0 as PARSE's H5T and H3T.",
         f"Ions ({ions_text}): Shannon effective ionic radii (R. D. Shannon, Acta Cryst. A32, "
         "751 (1976), table 1; six-coordinate, high spin where the spin state matters). "
         "Shannon's scale sets O2- to 1.40, PARSE's oxygen radius, so an ion and the oxygens "
@@ -1283,6 +1382,9 @@ def generate(out_dir, tables, monomer_dir, report):
         "Termini: the module sets the backbone N of each chain's first N-terminal amino acid to "
         "+1.0 for this file, so the file carries no N-terminal charge (H1, H2, H3 are 0). The "
         "C-terminal carboxylate's -1 sits on OXT alone: O is shared with every internal residue.",
+        "Terminal residues: the program keys a charged chain end (a free amine with all its hydrogens, or a carboxylate with OXT; not a capped, cyclic or neutral end, nor a lone amino acid, which is both) by its type name prefixed as Amber names its terminal residues: NALA for an N-terminal ALA, CHID for a C-terminal HID. Every amino acid above has an N and a C set. "
+        "Here the N and C sets repeat the internal entries: the default charges do not change at "
+        "a chain end.",
         "Nucleic acids (DNA DA DC DG DT, RNA A C G U): OP1/OP2 -0.5 each, one -1 per phosphate; "
         "a 5' monophosphate adds OP3 -1 (dianion at pH 7); HO5'/HO3' (H5T/H3T) 0.",
         "Caps ACE, NME, NH2 and water HOH/WAT: 0.",
@@ -1363,8 +1465,10 @@ def check_internal_nets(blocks, n_rule):
 
     for block in blocks:
         values = OrderedDict((a, block.value(a)) for a in block.internal)
+        if block.chain_end == "N" and n_rule:
+            values["N"] = ONE
         require_integer(sum(values.values()), block.resname)
-        if "OXT" in block.entries:
+        if block.chain_end is None and "OXT" in block.entries:
             n_form = OrderedDict((a, q) for a, q in values.items() if a != "H")
             if n_rule:
                 n_form["N"] = ONE

@@ -28,6 +28,20 @@ public:
     const CStringT& GetResidueType() const { return typeName_; }
     void SetResidueType(const CStringT& typeName) { typeName_ = typeName; }
 
+    /// Which free end of its chain the residue is, as far as templates need to know: a charged
+    /// N-terminal or C-terminal amino acid, set by the hydrogen step. Chemistry keeps the type name.
+    enum class ChainEnd { None, NTerminal, CTerminal };
+    ChainEnd GetChainEnd() const { return chainEnd_; }
+    void SetChainEnd(ChainEnd end) { chainEnd_ = end; }
+
+    /// The name templates key this residue by: the type name, prefixed as Amber names its
+    /// terminal residue sets (NALA, CHIE) when the residue is a chain end.
+    CStringT GetTemplateResidueType() const {
+        if (chainEnd_ == ChainEnd::NTerminal) return "N" + typeName_;
+        if (chainEnd_ == ChainEnd::CTerminal) return "C" + typeName_;
+        return typeName_;
+    }
+
     /// The residue's identity in the input file, set once by the reader: sequence number,
     /// insertion code ('\0' for none) and chain id as written (mmCIF auth_asym_id; waters keep
     /// theirs though they sit in the "Water" chain).
@@ -49,6 +63,7 @@ private:
     CStringT inputChainId_;
     int sequenceNumber_ = 0;
     char insertionCode_ = '\0';
+    ChainEnd chainEnd_ = ChainEnd::None;
 };
 
 class HOST_API AminoAcid : public Residue {

@@ -4,6 +4,7 @@
 #include "HostModel/DescendentIterator.h"
 #include "HostModel/Molecule.h"
 #include "HostModel_Commands/VisibleMoleculeList.h"
+#include "chem/ChainEnds.h"
 #include "chem/HydrogenPlacement.h"
 #include "chem/ProtonationStates.h"
 
@@ -39,8 +40,11 @@ bool CmdHydrogens::Do(HostModel::ChemDoc* doc) {
     }
     // States first: the hydrogens placed depend on the variant names it sets.
     HostChem::ChooseProtonationStates(*doc);
-    for (HostModel::Molecule* molecule : VisibleMoleculeList(*doc))
+    // Chain ends last: whether an end is charged shows in the states and hydrogens it now has.
+    for (HostModel::Molecule* molecule : VisibleMoleculeList(*doc)) {
         HostChem::AddMissingHydrogens(*molecule, hydrogenSet_, doc->GetPreparationReport());
+        HostChem::MarkChainEnds(*molecule);
+    }
     return true;
 }
 

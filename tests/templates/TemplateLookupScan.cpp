@@ -27,7 +27,7 @@ std::vector<const TemplateEntry*> CollectMatches(const Template& t, const Templa
 }  // namespace
 
 std::string LookupByScan(const Template& t, const HostModel::Atom& atom, float& value) {
-    const auto withResidue = CollectMatches(t, BuildLookupKey(t, atom, true));
+    const auto withResidue = CollectMatches(t, BuildMatchKey(t, atom));
     if (!withResidue.empty()) {
         value = withResidue.front()->value;
         return t.GetSourceName();

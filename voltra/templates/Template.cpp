@@ -77,7 +77,7 @@ void Template::AddEntry(const TemplateEntry& entry) {
 std::string Template::Lookup(const HostModel::Atom& atom, float& value) const {
     if (!index_ || !index_->Covers(entries)) index_ = std::make_unique<TemplateIndex>(entries);
 
-    const TemplateEntry key = BuildLookupKey(*this, atom, true);
+    const TemplateEntry key = BuildMatchKey(*this, atom);
     std::size_t hit = index_->FindFirst(key.atomName, key.residueName);
     if (hit == TemplateIndex::npos) {
         if (elementKeyed) {
@@ -135,6 +135,15 @@ TemplateEntry BuildLookupKey(const Template& t, const HostModel::Atom& atom, boo
     if (chain != nullptr && chain->IsA(HostModel::Chain::classType) && !IsWaterChainLabel(chain->GetLabel())) {
         key.chain = chain->GetLabel();
     }
+    return key;
+}
+
+TemplateEntry BuildMatchKey(const Template& t, const HostModel::Atom& atom) {
+    TemplateEntry key = BuildLookupKey(t, atom, true);
+    const HostModel::Object* parent = atom.GetParent();
+    if (key.residueName.empty() || parent == nullptr || !parent->IsA(HostModel::Residue::classType)) return key;
+    const auto& residue = static_cast<const HostModel::Residue&>(*parent);
+    if (residue.GetChainEnd() != HostModel::Residue::ChainEnd::None) key.residueName = residue.GetTemplateResidueType();
     return key;
 }
 

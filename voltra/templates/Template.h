@@ -85,6 +85,11 @@ using TemplatePtr = boost::shared_ptr<Template>;
 /// The key of an atom under a template (see Lookup); its value is 0.
 TemplateEntry BuildLookupKey(const Template& t, const HostModel::Atom& atom, bool withResidue);
 
+/// The key Lookup matches first: BuildLookupKey with the residue, where a charged chain end
+/// (Residue::GetChainEnd) is keyed by its terminal set's name (NALA, CHIE). Exported templates
+/// keep the plain type name, which is what the PQR beside them prints.
+TemplateEntry BuildMatchKey(const Template& t, const HostModel::Atom& atom);
+
 /// Empty templates (source "Unknown") used for their property names and writers.
 Template& SharedChargeTemplate();
 Template& SharedRadiusTemplate();
