@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """APBS solvation energy of voltra's Amber PQR against PDB2PQR's, and the causes of the difference.
 
-Usage: compare_apbs_solvation.py --voltra BIN [--spacing Å] [--work DIR] [--json FILE]
+Usage: compare_apbs_solvation.py --voltra BIN [--spacing Å] [--no-decomposition] [--work DIR] [--json FILE]
                                  [--max-relative-difference F] STRUCTURE...
 
 For each raw structure it runs
@@ -16,7 +16,9 @@ points for the given fine spacing), centred on that box's middle and written as 
 The difference is then taken apart by a path of hybrid PQRs from voltra's atoms to PDB2PQR's;
 each step changes one thing and is charged with the change in energy it makes:
   ligands and ions   atoms of residues PDB2PQR does not write (it drops HETATM groups but water)
-  hydrogen radii     PDB2PQR's radius on each hydrogen (voltra's Default radii are element-keyed)
+  water hydrogen radii  PDB2PQR's radius on each water hydrogen (Amber's TIP3P H has none)
+  other hydrogen radii  PDB2PQR's radius on every other hydrogen (voltra's Default radii are
+                     element-keyed)
   heavy-atom radii   PDB2PQR's radius on each heavy atom
   water hydrogen positions  PDB2PQR's position on each water hydrogen (it orients waters)
   other hydrogen positions  PDB2PQR's position on every other hydrogen
@@ -64,7 +66,8 @@ MEMORY_CEILING = 400.0  # MB
 
 STEPS = [
     ("ligands", "ligands and ions PDB2PQR leaves out"),
-    ("hydrogen_radii", "hydrogen radii"),
+    ("water_hydrogen_radii", "water hydrogen radii"),
+    ("hydrogen_radii", "other hydrogen radii"),
     ("heavy_radii", "heavy-atom radii"),
     ("water_hydrogen_positions", "water hydrogen positions"),
     ("hydrogen_positions", "other hydrogen positions"),
@@ -206,7 +209,7 @@ class Pairing:
             if theirs_unpaired or ours_unpaired:
                 self.differing[mine] = members
         self.terminal = {self.mapping[k] for k in terminal_residues(ref) if k in self.mapping}
-        self.ref_unmatched_residues = [k for k in ref_res if k not in mapping]
+        self.ref_only = [f"{k[0]}:{m[0]['resname']}{k[1]}" for k, m in ref_res.items() if k not in mapping]
 
 
 def residue_key(a):
@@ -257,7 +260,8 @@ def hybrid_path(ours, ref):
     current = [dict(a, **{"from": i}) for i, a in enumerate(ours) if residue_key(a) in pairing.kept]
     path = [("ligands", current, len(ours) - len(current))]
     for step, field, select in (
-            ("hydrogen_radii", "r", hydrogen),
+            ("water_hydrogen_radii", "r", lambda a: hydrogen(a) and is_water(a["resname"])),
+            ("hydrogen_radii", "r", lambda a: hydrogen(a) and not is_water(a["resname"])),
             ("heavy_radii", "r", lambda a: not hydrogen(a)),
             ("water_hydrogen_positions", "xyz", lambda a: hydrogen(a) and is_water(a["resname"])),
             ("hydrogen_positions", "xyz", lambda a: hydrogen(a) and not is_water(a["resname"])),
@@ -345,7 +349,7 @@ def compare_structure(structure, voltra, apbs, work, spacing=DEFAULT_SPACING, de
                          template, grid)
     result["energies"]["pdb2pqr_with_voltra_radii"] = e_back
     result.update(steps=steps, residual=previous - e_ref, atoms_left_differing=atoms_differing(path[-1][1], ref),
-                  radii_at_pdb2pqr_charges=e_back - e_ref,
+                  radii_at_pdb2pqr_charges=e_back - e_ref, pdb2pqr_only_residues=pairing.ref_only,
                   histidines=sorted(f"{k[0]}:{m[0]['resname']}{k[1]}" for k, m in pairing.differing.items()
                                     if is_histidine(m[0]["resname"])))
     return result
@@ -376,6 +380,8 @@ def format_result(r):
     radii = sum(s["contribution"] for s in r["steps"] if s["step"].endswith("radii"))
     lines.append(f"  radii at voltra's charges {radii:+.1f} kJ/mol, at PDB2PQR's charges "
                  f"{r['radii_at_pdb2pqr_charges']:+.1f} kJ/mol")
+    if r["pdb2pqr_only_residues"]:
+        lines.append(f"  residues only PDB2PQR writes (in the residual): {', '.join(r['pdb2pqr_only_residues'])}")
     if r["histidines"]:
         lines.append(f"  histidines protonated differently (PDB2PQR's): {', '.join(r['histidines'])}")
     return "\n".join(lines)
