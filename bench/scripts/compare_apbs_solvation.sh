@@ -3,7 +3,8 @@
 # causes of the difference (tools/compare_apbs_solvation.py does the work; its --help says how).
 # Builds the program in BUILD_DIR first (default build/, Release, configured if needed).
 # Usage: compare_apbs_solvation.sh [--build-dir=DIR] [--keep=DIR] [--spacing=Å] [STRUCTURE...]
-# Without structures: the corpus's 1AFS.pdb and 1AJJ.pdb. The tables go to standard output and,
+# Without structures: 1AFS.pdb and 1AJJ.pdb of the corpus (VOLTRA_CORPUS_DIR, by default
+# ../shared/corpus/structures next to the checkout). The tables go to standard output and,
 # as JSON, to <keep or a scratch folder>/apbs_solvation.json. 1AFS takes about 10 minutes of
 # APBS on one core, 1AJJ 2.
 set -euo pipefail
@@ -18,8 +19,11 @@ for arg in "$@"; do
         *) structures+=("$arg") ;;
     esac
 done
-corpus=$(cd "$root/.." && pwd)/shared/corpus/structures
-[ ${#structures[@]} -gt 0 ] || structures=("$corpus/1AFS.pdb" "$corpus/1AJJ.pdb")
+corpus=${VOLTRA_CORPUS_DIR:-$(cd "$root/.." && pwd)/shared/corpus/structures}
+if [ ${#structures[@]} -eq 0 ]; then
+    structures=("$corpus/1AFS.pdb" "$corpus/1AJJ.pdb")
+    [ -f "${structures[0]}" ] || { echo "compare_apbs_solvation.sh: no ${structures[0]}; set VOLTRA_CORPUS_DIR or name the structures" >&2; exit 2; }
+fi
 for program in apbs pdb2pqr; do
     command -v $program >/dev/null || { echo "compare_apbs_solvation.sh: $program is not installed (scripts/install-deps.sh)" >&2; exit 2; }
 done
