@@ -30,7 +30,7 @@ done
 
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j2 --target voltra_program >/dev/null
-voltra=$(find "$build" -path '*/bin/voltra' -type f | head -n 1)
+voltra=$build/bin/voltra
 [ -x "$voltra" ] || { echo "compare_apbs_solvation.sh: no voltra program under $build" >&2; exit 2; }
 
 if [ -n "$keep" ]; then
