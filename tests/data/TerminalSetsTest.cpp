@@ -5,7 +5,7 @@
 #include "templates/Template.h"
 #include "templates/TemplateFileIO.h"
 
-#include "SourceTemplates.h"
+#include "support/SourceTemplates.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -43,7 +43,7 @@ std::map<std::string, double> EntriesOf(const Voltra::Template& t, const std::st
 
 class TerminalSets : public ::testing::Test {
 protected:
-    SourceTemplates templates_{"voltra-terminal-"};
+    VoltraTest::SourceTemplates templates_;
 };
 
 TEST_F(TerminalSets, AmberSetsCarryTheTerminalCharge) {
