@@ -2,6 +2,8 @@
 
 #include "io/ReadError.h"
 
+#include "Common/Text.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -10,21 +12,11 @@
 namespace HostIO {
 namespace {
 
+using Common::SplitFields;  // lines come without their line end
+
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-std::vector<std::string_view> SplitFields(std::string_view text) {
-    std::vector<std::string_view> fields;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && IsBlank(text[i])) ++i;
-        const std::size_t start = i;
-        while (i < text.size() && !IsBlank(text[i])) ++i;
-        if (i > start) fields.push_back(text.substr(start, i - start));
-    }
-    return fields;
-}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);

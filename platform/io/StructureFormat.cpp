@@ -2,6 +2,8 @@
 
 #include "io/InputBytes.h"
 
+#include "Common/Text.h"
+
 #include <cctype>
 #include <string>
 #include <vector>
@@ -9,22 +11,10 @@
 namespace HostIO {
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
+using Common::EndsWithNoCase;
+using Common::EqualsNoCase;
+using Common::SplitFields;
+using Common::StartsWithNoCase;
 
 std::optional<StructureFormat> FormatFromExtension(std::string_view fileName) {
     if (EndsWithNoCase(fileName, ".gz")) fileName.remove_suffix(3);
@@ -34,18 +24,6 @@ std::optional<StructureFormat> FormatFromExtension(std::string_view fileName) {
 }
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
-std::vector<std::string_view> SplitFields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && IsSpace(line[i])) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && !IsSpace(line[i])) ++i;
-        if (i > start) fields.push_back(line.substr(start, i - start));
-    }
-    return fields;
-}
 
 // -1 when field is not a plain decimal number, otherwise its count of decimals.
 int DecimalsOf(std::string_view field) {
