@@ -133,8 +133,13 @@ TEST_F(ProgramInterrupt, NoLeftoversAndEachOutputOldOrComplete) {
         }
         if (sent) ::waitpid(pid, &status, 0);
         ASSERT_TRUE(sent) << "the run ended before " << c.whileWriting << " appeared";
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signalNumber)
+        // A run that ended on its own between our look and the signal has finished everything.
+        const bool finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == c.signalNumber) || finished)
             << "status " << status << "\n" << ReadFile(folder_->Path() / "stderr.txt");
+        if (finished) {
+            for (const auto& name : kOutputs) EXPECT_EQ(ReadOutputs(out).at(name), complete.at(name)) << name;
+        }
 
         EXPECT_EQ(FolderEntries(out), std::set<std::string>(kOutputs.begin(), kOutputs.end()));
         const auto after = ReadOutputs(out);
@@ -145,10 +150,9 @@ TEST_F(ProgramInterrupt, NoLeftoversAndEachOutputOldOrComplete) {
         }
         // The two templates are one group: both previous or both new.
         EXPECT_EQ(after.at("big.siz") == previous.at("big.siz"), after.at("big.crg") == previous.at("big.crg"));
-        // What was being prepared when the signal came is still the previous file.
-        const std::string prefix = c.whileWriting;
-        const std::string interrupted = prefix.substr(1, prefix.find(".tmp-") - 1);
-        EXPECT_EQ(after.at(interrupted), previous.at(interrupted)) << interrupted;
+        // The output being written when the signal was sent is usually still the previous file,
+        // but the run may finish renaming it before the signal arrives (a real window on a loaded
+        // machine), so only "previous or complete" above is a guarantee.
     }
 }
 
