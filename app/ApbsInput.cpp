@@ -17,11 +17,11 @@ namespace {
 
 // psize's constants.
 constexpr double kCoarseFactor = 1.7;
-constexpr double kFineAddition = 20.0;       // Å
-constexpr double kSpacing = 0.5;             // Å
+constexpr double kFineAddition = 20.0;  // Å
+constexpr double kSpacing = 0.5;        // Å
 constexpr double kBytesPerPoint = 200.0;
-constexpr double kMemoryCeiling = 400.0;     // MB
-constexpr double kMinimumExtent = 0.1;       // Å; a single atom still gets a grid
+constexpr double kMemoryCeiling = 400.0;  // MB
+constexpr double kMinimumExtent = 0.1;    // Å; a single atom still gets a grid
 
 int PointsFor(double length) {
     const int spaced = static_cast<int>(length / kSpacing + 0.5);
@@ -38,33 +38,36 @@ std::string Triple(const std::array<double, 3>& v) {
 }
 
 // The settings both calculations share; they differ in solvent dielectric and ions only.
-std::string ElecBlock(const std::string& name, const std::string& comment, const ApbsGrid& grid, double solventDielectric,
-                      bool ions) {
+std::string ElecBlock(const std::string& name, const std::string& comment, const ApbsGrid& grid,
+                      double solventDielectric, bool ions) {
     std::string text = "elec name " + name + "  # " + comment + "\n";
     text += "    mg-auto\n";
     text += (boost::format("    dime %d %d %d\n") % grid.points[0] % grid.points[1] % grid.points[2]).str();
     text += "    cglen " + Triple(grid.coarse) + "\n";
     text += "    fglen " + Triple(grid.fine) + "\n";
-    text += "    cgcent mol 1\n"
-            "    fgcent mol 1\n"
-            "    mol 1\n"
-            "    lpbe\n"
-            "    bcfl sdh\n";
+    text +=
+        "    cgcent mol 1\n"
+        "    fgcent mol 1\n"
+        "    mol 1\n"
+        "    lpbe\n"
+        "    bcfl sdh\n";
     if (ions) {
-        text += "    ion charge 1 conc 0.150 radius 2.0\n"
-                "    ion charge -1 conc 0.150 radius 2.0\n";
+        text +=
+            "    ion charge 1 conc 0.150 radius 2.0\n"
+            "    ion charge -1 conc 0.150 radius 2.0\n";
     }
     text += "    pdie 2.0000\n";
     text += (boost::format("    sdie %.4f\n") % solventDielectric).str();
-    text += "    srfm smol\n"
-            "    chgm spl2\n"
-            "    sdens 10.00\n"
-            "    srad 1.40\n"
-            "    swin 0.30\n"
-            "    temp 298.15\n"
-            "    calcenergy total\n"
-            "    calcforce no\n"
-            "end\n";
+    text +=
+        "    srfm smol\n"
+        "    chgm spl2\n"
+        "    sdens 10.00\n"
+        "    srad 1.40\n"
+        "    swin 0.30\n"
+        "    temp 298.15\n"
+        "    calcenergy total\n"
+        "    calcforce no\n"
+        "end\n";
     return text;
 }
 

@@ -200,7 +200,8 @@ namespace {
 // 2596 -> "2,596": counts of atoms in a large structure stay readable.
 std::string Grouped(std::size_t number) {
     std::string digits = std::to_string(number);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<std::size_t>(at), ",");
     return digits;
 }
 

@@ -10,7 +10,7 @@
 namespace HostModel {
 class ChemDoc;
 struct PreparationReport;
-}
+}  // namespace HostModel
 
 namespace VoltraApp {
 
@@ -41,9 +41,9 @@ struct AssignmentSummary {
     std::size_t atoms = 0;
     std::map<std::string, std::size_t> chargeSources;  // Source text -> atoms ("(none)" when absent)
     std::map<std::string, std::size_t> radiusSources;
-    std::vector<MoleculeCharge> molecules;             // visible molecules, tree order
-    std::vector<MissingGroup> missing;                 // most frequent first
-    std::size_t missingAtoms = 0;                      // atoms with a "Missing" charge or radius
+    std::vector<MoleculeCharge> molecules;  // visible molecules, tree order
+    std::vector<MissingGroup> missing;      // most frequent first
+    std::size_t missingAtoms = 0;           // atoms with a "Missing" charge or radius
 };
 
 /// Reads the per-atom Voltra properties of the document's visible molecules.

@@ -152,10 +152,10 @@ void WritePqrOutput(const std::string& text, const std::string& path, std::ostre
 }
 
 void InternPropertyNames() {
-    for (const char* name : {Voltra::kChargePropertyName, Voltra::kRadiusPropertyName,
-                             Voltra::kChargeSourcePropertyName, Voltra::kRadiusSourcePropertyName,
-                             Voltra::kCombinedSourcePropertyName, Voltra::kChargeTemplatePropertyName,
-                             Voltra::kRadiusTemplatePropertyName}) {
+    for (const char* name :
+         {Voltra::kChargePropertyName, Voltra::kRadiusPropertyName, Voltra::kChargeSourcePropertyName,
+          Voltra::kRadiusSourcePropertyName, Voltra::kCombinedSourcePropertyName, Voltra::kChargeTemplatePropertyName,
+          Voltra::kRadiusTemplatePropertyName}) {
         HostModel::PropertyNames::Intern(name);
     }
 }
@@ -188,7 +188,8 @@ void WarnAboutMissingHydrogens(const Options& options, const HostModel::ChemDoc&
 }
 
 std::string Describe(const Options& options, const HostModel::Command* command) {
-    std::string text = command ? std::string("Charges and radii: ") + command->GetName() : "No charges or radii assigned";
+    std::string text =
+        command ? std::string("Charges and radii: ") + command->GetName() : "No charges or radii assigned";
     if (options.assignment == Assignment::ForceField) text += " (" + options.forcefieldName + ")";
     if (options.zeroCharges) text += ", charges zeroed";
     return text;

@@ -17,13 +17,13 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"assign", 'a', true},   {"forcefield", 'f', true}, {"zero-charges", 'z', false},
-    {"templates", 'o', true}, {"report", 'r', true},    {"pqr", 'p', true},
-    {"out-dir", 'O', true},  {"root", 0, true}, {"templates-dir", 0, true},         {"model", 'm', true},
-    {"format", 0, true},     {"quiet", 'q', false},     {"help", 'h', false},
-    {"no-complete", 0, false}, {"ph", 0, true},          {"pka", 0, true},
-    {"version", 'V', false}, {"apbs-input", 0, true}, {"summary-json", 0, true},
-    {"jobs", 'j', true},
+    {"assign", 'a', true},     {"forcefield", 'f', true}, {"zero-charges", 'z', false},
+    {"templates", 'o', true},  {"report", 'r', true},     {"pqr", 'p', true},
+    {"out-dir", 'O', true},    {"root", 0, true},         {"templates-dir", 0, true},
+    {"model", 'm', true},      {"format", 0, true},       {"quiet", 'q', false},
+    {"help", 'h', false},      {"no-complete", 0, false}, {"ph", 0, true},
+    {"pka", 0, true},          {"version", 'V', false},   {"apbs-input", 0, true},
+    {"summary-json", 0, true}, {"jobs", 'j', true},
 };
 
 const OptionSpec* FindLong(const std::string& name) {
@@ -95,8 +95,7 @@ void Apply(Options& options, const OptionSpec& spec, const std::string& value) {
             throw UsageError("--pka: unknown pKa source '" + value + "' (choose model or propka)");
         }
         options.pkaFromPropka = value == "propka";
-    }
-    else if (name == "format") {
+    } else if (name == "format") {
         // The reader's own list of names, so that every name it takes is taken here.
         const std::optional<HostIO::StructureFormat> format = HostIO::ParseStructureFormat(value);
         if (!format) throw UsageError("--format: unknown format '" + value + "' (choose pdb, ent, cif, mmcif or pqr)");
@@ -140,7 +139,8 @@ void CheckConsistency(const Options& options) {
     for (const auto* path : {&options.reportPath, &options.pqrPath, &options.summaryJsonPath}) {
         if (*path && **path == "-") ++toStandardOutput;
     }
-    if (toStandardOutput > 1) throw UsageError("only one of --report, --pqr and --summary-json can write to standard output");
+    if (toStandardOutput > 1)
+        throw UsageError("only one of --report, --pqr and --summary-json can write to standard output");
 }
 
 // Several inputs write into --out-dir only: a single named output would be overwritten by each.
@@ -148,8 +148,10 @@ void CheckInputs(const Options& options) {
     if (options.inputs.size() < 2) return;
     if (!options.outDir) throw UsageError("several inputs need --out-dir=DIR for their outputs");
     const std::pair<const std::optional<std::string>*, const char*> single[] = {
-        {&options.templatePrefix, "--templates"}, {&options.reportPath, "--report"},
-        {&options.pqrPath, "--pqr"}, {&options.apbsInputPath, "--apbs-input"}};
+        {&options.templatePrefix, "--templates"},
+        {&options.reportPath, "--report"},
+        {&options.pqrPath, "--pqr"},
+        {&options.apbsInputPath, "--apbs-input"}};
     for (const auto& [path, name] : single) {
         if (*path) throw UsageError(std::string(name) + " names one output; with several inputs, --out-dir names them");
     }

@@ -13,25 +13,25 @@ namespace VoltraApp {
 enum class Assignment { Default, AmberPlusDefault, Parse, ForceField, None };
 
 struct Options {
-    std::vector<std::string> inputs;         // paths, "-" for standard input; in command-line order
-    std::string input;                       // the input of this run (the first of inputs)
+    std::vector<std::string> inputs;  // paths, "-" for standard input; in command-line order
+    std::string input;                // the input of this run (the first of inputs)
     HostIO::StructureFormat inputFormat = HostIO::StructureFormat::Detect;  // --format; Detect guesses
-    int model = 0;                           // 1-based model number; 0 = the first model
-    bool completeMissingAtoms = true;        // build standard residues' missing heavy atoms
+    int model = 0;                                                          // 1-based model number; 0 = the first model
+    bool completeMissingAtoms = true;  // build standard residues' missing heavy atoms
     Assignment assignment = Assignment::Default;
-    std::string forcefieldName;              // names the typing of PQR charges
+    std::string forcefieldName;  // names the typing of PQR charges
     bool zeroCharges = false;
-    std::optional<std::string> templatePrefix;  // writes <prefix>.siz and <prefix>.crg
-    std::optional<std::string> reportPath;      // "-" for standard output
-    std::optional<std::string> pqrPath;         // "-" for standard output
-    std::optional<std::string> outDir;          // all three outputs named after the input
-    std::optional<std::string> apbsInputPath;   // APBS input for the PQR written
-    std::optional<std::string> summaryJsonPath; // "-" for standard output
-    int jobs = 0;                               // inputs run at once; 0 = the number of cores
-    std::optional<std::string> root;            // persistence root (templates in root/../share/voltra/templates)
-    std::optional<std::string> templatesDir;    // the templates folder itself
-    double ph = 7.0;                            // pH of the protonation states
-    bool pkaFromPropka = false;                 // --pka=propka: pKa values from PROPKA 3
+    std::optional<std::string> templatePrefix;   // writes <prefix>.siz and <prefix>.crg
+    std::optional<std::string> reportPath;       // "-" for standard output
+    std::optional<std::string> pqrPath;          // "-" for standard output
+    std::optional<std::string> outDir;           // all three outputs named after the input
+    std::optional<std::string> apbsInputPath;    // APBS input for the PQR written
+    std::optional<std::string> summaryJsonPath;  // "-" for standard output
+    int jobs = 0;                                // inputs run at once; 0 = the number of cores
+    std::optional<std::string> root;             // persistence root (templates in root/../share/voltra/templates)
+    std::optional<std::string> templatesDir;     // the templates folder itself
+    double ph = 7.0;                             // pH of the protonation states
+    bool pkaFromPropka = false;                  // --pka=propka: pKa values from PROPKA 3
     bool quiet = false;
     bool showHelp = false;
     bool showVersion = false;

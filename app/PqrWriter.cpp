@@ -96,8 +96,9 @@ std::string PqrText(const HostModel::ChemDoc& doc, const std::string& descriptio
     text.reserve(512 + 80 * stats.atoms);  // records are 76 to 80 bytes but for long labels
     text += "REMARK   1 PQR file written by voltra\n";
     text += "REMARK   1 " + QuoteRecordWords(description) + '\n';
-    text += "REMARK   1 Fields (white-space separated): record, serial, name, residue, chain, resSeq, x, y, z, "
-            "charge, radius\n";
+    text +=
+        "REMARK   1 Fields (white-space separated): record, serial, name, residue, chain, resSeq, x, y, z, "
+        "charge, radius\n";
     text += "REMARK   5 " + std::to_string(stats.missing) + " of " + std::to_string(stats.atoms) +
             " atoms have a charge or radius left Missing; they are written with the values they have\n";
     if (!doc.GetTreeRoot()) return text;

@@ -37,8 +37,7 @@ void Progress::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (wake_.wait_for(lock, kQuietPeriod, [this] { return done_; })) return;
     while (!done_) {
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
         std::fprintf(stderr, "\r\033[Kvoltra: %s... %.1f s", stage_.c_str(), seconds);
         std::fflush(stderr);
         drawn_ = true;

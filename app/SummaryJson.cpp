@@ -71,8 +71,7 @@ json Outcome(const InputOutcome& outcome) {
     object["exitCode"] = outcome.exitCode;
     object["error"] = outcome.exitCode == 0 ? json(nullptr) : json(outcome.error);
     object["read"] = outcome.readDescription.empty() ? json(nullptr) : json(outcome.readDescription);
-    object["assignment"] =
-        outcome.assignmentDescription.empty() ? json(nullptr) : json(outcome.assignmentDescription);
+    object["assignment"] = outcome.assignmentDescription.empty() ? json(nullptr) : json(outcome.assignmentDescription);
     object["summary"] = outcome.assigned && outcome.exitCode == 0 ? Assignment(outcome.summary) : json(nullptr);
     object["preparation"] = Preparation(outcome.preparation);
     object["warnings"] = outcome.warnings;

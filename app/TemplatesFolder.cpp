@@ -54,7 +54,8 @@ std::string PersistenceRootForTemplates(const std::string& templatesDir) {
         throw UsageError("--templates-dir: '" + templatesDir + "' is not a folder");
     }
     const fs::path voltra = folder.parent_path();
-    if (folder.filename() == "templates" && voltra.filename() == "voltra" && voltra.parent_path().filename() == "share") {
+    if (folder.filename() == "templates" && voltra.filename() == "voltra" &&
+        voltra.parent_path().filename() == "share") {
         return voltra.parent_path().string();  // <prefix>/share, whose parent holds share/voltra/templates
     }
     scratch = std::make_unique<ScratchRoot>(folder);

@@ -21,7 +21,6 @@
 namespace VoltraApp {
 namespace {
 
-
 // Several inputs exit with the most severe of their statuses: an internal error (a bug) first,
 // then outputs that could not be written, commands refused, inputs that could not be read.
 int Severity(int code) {
@@ -125,9 +124,8 @@ std::vector<InputOutcome> RunInputs(const Options& options, std::ostream& out) {
     };
     showProgress();
     if (count == 1) {
-        outcomes[0] = RunInput(OptionsForInput(options, 0), out, [&progress](const std::string& stage) {
-            progress.Stage(stage);
-        });
+        outcomes[0] = RunInput(OptionsForInput(options, 0), out,
+                               [&progress](const std::string& stage) { progress.Stage(stage); });
         progress.Finish();
         return outcomes;
     }

@@ -83,8 +83,8 @@ public:
         for (const Stage& s : stages_) total += s.seconds;
         char line[160];
         out << title << '\n';
-        std::snprintf(line, sizeof line, "%-34s %9s %6s %10s %10s %9s\n", "stage", "seconds", "share", "peak MB", "now MB",
-                      "faults");
+        std::snprintf(line, sizeof line, "%-34s %9s %6s %10s %10s %9s\n", "stage", "seconds", "share", "peak MB",
+                      "now MB", "faults");
         out << line;
         for (const Stage& s : stages_) {
             std::snprintf(line, sizeof line, "%-34s %9.3f %5.1f%% %10.1f %10.1f %9ld\n", s.name.c_str(), s.seconds,
@@ -185,8 +185,9 @@ int Main(int argc, char** argv) {
     } else {
         // The steps of the template-set commands, each on its own (hydrogen commands change nothing).
         const std::vector<StepFile> steps =
-            assign == "amber" ? std::vector<StepFile>{{"prot_amb.crg", true}, {"default.siz", false}, {"nuca_amb.crg", true}}
-                              : std::vector<StepFile>{{"default.crg", true}, {"default.siz", false}};
+            assign == "amber"
+                ? std::vector<StepFile>{{"prot_amb.crg", true}, {"default.siz", false}, {"nuca_amb.crg", true}}
+                : std::vector<StepFile>{{"default.crg", true}, {"default.siz", false}};
         std::vector<Voltra::TemplatePtr> templates(steps.size());
         timer.Run("assign: load templates", [&] {
             for (std::size_t i = 0; i < steps.size(); ++i) Voltra::LoadTemplate(steps[i].fileName, templates[i]);
@@ -229,8 +230,8 @@ int Main(int argc, char** argv) {
     });
     timer.Run("free document", [&] { doc.reset(); });
 
-    timer.Print(std::cout, input + ": " + std::to_string(read.atomCount) + " atoms, " +
-                               std::to_string(read.bondCount) + " bonds, --assign=" + assign + (split ? ", split" : ""));
+    timer.Print(std::cout, input + ": " + std::to_string(read.atomCount) + " atoms, " + std::to_string(read.bondCount) +
+                               " bonds, --assign=" + assign + (split ? ", split" : ""));
     return 0;
 }
 

@@ -22,13 +22,14 @@ const std::vector<ResidueKind>& ResidueKinds() {
         {"GLY", {"N", "H", "CA", "HA2", "HA3", "C", "O"}},
         {"ALA", {"N", "H", "CA", "HA", "CB", "HB1", "HB2", "HB3", "C", "O"}},
         {"SER", {"N", "H", "CA", "HA", "CB", "HB2", "HB3", "OG", "HG", "C", "O"}},
-        {"VAL", {"N", "H", "CA", "HA", "CB", "HB", "CG1", "HG11", "HG12", "HG13", "CG2", "HG21", "HG22", "HG23",
-                 "C", "O"}},
-        {"LEU", {"N", "H", "CA", "HA", "CB", "HB2", "HB3", "CG", "HG", "CD1", "HD11", "HD12", "HD13", "CD2",
-                 "HD21", "HD22", "HD23", "C", "O"}},
+        {"VAL",
+         {"N", "H", "CA", "HA", "CB", "HB", "CG1", "HG11", "HG12", "HG13", "CG2", "HG21", "HG22", "HG23", "C", "O"}},
+        {"LEU",
+         {"N", "H", "CA", "HA", "CB", "HB2", "HB3", "CG", "HG", "CD1", "HD11", "HD12", "HD13", "CD2", "HD21", "HD22",
+          "HD23", "C", "O"}},
         {"ASP", {"N", "H", "CA", "HA", "CB", "HB2", "HB3", "CG", "OD1", "OD2", "C", "O"}},
-        {"PHE", {"N", "H", "CA", "HA", "CB", "HB2", "HB3", "CG", "CD1", "HD1", "CE1", "HE1", "CZ", "HZ", "CE2",
-                 "HE2", "CD2", "HD2", "C", "O"}},
+        {"PHE", {"N",   "H",   "CA", "HA", "CB",  "HB2", "HB3", "CG",  "CD1", "HD1",
+                 "CE1", "HE1", "CZ", "HZ", "CE2", "HE2", "CD2", "HD2", "C",   "O"}},
         {"THR", {"N", "H", "CA", "HA", "CB", "HB", "OG1", "HG1", "CG2", "HG21", "HG22", "HG23", "C", "O"}},
     };
     return kinds;
@@ -60,7 +61,8 @@ HostModel::Molecule& BuildSyntheticProtein(HostModel::ChemDoc& doc, std::size_t 
     std::size_t made = 0;
     std::size_t chainIndex = 0;
     while (made < atomCount) {
-        auto& chain = molecule.Add(std::make_unique<AminoAcidChain>(ChainLabel(chainIndex), static_cast<int>(chainIndex)));
+        auto& chain =
+            molecule.Add(std::make_unique<AminoAcidChain>(ChainLabel(chainIndex), static_cast<int>(chainIndex)));
         ++chainIndex;
         Atom* previousC = nullptr;
         for (std::size_t r = 0; r < residuesPerChain && made < atomCount; ++r) {

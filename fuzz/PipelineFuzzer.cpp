@@ -31,10 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         .write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
 
     const char* assignment = kAssignments[(data[0] / 3) % 5];
-    std::vector<std::string> args = {"--quiet",          std::string("--format=") + kFormats[data[0] % 3],
+    std::vector<std::string> args = {"--quiet", std::string("--format=") + kFormats[data[0] % 3],
                                      std::string("--assign=") + assignment, "--out-dir=" + scratch + "/out",
                                      std::string("--root=") + VOLTRA_FUZZ_ROOT};
-    if (std::string(assignment) == "forcefield") args.push_back((data[0] & 0x80) ? "--forcefield=PARSE" : "--forcefield=AMBER");
+    if (std::string(assignment) == "forcefield")
+        args.push_back((data[0] & 0x80) ? "--forcefield=PARSE" : "--forcefield=AMBER");
     args.push_back(input);
     const Options options = ParseOptions(args);
     if (options.inputs.size() != 1) {

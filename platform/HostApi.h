@@ -2,7 +2,7 @@
 #pragma once
 
 #if defined(_WIN32)
-#  define HOST_API __declspec(dllexport)
+#define HOST_API __declspec(dllexport)
 #else
-#  define HOST_API __attribute__((visibility("default")))
+#define HOST_API __attribute__((visibility("default")))
 #endif

@@ -81,8 +81,8 @@ private:
     InterruptGuard tempGuard_;
     bool pending_ = false;  // an in-place target has contents waiting for Commit
     std::string pendingContents_;
-    int tempFd_ = -1;       // the temporary file between Begin and Finish
-    std::string buffer_;    // what Append has not written yet
+    int tempFd_ = -1;     // the temporary file between Begin and Finish
+    std::string buffer_;  // what Append has not written yet
 };
 
 /// Prepare and Commit of one file (an in-place target is written without a copy).

@@ -12,7 +12,9 @@ DescendentIterator::DescendentIterator(const Object* start, ClassType type, bool
 
 DescendentIterator::DescendentIterator(const Object* start, const Filter& filter, bool pruneMatches, int /*policy*/,
                                        Callback callback)
-    : filter_(filter.Clone()), wanted_(KindBitOf(filter.RequiredType())), callback_(callback),
+    : filter_(filter.Clone()),
+      wanted_(KindBitOf(filter.RequiredType())),
+      callback_(callback),
       pruneMatches_(pruneMatches) {
     if (start) stack_.emplace_back(start, 0);
 }

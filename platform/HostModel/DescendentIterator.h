@@ -25,8 +25,8 @@ public:
     DescendentIterator(const Object* start, ClassType type, bool pruneMatches = false, int treeChangePolicy = 0,
                        Callback callback = nullptr);
     /// The same with a filter; the iterator keeps its own copy of it.
-    DescendentIterator(const Object* start, const Filter& filter, bool pruneMatches = false,
-                       int treeChangePolicy = 0, Callback callback = nullptr);
+    DescendentIterator(const Object* start, const Filter& filter, bool pruneMatches = false, int treeChangePolicy = 0,
+                       Callback callback = nullptr);
 
     /// The next match, or null when the walk is over.
     Object* GetNext();

@@ -28,9 +28,7 @@ CmdHydrogens::CmdHydrogens(hOperation operation, HostModel::Atom::HydrogenSet hy
 
 HostModel::Command* CmdHydrogens::Copy() const { return new CmdHydrogens(operation_, hydrogenSet_); }
 
-const char* CmdHydrogens::GetName() const {
-    return operation_ == AddHydrogens ? "Add Hydrogens" : "Remove Hydrogens";
-}
+const char* CmdHydrogens::GetName() const { return operation_ == AddHydrogens ? "Add Hydrogens" : "Remove Hydrogens"; }
 
 bool CmdHydrogens::Do(HostModel::ChemDoc* doc) {
     if (!doc) return false;

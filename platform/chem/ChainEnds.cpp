@@ -15,9 +15,9 @@ namespace {
 // The residue types with terminal parameter sets in the shipped charge templates; other amino
 // acids (MSE, AR0, ...) keep their internal entries at a chain end.
 bool HasTerminalSets(const std::string& type) {
-    static const std::set<std::string> kTypes = {
-        "ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE", "LEU", "LYS", "MET", "PHE",
-        "PRO", "SER", "THR", "TRP", "TYR", "VAL", "ASH", "CYM", "CYX", "GLH", "HID", "HIE", "HIP", "LYN"};
+    static const std::set<std::string> kTypes = {"ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE",
+                                                 "LEU", "LYS", "MET", "PHE", "PRO", "SER", "THR", "TRP", "TYR", "VAL",
+                                                 "ASH", "CYM", "CYX", "GLH", "HID", "HIE", "HIP", "LYN"};
     return kTypes.count(type) != 0;
 }
 
@@ -39,7 +39,8 @@ bool IsChargedNTerminus(const HostModel::Residue& residue, bool proline) {
     // Hydrogens as the input gave them decide: NH3+ (proline NH2+) has one amine hydrogen more
     // than the neutral amine. PDB2PQR's PARSE naming spells them HN1 HN2 HN3.
     int amineHydrogens = 0;
-    for (const char* name : {"H1", "H2", "H3", "HN1", "HN2", "HN3"}) amineHydrogens += HasResidueAtom(residue, name) ? 1 : 0;
+    for (const char* name : {"H1", "H2", "H3", "HN1", "HN2", "HN3"})
+        amineHydrogens += HasResidueAtom(residue, name) ? 1 : 0;
     return amineHydrogens >= (proline ? 2 : 3);
 }
 
@@ -47,7 +48,8 @@ bool IsChargedCTerminus(const HostModel::Residue& residue) {
     const HostModel::Atom* c = FindResidueAtom(residue, "C");
     if (c == nullptr || LinkedTo(*c, "N", residue)) return false;
     // PDB2PQR's PARSE naming writes the carboxylate oxygens as O1 and O2.
-    const bool carboxylate = HasResidueAtom(residue, "OXT") || (HasResidueAtom(residue, "O1") && HasResidueAtom(residue, "O2"));
+    const bool carboxylate =
+        HasResidueAtom(residue, "OXT") || (HasResidueAtom(residue, "O1") && HasResidueAtom(residue, "O2"));
     return carboxylate && !HasResidueAtom(residue, "HXT");
 }
 

@@ -20,11 +20,24 @@ constexpr double kCell = 3.5;                  // Å, at least the largest query
 
 bool IsMetal(int z) {
     switch (z) {
-        case 3: case 11: case 12: case 19: case 20: case 25: case 26: case 27: case 28: case 29: case 30:
-        case 37: case 38: case 48: case 55: case 56: case 80:
-            return true;
-        default:
-            return false;
+        case 3:
+        case 11:
+        case 12:
+        case 19:
+        case 20:
+        case 25:
+        case 26:
+        case 27:
+        case 28:
+        case 29:
+        case 30:
+        case 37:
+        case 38:
+        case 48:
+        case 55:
+        case 56:
+        case 80: return true;
+        default: return false;
     }
 }
 

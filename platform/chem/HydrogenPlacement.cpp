@@ -80,7 +80,8 @@ ResidueJob MakeJob(Residue& residue, HostModel::Atom::HydrogenSet set) {
         HostModel::Object* child = residue.GetChild(i);
         if (child->IsA(Atom::classType)) job.atoms.emplace_back(&child->GetLabel(), static_cast<Atom*>(child));
     }
-    std::stable_sort(job.atoms.begin(), job.atoms.end(), [](const auto& a, const auto& b) { return *a.first < *b.first; });
+    std::stable_sort(job.atoms.begin(), job.atoms.end(),
+                     [](const auto& a, const auto& b) { return *a.first < *b.first; });
     job.atoms.erase(std::unique(job.atoms.begin(), job.atoms.end(),
                                 [](const auto& a, const auto& b) { return *a.first == *b.first; }),
                     job.atoms.end());
@@ -89,7 +90,8 @@ ResidueJob MakeJob(Residue& residue, HostModel::Atom::HydrogenSet set) {
     form.polarSet = set == Atom::PolarHydrogens;
     if (IsStandardAminoAcidType(type)) {
         const Atom* n = job.Find("N");
-        form.nTerminus = residue.IsA(HostModel::AminoAcid::classType) && Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue);
+        form.nTerminus =
+            residue.IsA(HostModel::AminoAcid::classType) && Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue);
         if (n && !form.nTerminus) job.previousCarbon = PreviousCarbon(*n);
         form.peptideContext = job.previousCarbon != nullptr;
         const std::string state = residue.GetPropertyAsString(TerminalStateProperty());
@@ -151,7 +153,8 @@ struct PlacementKit {
     std::vector<Group> groups;
 };
 
-std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon, const std::vector<MissingGroup>& missing) {
+std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon,
+                                      const std::vector<MissingGroup>& missing) {
     auto kit = std::make_unique<PlacementKit>();
     const gemmi::ChemComp& cc = job.recipe->chemComp;
     gemmi::Residue& model = kit->model;
@@ -222,7 +225,8 @@ ResidueResult Planner::Plan(const ResidueJob& job) {
     if (missing_.empty()) return result;
 
     // The kit's key: the recipe, the model's atoms (names and elements) and the groups.
-    const bool previousCarbon = job.previousCarbon && recipe.chemComp.find_atom(PreviousCarbonName()) != recipe.chemComp.atoms.end();
+    const bool previousCarbon =
+        job.previousCarbon && recipe.chemComp.find_atom(PreviousCarbonName()) != recipe.chemComp.atoms.end();
     key_.assign(reinterpret_cast<const char*>(&job.recipe), sizeof(const HydrogenRecipe*));
     for (const auto& [name, atom] : job.atoms) {
         key_ += *name;
@@ -267,7 +271,8 @@ ResidueResult Planner::Plan(const ResidueJob& job) {
             const gemmi::Atom& placed = atoms[index];
             const double distance = placed.pos.dist(parent.pos);
             std::string reason = failure;
-            if (reason.empty() && !(std::isfinite(distance) && (target < 0 || std::abs(distance - target) <= kDistanceTolerance)))
+            if (reason.empty() &&
+                !(std::isfinite(distance) && (target < 0 || std::abs(distance - target) <= kDistanceTolerance)))
                 reason = "no consistent geometry";
             if (!reason.empty()) {
                 if (where.empty()) where = Describe(*job.residue);
@@ -310,7 +315,8 @@ void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::Hydroge
     const std::size_t half = jobs.size() > 2000 ? jobs.size() / 2 : jobs.size();
     std::exception_ptr failure, secondFailure;
     std::thread second;
-    if (half < jobs.size()) second = std::thread(plan, std::ref(planners[1]), half, jobs.size(), std::ref(secondFailure));
+    if (half < jobs.size())
+        second = std::thread(plan, std::ref(planners[1]), half, jobs.size(), std::ref(secondFailure));
     plan(planners[0], 0, half, failure);
     if (second.joinable()) second.join();
     if (failure) std::rethrow_exception(failure);

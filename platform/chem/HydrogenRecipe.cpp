@@ -66,7 +66,8 @@ void AddBond(gemmi::ChemComp& cc, const std::string& a, const std::string& b, do
     cc.rt.bonds.push_back({Id(a), Id(b), gemmi::BondType::Single, false, length, 0.02, length, 0.02});
 }
 
-void AddAngle(gemmi::ChemComp& cc, const std::string& a, const std::string& centre, const std::string& b, double value) {
+void AddAngle(gemmi::ChemComp& cc, const std::string& a, const std::string& centre, const std::string& b,
+              double value) {
     cc.rt.angles.push_back({Id(a), Id(centre), Id(b), value, 3.0});
 }
 
@@ -98,8 +99,8 @@ void ApplyVariant(gemmi::ChemComp& cc, const std::string& typeName) {
 
 void ApplyNTerminus(gemmi::ChemComp& cc, bool proline, bool neutral) {
     RemoveAtom(cc, "H");
-    std::vector<std::string> names = proline ? std::vector<std::string>{"H2", "H3"}
-                                             : std::vector<std::string>{"H1", "H2", "H3"};
+    std::vector<std::string> names =
+        proline ? std::vector<std::string>{"H2", "H3"} : std::vector<std::string>{"H1", "H2", "H3"};
     if (neutral) names.pop_back();
     for (const std::string& h : names) {
         AddAtom(cc, h, gemmi::El::H);
@@ -144,7 +145,8 @@ std::map<std::string, std::string> ParentsOfHydrogens(const gemmi::ChemComp& cc)
 
 std::string ResidueForm::Key() const {
     std::string key;
-    for (bool flag : {nTerminus, neutralNTerminus, acidCTerminus, fivePrimeEnd, peptideContext, electrostaticSet, polarSet, allVariants})
+    for (bool flag : {nTerminus, neutralNTerminus, acidCTerminus, fivePrimeEnd, peptideContext, electrostaticSet,
+                      polarSet, allVariants})
         key += flag ? '1' : '0';
     return key;
 }
@@ -152,17 +154,17 @@ std::string ResidueForm::Key() const {
 std::string VariantNameOf(const std::string& typeName) {
     // PARSE (PDB2PQR's PARSE naming) and CHARMM spell the variants their own way.
     static const std::map<std::string, std::string> aliases = {
-        {"CSS", "CYX"}, {"CY-", "CYM"}, {"HI+", "HIP"}, {"HSP", "HIP"}, {"HSD", "HID"}, {"HSE", "HIE"},
-        {"LY0", "LYN"}, {"AS0", "ASH"}, {"GL0", "GLH"}, {"TY-", "TYM"}, {"AR0", "ARG"}, {"H2O", "HOH"},
-        {"WAT", "HOH"}, {"TIP3", "HOH"}, {"SOL", "HOH"}};
+        {"CSS", "CYX"}, {"CY-", "CYM"}, {"HI+", "HIP"}, {"HSP", "HIP"},  {"HSD", "HID"},
+        {"HSE", "HIE"}, {"LY0", "LYN"}, {"AS0", "ASH"}, {"GL0", "GLH"},  {"TY-", "TYM"},
+        {"AR0", "ARG"}, {"H2O", "HOH"}, {"WAT", "HOH"}, {"TIP3", "HOH"}, {"SOL", "HOH"}};
     const auto it = aliases.find(typeName);
     return it == aliases.end() ? typeName : it->second;
 }
 
 std::string MonomerNameOf(const std::string& typeName) {
-    static const std::map<std::string, std::string> parents = {
-        {"HID", "HIS"}, {"HIE", "HIS"}, {"HIP", "HIS"}, {"CYX", "CYS"}, {"CYM", "CYS"},
-        {"ASH", "ASP"}, {"GLH", "GLU"}, {"LYN", "LYS"}, {"TYM", "TYR"}};
+    static const std::map<std::string, std::string> parents = {{"HID", "HIS"}, {"HIE", "HIS"}, {"HIP", "HIS"},
+                                                               {"CYX", "CYS"}, {"CYM", "CYS"}, {"ASH", "ASP"},
+                                                               {"GLH", "GLU"}, {"LYN", "LYS"}, {"TYM", "TYR"}};
     const std::string variant = VariantNameOf(typeName);
     const auto it = parents.find(variant);
     return it == parents.end() ? variant : it->second;

@@ -17,14 +17,14 @@ namespace HostChem {
 
 /// The form of one residue instance that changes its hydrogens.
 struct ResidueForm {
-    bool nTerminus = false;        // amino acid that nothing precedes: H1 H2 H3 (proline H2 H3)
-    bool neutralNTerminus = false; // "Terminal State" NH2: H1 H2 only
-    bool acidCTerminus = false;    // "Terminal State" COOH: HXT on OXT
-    bool fivePrimeEnd = false;     // nucleotide with O5' and no P: HO5'
-    bool peptideContext = false;   // the previous residue's C is known (atom "-C" of the recipe)
-    bool electrostaticSet = false; // hydrogen set 2: see CmdHydrogens.h
-    bool polarSet = false;         // hydrogen set 1: hydrogens on N, O, S only
-    bool allVariants = false;      // every hydrogen any protonation variant names (for naming)
+    bool nTerminus = false;         // amino acid that nothing precedes: H1 H2 H3 (proline H2 H3)
+    bool neutralNTerminus = false;  // "Terminal State" NH2: H1 H2 only
+    bool acidCTerminus = false;     // "Terminal State" COOH: HXT on OXT
+    bool fivePrimeEnd = false;      // nucleotide with O5' and no P: HO5'
+    bool peptideContext = false;    // the previous residue's C is known (atom "-C" of the recipe)
+    bool electrostaticSet = false;  // hydrogen set 2: see CmdHydrogens.h
+    bool polarSet = false;          // hydrogen set 1: hydrogens on N, O, S only
+    bool allVariants = false;       // every hydrogen any protonation variant names (for naming)
 
     std::string Key() const;
 };

@@ -32,9 +32,7 @@ Vec3 PlaceFromInternal(const Vec3& a, const Vec3& b, const Vec3& c, double bond,
 
 double Distance(const Vec3& a, const Vec3& b) { return G(a).dist(G(b)); }
 
-double BondAngle(const Vec3& a, const Vec3& b, const Vec3& c) {
-    return (G(a) - G(b)).angle(G(c) - G(b)) / kDegree;
-}
+double BondAngle(const Vec3& a, const Vec3& b, const Vec3& c) { return (G(a) - G(b)).angle(G(c) - G(b)) / kDegree; }
 
 double Torsion(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d) {
     const gemmi::Vec3 b0 = G(b) - G(a), b1 = G(c) - G(b), b2 = G(d) - G(c);

@@ -14,8 +14,7 @@ using HostModel::Vec3;
 
 /// The point x with |c x| = bond, angle b-c-x = angle and torsion a-b-c-x = torsion. a, b, c
 /// must not be collinear (the torsion is then undefined); the result is then on the b-c line.
-HOST_API Vec3 PlaceFromInternal(const Vec3& a, const Vec3& b, const Vec3& c, double bond, double angle,
-                                double torsion);
+HOST_API Vec3 PlaceFromInternal(const Vec3& a, const Vec3& b, const Vec3& c, double bond, double angle, double torsion);
 
 HOST_API double Distance(const Vec3& a, const Vec3& b);
 /// The angle a-b-c at b.
@@ -28,7 +27,7 @@ HOST_API double AngleDifference(double a, double b);
 
 /// The least-squares plane through points (at least three, not all on a line).
 struct Plane {
-    Vec3 normal;  // unit length
+    Vec3 normal;        // unit length
     double offset = 0;  // normal . p = offset on the plane
     bool valid = false;
     double DistanceTo(const Vec3& p) const {

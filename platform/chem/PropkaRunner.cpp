@@ -25,9 +25,9 @@ namespace {
 
 // PROPKA knows the standard names only.
 std::string ParentName(const std::string& name) {
-    static const std::map<std::string, std::string> kParents = {
-        {"HID", "HIS"}, {"HIE", "HIS"}, {"HIP", "HIS"}, {"CYX", "CYS"},
-        {"CYM", "CYS"}, {"ASH", "ASP"}, {"GLH", "GLU"}, {"LYN", "LYS"}};
+    static const std::map<std::string, std::string> kParents = {{"HID", "HIS"}, {"HIE", "HIS"}, {"HIP", "HIS"},
+                                                                {"CYX", "CYS"}, {"CYM", "CYS"}, {"ASH", "ASP"},
+                                                                {"GLH", "GLU"}, {"LYN", "LYS"}};
     const auto found = kParents.find(name);
     return found != kParents.end() ? found->second : name;
 }
@@ -143,7 +143,8 @@ std::vector<PropkaValue> ParsePropkaSummary(const std::string& text, const std::
         PropkaValue value;
         std::string chain;
         if (!(fields >> value.group >> value.residueNumber >> chain >> value.pka) || chain.size() != 1) {
-            throw std::runtime_error(path + ":" + std::to_string(number) + ": not a PROPKA summary line: '" + line + "'");
+            throw std::runtime_error(path + ":" + std::to_string(number) + ": not a PROPKA summary line: '" + line +
+                                     "'");
         }
         value.chain = chain[0];
         values.push_back(value);
@@ -170,8 +171,8 @@ PkaTable RunPropka(const std::vector<HostModel::Residue*>& residues, const std::
         int serial = 0;
         for (const HostModel::Residue* residue : residues) {
             const bool aminoAcid = residue->IsA(HostModel::AminoAcid::classType);
-            if (!aminoAcid && (residue->IsA(HostModel::Nucleotide::classType) ||
-                               IsWaterResidueName(residue->GetResidueType()))) {
+            if (!aminoAcid &&
+                (residue->IsA(HostModel::Nucleotide::classType) || IsWaterResidueName(residue->GetResidueType()))) {
                 continue;
             }
             const HostModel::Object* chain = residue->GetParent();
@@ -197,8 +198,8 @@ PkaTable RunPropka(const std::vector<HostModel::Residue*>& residues, const std::
                 const char* symbol = atom.GetElementSymbol();
                 char line[96];
                 std::snprintf(line, sizeof line, "%-6s%5d %s %3.3s %c%4d    %8.3f%8.3f%8.3f  1.00  0.00          %2s\n",
-                              aminoAcid ? "ATOM" : "HETATM", ++serial % 100000, AtomNameField(atom.GetLabel()).c_str(), name.c_str(), chainLetter,
-                              residueNumber, p.x, p.y, p.z, symbol ? symbol : "");
+                              aminoAcid ? "ATOM" : "HETATM", ++serial % 100000, AtomNameField(atom.GetLabel()).c_str(),
+                              name.c_str(), chainLetter, residueNumber, p.x, p.y, p.z, symbol ? symbol : "");
                 out << line;
             }
         }

@@ -98,9 +98,7 @@ void ChooseProtonationStates(HostModel::ChemDoc& doc) {
             switch (*group) {
                 case TitratableGroup::Asp: state = protonated ? "ASH" : "ASP"; break;
                 case TitratableGroup::Glu: state = protonated ? "GLH" : "GLU"; break;
-                case TitratableGroup::His:
-                    state = protonated ? "HIP" : ChooseHistidineTautomer(*residue, polar);
-                    break;
+                case TitratableGroup::His: state = protonated ? "HIP" : ChooseHistidineTautomer(*residue, polar); break;
                 case TitratableGroup::Cys:
                     // A bridge holds whatever the pH: the sulfur has no hydrogen to lose.
                     state = bridged.count(residue) ? "CYX" : protonated ? "CYS" : "CYM";

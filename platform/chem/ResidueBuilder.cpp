@@ -15,9 +15,9 @@ namespace {
 using HostModel::Vec3;
 
 // Restraint weights: a deviation of one standard uncertainty costs 1.
-constexpr double kBondEsd = 0.02;          // Å, ring closures
-constexpr double kAheadEsd = 0.05;         // Å, 1-3 distances of ring closures still ahead
-constexpr double kMinimumAngleEsd = 1.0;   // degrees
+constexpr double kBondEsd = 0.02;         // Å, ring closures
+constexpr double kAheadEsd = 0.05;        // Å, 1-3 distances of ring closures still ahead
+constexpr double kMinimumAngleEsd = 1.0;  // degrees
 // Angles at an atom with two placed neighbours pin a branch down; weighted above contacts so
 // that a crowded site picks among the branch's positions rather than bending it.
 constexpr double kAngleWeight = 4.0;
@@ -29,8 +29,8 @@ constexpr double kWrongHandedness = 1000;
 // (0.02 per esd squared: 180 degrees away costs under 3), so a contact decides between them.
 constexpr double kPreferenceWeight = 0.02;
 // Contacts between atoms more than three bonds apart: closer than this costs.
-constexpr double kContactDistance = 3.1;  // Å
-constexpr double kContactEsd = 0.25;      // Å
+constexpr double kContactDistance = 3.1;       // Å
+constexpr double kContactEsd = 0.25;           // Å
 constexpr double kReportContactsWithin = 4.0;  // Å
 
 struct BondIndex {
@@ -115,14 +115,16 @@ ResidueBuilderTopology MakeTopology(const gemmi::ChemComp& monomer, ResidueBuild
     }
     for (const gemmi::Restraints::Angle& angle : monomer.rt.angles) {
         const int a = find(angle.id1.atom), b = find(angle.id2.atom), c = find(angle.id3.atom);
-        if (a >= 0 && b >= 0 && c >= 0) t.angles.push_back({a, b, c, angle.value, std::max(angle.esd, kMinimumAngleEsd)});
+        if (a >= 0 && b >= 0 && c >= 0)
+            t.angles.push_back({a, b, c, angle.value, std::max(angle.esd, kMinimumAngleEsd)});
     }
     for (const gemmi::Restraints::Torsion& torsion : monomer.rt.torsions) {
-        TorsionIndex ti{{find(torsion.id1.atom), find(torsion.id2.atom), find(torsion.id3.atom), find(torsion.id4.atom)},
-                        torsion.value,
-                        torsion.period == 0 ? kConstantTorsionEsd : std::max(torsion.esd, kMinimumTorsionEsd),
-                        torsion.period,
-                        torsion.value};
+        TorsionIndex ti{
+            {find(torsion.id1.atom), find(torsion.id2.atom), find(torsion.id3.atom), find(torsion.id4.atom)},
+            torsion.value,
+            torsion.period == 0 ? kConstantTorsionEsd : std::max(torsion.esd, kMinimumTorsionEsd),
+            torsion.period,
+            torsion.value};
         if (std::any_of(std::begin(ti.atoms), std::end(ti.atoms), [](int i) { return i < 0; })) continue;
         // Rotamer statistics of proteins: chi1 mostly gauche- (-60), the later sp3 chi angles
         // mostly trans; planar and ring torsions keep the library's value.
@@ -159,7 +161,8 @@ public:
                 bonds_.push_back(b);
         }
         for (const AngleIndex& a : t.angles) {
-            if ((a.a == atom || a.centre == atom || a.c == atom) && isPlaced(a.a) && isPlaced(a.centre) && isPlaced(a.c))
+            if ((a.a == atom || a.centre == atom || a.c == atom) && isPlaced(a.a) && isPlaced(a.centre) &&
+                isPlaced(a.c))
                 angles_.push_back(a);
         }
         for (const TorsionIndex& tor : t.torsions) {
@@ -197,7 +200,8 @@ public:
         }
         const Vec3& centre = positions[from];
         for (std::size_t i = 0; i < t.names.size(); ++i) {
-            if (placed[i] && t.bondsApart[atom][i] > 3 && Distance(positions[i], centre) < reach) contacts_.push_back(positions[i]);
+            if (placed[i] && t.bondsApart[atom][i] > 3 && Distance(positions[i], centre) < reach)
+                contacts_.push_back(positions[i]);
         }
         for (const Vec3& p : environment)
             if (Distance(p, centre) < reach) contacts_.push_back(p);
@@ -369,9 +373,8 @@ BuildOutcome ResidueBuilder::Build(const std::vector<NamedPosition>& present, co
     // Handedness once everything stands: a centre whose last substituent came before the
     // others could still be wrong.
     for (const ChiralityIndex& c : t.chiralities) {
-        const bool built = std::any_of(order.begin(), order.end(), [&](int i) {
-            return i == c.centre || i == c.a1 || i == c.a2 || i == c.a3;
-        });
+        const bool built = std::any_of(order.begin(), order.end(),
+                                       [&](int i) { return i == c.centre || i == c.a1 || i == c.a2 || i == c.a3; });
         if (!built || !placed[c.centre] || !placed[c.a1] || !placed[c.a2] || !placed[c.a3]) continue;
         if (ChiralVolume(positions[c.centre], positions[c.a1], positions[c.a2], positions[c.a3]) * c.sign < 0) {
             outcome.failure = "cannot build " + t.names[c.centre] + " with the library's handedness";

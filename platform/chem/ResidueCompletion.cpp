@@ -58,15 +58,14 @@ constexpr double kReportedContact = 2.2;  // Å
 
 const std::string* ParentMonomer(const std::string& typeName, bool aminoAcid) {
     static const std::map<std::string, std::string> kAminoAcids = {
-        {"ALA", "ALA"}, {"ARG", "ARG"}, {"ASN", "ASN"}, {"ASP", "ASP"}, {"CYS", "CYS"}, {"GLN", "GLN"},
-        {"GLU", "GLU"}, {"GLY", "GLY"}, {"HIS", "HIS"}, {"ILE", "ILE"}, {"LEU", "LEU"}, {"LYS", "LYS"},
-        {"MET", "MET"}, {"PHE", "PHE"}, {"PRO", "PRO"}, {"SER", "SER"}, {"THR", "THR"}, {"TRP", "TRP"},
-        {"TYR", "TYR"}, {"VAL", "VAL"}, {"HID", "HIS"}, {"HIE", "HIS"}, {"HIP", "HIS"}, {"HSD", "HIS"},
-        {"HSE", "HIS"}, {"HSP", "HIS"}, {"CYX", "CYS"}, {"CYM", "CYS"}, {"ASH", "ASP"}, {"GLH", "GLU"},
-        {"LYN", "LYS"}};
-    static const std::map<std::string, std::string> kNucleotides = {
-        {"DA", "DA"}, {"DC", "DC"}, {"DG", "DG"}, {"DT", "DT"}, {"DU", "DU"},
-        {"A", "A"},   {"C", "C"},   {"G", "G"},   {"U", "U"}};
+        {"ALA", "ALA"}, {"ARG", "ARG"}, {"ASN", "ASN"}, {"ASP", "ASP"}, {"CYS", "CYS"}, {"GLN", "GLN"}, {"GLU", "GLU"},
+        {"GLY", "GLY"}, {"HIS", "HIS"}, {"ILE", "ILE"}, {"LEU", "LEU"}, {"LYS", "LYS"}, {"MET", "MET"}, {"PHE", "PHE"},
+        {"PRO", "PRO"}, {"SER", "SER"}, {"THR", "THR"}, {"TRP", "TRP"}, {"TYR", "TYR"}, {"VAL", "VAL"}, {"HID", "HIS"},
+        {"HIE", "HIS"}, {"HIP", "HIS"}, {"HSD", "HIS"}, {"HSE", "HIS"}, {"HSP", "HIS"}, {"CYX", "CYS"}, {"CYM", "CYS"},
+        {"ASH", "ASP"}, {"GLH", "GLU"}, {"LYN", "LYS"}};
+    static const std::map<std::string, std::string> kNucleotides = {{"DA", "DA"}, {"DC", "DC"}, {"DG", "DG"},
+                                                                    {"DT", "DT"}, {"DU", "DU"}, {"A", "A"},
+                                                                    {"C", "C"},   {"G", "G"},   {"U", "U"}};
     const auto& table = aminoAcid ? kAminoAcids : kNucleotides;
     const auto it = table.find(typeName);
     return it == table.end() ? nullptr : &it->second;
@@ -153,7 +152,8 @@ public:
     void Run() {
         for (std::size_t c = 0; c < molecule_.GetNumChildren(); ++c) {
             HostModel::Object* chain = molecule_.GetChild(c);
-            const Residue* cTerminus = chain->IsA(HostModel::AminoAcidChain::classType) ? FindCTerminus(*chain) : nullptr;
+            const Residue* cTerminus =
+                chain->IsA(HostModel::AminoAcidChain::classType) ? FindCTerminus(*chain) : nullptr;
             const Residue* previous = nullptr;
             for (std::size_t r = 0; r < chain->GetNumChildren(); ++r) {
                 HostModel::Object* child = chain->GetChild(r);
@@ -179,7 +179,8 @@ private:
             if (!c) return &residue;
             for (const Atom* partner : c->GetBonds()) {
                 const HostModel::Object* owner = partner->GetParent();
-                if (partner->GetLabel() == "N" && owner != &residue && owner && owner->IsA(HostModel::SubUnit::classType))
+                if (partner->GetLabel() == "N" && owner != &residue && owner &&
+                    owner->IsA(HostModel::SubUnit::classType))
                     return nullptr;
             }
             return &residue;
@@ -256,8 +257,7 @@ private:
             const std::string& name = atom.GetLabel();
             if (std::find(entry->heavyAtoms.begin(), entry->heavyAtoms.end(), name) != entry->heavyAtoms.end())
                 present.push_back({name, atom.GetPosition()});
-            else if (!(aminoAcid && name == "OXT"))
-                foreign.push_back(name);
+            else if (!(aminoAcid && name == "OXT")) foreign.push_back(name);
         }
         auto isPresent = [&](const std::string& name) {
             return std::any_of(present.begin(), present.end(), [&](const NamedPosition& p) { return p.name == name; });
@@ -280,7 +280,9 @@ private:
         }
         if (missing.empty() && !wantsOxt && phosphateGap.empty()) return;
 
-        auto leave = [&](const std::string& why) { report_.residuesLeftIncomplete.push_back(Describe(residue) + ": " + why); };
+        auto leave = [&](const std::string& why) {
+            report_.residuesLeftIncomplete.push_back(Describe(residue) + ": " + why);
+        };
         if (!phosphateGap.empty()) return leave(phosphateGap);
         if (!foreign.empty()) {
             std::string names;
@@ -323,7 +325,8 @@ private:
                          << " A from ";
                     if (atom.closestEnvironmentAtom >= 0) {
                         const Atom* other = nearby[static_cast<std::size_t>(atom.closestEnvironmentAtom)];
-                        line << other->GetLabel() << " of " << Describe(static_cast<const Residue&>(*other->GetParent()));
+                        line << other->GetLabel() << " of "
+                             << Describe(static_cast<const Residue&>(*other->GetParent()));
                     } else {
                         line << "another atom of the residue";
                     }
@@ -375,7 +378,8 @@ private:
             }
         }
         Vec3 centre;
-        for (const NamedPosition& p : present) centre = {centre.x + p.position.x, centre.y + p.position.y, centre.z + p.position.z};
+        for (const NamedPosition& p : present)
+            centre = {centre.x + p.position.x, centre.y + p.position.y, centre.z + p.position.z};
         const double count = static_cast<double>(present.size());
         centre = {centre.x / count, centre.y / count, centre.z / count};
         double spread = 0;

@@ -20,12 +20,11 @@ namespace {
 // strands (both ends free).
 const std::map<std::string, std::string>& FixedResidueNames() {
     static const std::map<std::string, std::string> kNames = {
-        {"DA5", "DA"}, {"DA3", "DA"}, {"DAN", "DA"}, {"DC5", "DC"}, {"DC3", "DC"}, {"DCN", "DC"},
-        {"DG5", "DG"}, {"DG3", "DG"}, {"DGN", "DG"}, {"DT5", "DT"}, {"DT3", "DT"}, {"DTN", "DT"},
-        {"RA", "A"},   {"RA5", "A"},  {"RA3", "A"},  {"RAN", "A"},  {"RC", "C"},   {"RC5", "C"},
-        {"RC3", "C"},  {"RCN", "C"},  {"RG", "G"},   {"RG5", "G"},  {"RG3", "G"},  {"RGN", "G"},
-        {"RU", "U"},   {"RU5", "U"},  {"RU3", "U"},  {"RUN", "U"},  {"HSD", "HID"}, {"HSE", "HIE"},
-        {"HSP", "HIP"}, {"CYS2", "CYX"}, {"NMA", "NME"}, {"NHE", "NH2"},
+        {"DA5", "DA"},  {"DA3", "DA"},  {"DAN", "DA"},  {"DC5", "DC"},   {"DC3", "DC"},  {"DCN", "DC"},  {"DG5", "DG"},
+        {"DG3", "DG"},  {"DGN", "DG"},  {"DT5", "DT"},  {"DT3", "DT"},   {"DTN", "DT"},  {"RA", "A"},    {"RA5", "A"},
+        {"RA3", "A"},   {"RAN", "A"},   {"RC", "C"},    {"RC5", "C"},    {"RC3", "C"},   {"RCN", "C"},   {"RG", "G"},
+        {"RG5", "G"},   {"RG3", "G"},   {"RGN", "G"},   {"RU", "U"},     {"RU5", "U"},   {"RU3", "U"},   {"RUN", "U"},
+        {"HSD", "HID"}, {"HSE", "HIE"}, {"HSP", "HIP"}, {"CYS2", "CYX"}, {"NMA", "NME"}, {"NHE", "NH2"},
     };
     return kNames;
 }
@@ -38,12 +37,12 @@ struct BaseName {
     const char* rna;  // null: no RNA reading (T is thymine, DNA's base)
 };
 const BaseName kBaseNames[] = {
-    {"A", "DA", "A"},   {"C", "DC", "C"},   {"G", "DG", "G"},   {"T", "DT", nullptr}, {"ADE", "DA", "A"},
+    {"A", "DA", "A"},   {"C", "DC", "C"},   {"G", "DG", "G"},       {"T", "DT", nullptr},  {"ADE", "DA", "A"},
     {"CYT", "DC", "C"}, {"GUA", "DG", "G"}, {"THY", "DT", nullptr}, {"URA", nullptr, "U"},
 };
 
-const char* const kWaterNames[] = {"HOH", "WAT", "H2O", "DOD", "TIP", "TIP3", "TIP4", "TIP5", "TP3", "TP4",
-                                   "T3P", "T4P", "SOL", "SPC", "SPCE"};
+const char* const kWaterNames[] = {"HOH", "WAT", "H2O", "DOD", "TIP", "TIP3", "TIP4", "TIP5",
+                                   "TP3", "TP4", "T3P", "T4P", "SOL", "SPC",  "SPCE"};
 
 bool IsNucleotideName(const std::string& name) {
     static const char* const kNames[] = {"DA", "DC", "DG", "DT", "DU", "A", "C", "G", "U"};

@@ -59,8 +59,7 @@ bool AltlocFilter::HasAltlocs(const std::vector<gemmi::Residue>& residues, std::
     return false;
 }
 
-char AltlocFilter::ChooseAltloc(const std::vector<gemmi::Residue>& residues, std::size_t begin,
-                                std::size_t end) const {
+char AltlocFilter::ChooseAltloc(const std::vector<gemmi::Residue>& residues, std::size_t begin, std::size_t end) const {
     if (choice_ == AltlocChoice::HighestOccupancy) return MostOccupiedAltloc(residues, begin, end);
     for (std::size_t r = begin; r < end; ++r) {
         for (const gemmi::Atom& atom : residues[r].atoms) {

@@ -285,7 +285,7 @@ private:
     const std::uint32_t n_;
     std::vector<std::uint32_t> nearest_;  // a hydrogen's nearest allowed partner
     std::vector<float> nearestD2_;
-    std::vector<std::uint8_t> linked_;  // link atoms bonded to the next or previous residue
+    std::vector<std::uint8_t> linked_;         // link atoms bonded to the next or previous residue
     std::vector<std::uint32_t> residueStart_;  // per residue, into byResidue_, plus the end
     std::vector<std::uint32_t> byResidue_;     // atom indices grouped by residue
     std::vector<BondPair> bonds_;

@@ -56,15 +56,9 @@ std::size_t ChainTable::MoveInto(HostModel::Molecule& molecule) {
 
 HostModel::Chain& ChainTable::Create(const std::string& name, ChainKind kind) {
     switch (kind) {
-        case ChainKind::Peptide:
-            chains_.push_back(std::make_unique<HostModel::AminoAcidChain>(name));
-            break;
-        case ChainKind::Nucleic:
-            chains_.push_back(std::make_unique<HostModel::NucleicAcidChain>(name));
-            break;
-        default:
-            chains_.push_back(std::make_unique<HostModel::Chain>(name));
-            break;
+        case ChainKind::Peptide: chains_.push_back(std::make_unique<HostModel::AminoAcidChain>(name)); break;
+        case ChainKind::Nucleic: chains_.push_back(std::make_unique<HostModel::NucleicAcidChain>(name)); break;
+        default: chains_.push_back(std::make_unique<HostModel::Chain>(name)); break;
     }
     return *chains_.back();
 }

@@ -34,12 +34,9 @@ gemmi::Structure ParsePdb(const std::string& text, const std::string& name) {
 ResidueEntity EntityOf(const gemmi::Residue& residue, bool judgeByName) {
     if (judgeByName) return ResidueEntity::JudgeByName;
     switch (residue.entity_type) {
-        case gemmi::EntityType::Polymer:
-            return ResidueEntity::Polymer;
-        case gemmi::EntityType::Water:
-            return ResidueEntity::Water;
-        default:
-            return ResidueEntity::Other;
+        case gemmi::EntityType::Polymer: return ResidueEntity::Polymer;
+        case gemmi::EntityType::Water: return ResidueEntity::Water;
+        default: return ResidueEntity::Other;
     }
 }
 

@@ -41,8 +41,7 @@ std::uint8_t BondFlags(const ResidueClass& residueClass, const std::vector<AtomS
     return flags;
 }
 
-std::unique_ptr<HostModel::Residue> MakeResidue(const ResidueSite& site, ResidueType type,
-                                                const std::string& chainId) {
+std::unique_ptr<HostModel::Residue> MakeResidue(const ResidueSite& site, ResidueType type, const std::string& chainId) {
     const std::string name(site.name);
     const int number = site.number.value_or(0);
     std::string label = name;
@@ -50,15 +49,9 @@ std::unique_ptr<HostModel::Residue> MakeResidue(const ResidueSite& site, Residue
     if (site.insertionCode != '\0') label += site.insertionCode;
     std::unique_ptr<HostModel::Residue> made;
     switch (type) {
-        case ResidueType::AminoAcid:
-            made = std::make_unique<HostModel::AminoAcid>(label, number, name);
-            break;
-        case ResidueType::Nucleotide:
-            made = std::make_unique<HostModel::Nucleotide>(label, number, name);
-            break;
-        case ResidueType::Other:
-            made = std::make_unique<HostModel::Residue>(label, number, name);
-            break;
+        case ResidueType::AminoAcid: made = std::make_unique<HostModel::AminoAcid>(label, number, name); break;
+        case ResidueType::Nucleotide: made = std::make_unique<HostModel::Nucleotide>(label, number, name); break;
+        case ResidueType::Other: made = std::make_unique<HostModel::Residue>(label, number, name); break;
     }
     made->SetInputIdentity(number, site.insertionCode, chainId);
     return made;

@@ -34,8 +34,8 @@ struct ResidueSite {
 };
 
 struct AtomSite {
-    std::string_view name;  // as written: "HD21", "OP1", "C1'"
-    int atomicNumber = 0;   // 0 when the file gives no known element
+    std::string_view name;       // as written: "HD21", "OP1", "C1'"
+    int atomicNumber = 0;        // 0 when the file gives no known element
     double x = 0, y = 0, z = 0;  // Å
 };
 

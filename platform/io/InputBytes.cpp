@@ -197,7 +197,8 @@ std::string Inflate(ByteSource& source, const char* head, std::size_t size) {
             continue;
         }
         if (status != Z_OK) {
-            throw ReadError(name, "corrupt gzip data" + (stream.msg ? " (" + std::string(stream.msg) + ")" : std::string()));
+            throw ReadError(name,
+                            "corrupt gzip data" + (stream.msg ? " (" + std::string(stream.msg) + ")" : std::string()));
         }
     }
     return text.Finish();

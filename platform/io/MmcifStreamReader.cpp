@@ -50,15 +50,56 @@ void CheckAtomSiteColumns(const cif::Document& document, const std::string& name
 
 // make_structure's columns, in its order; '?' marks the optional ones.
 enum Column {
-    kId = 0, kGroupPdb, kSymbol, kLabelAtomId, kAltId, kLabelCompId, kLabelAsymId, kLabelEntityId, kLabelSeqId,
-    kInsCode, kX, kY, kZ, kOcc, kBiso, kCharge, kAuthSeqId, kAuthCompId, kAuthAsymId, kAuthAtomId, kModelNum,
-    kCalcFlag, kTlsGroupId, kHdMixture, kColumnCount
+    kId = 0,
+    kGroupPdb,
+    kSymbol,
+    kLabelAtomId,
+    kAltId,
+    kLabelCompId,
+    kLabelAsymId,
+    kLabelEntityId,
+    kLabelSeqId,
+    kInsCode,
+    kX,
+    kY,
+    kZ,
+    kOcc,
+    kBiso,
+    kCharge,
+    kAuthSeqId,
+    kAuthCompId,
+    kAuthAsymId,
+    kAuthAtomId,
+    kModelNum,
+    kCalcFlag,
+    kTlsGroupId,
+    kHdMixture,
+    kColumnCount
 };
-const char* const kColumnTags[kColumnCount] = {
-    "id", "?group_PDB", "type_symbol", "?label_atom_id", "label_alt_id", "?label_comp_id", "label_asym_id",
-    "?label_entity_id", "?label_seq_id", "?pdbx_PDB_ins_code", "Cartn_x", "Cartn_y", "Cartn_z", "occupancy",
-    "B_iso_or_equiv", "?pdbx_formal_charge", "auth_seq_id", "?auth_comp_id", "?auth_asym_id", "?auth_atom_id",
-    "?pdbx_PDB_model_num", "?calc_flag", "?pdbx_tls_group_id", "?ccp4_hd_mixture"};
+const char* const kColumnTags[kColumnCount] = {"id",
+                                               "?group_PDB",
+                                               "type_symbol",
+                                               "?label_atom_id",
+                                               "label_alt_id",
+                                               "?label_comp_id",
+                                               "label_asym_id",
+                                               "?label_entity_id",
+                                               "?label_seq_id",
+                                               "?pdbx_PDB_ins_code",
+                                               "Cartn_x",
+                                               "Cartn_y",
+                                               "Cartn_z",
+                                               "occupancy",
+                                               "B_iso_or_equiv",
+                                               "?pdbx_formal_charge",
+                                               "auth_seq_id",
+                                               "?auth_comp_id",
+                                               "?auth_asym_id",
+                                               "?auth_atom_id",
+                                               "?pdbx_PDB_model_num",
+                                               "?calc_flag",
+                                               "?pdbx_tls_group_id",
+                                               "?ccp4_hd_mixture"};
 
 // The parse's state: gemmi's document (gemmi's actions fill it) plus the streamed table.
 struct StreamState : cif::Document {

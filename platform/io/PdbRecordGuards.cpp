@@ -86,18 +86,25 @@ struct Field {
 // Fields of the connection records (PDB format 3.3), for telling a record cut inside a field
 // from one whose trailing blanks were trimmed.
 const std::vector<Field>& ConnectionFields(char kind) {
-    static const std::vector<Field> kSsbond = {
-        {8, 10, "serial number"},          {12, 14, "first residue name"},  {18, 21, "first residue number"},
-        {26, 28, "second residue name"},   {32, 35, "second residue number"}, {60, 65, "first symmetry operator"},
-        {67, 72, "second symmetry operator"}, {74, 78, "distance"}};
+    static const std::vector<Field> kSsbond = {{8, 10, "serial number"},
+                                               {12, 14, "first residue name"},
+                                               {18, 21, "first residue number"},
+                                               {26, 28, "second residue name"},
+                                               {32, 35, "second residue number"},
+                                               {60, 65, "first symmetry operator"},
+                                               {67, 72, "second symmetry operator"},
+                                               {74, 78, "distance"}};
     static const std::vector<Field> kLink = {
-        {13, 16, "first atom name"},       {18, 20, "first residue name"},  {23, 26, "first residue number"},
-        {43, 46, "second atom name"},      {48, 50, "second residue name"}, {53, 56, "second residue number"},
+        {13, 16, "first atom name"},         {18, 20, "first residue name"},       {23, 26, "first residue number"},
+        {43, 46, "second atom name"},        {48, 50, "second residue name"},      {53, 56, "second residue number"},
         {60, 65, "first symmetry operator"}, {67, 72, "second symmetry operator"}, {74, 78, "distance"}};
-    static const std::vector<Field> kCispep = {
-        {8, 10, "serial number"},        {12, 14, "first residue name"},  {18, 21, "first residue number"},
-        {26, 28, "second residue name"}, {32, 35, "second residue number"}, {44, 46, "model number"},
-        {54, 59, "angle"}};
+    static const std::vector<Field> kCispep = {{8, 10, "serial number"},
+                                               {12, 14, "first residue name"},
+                                               {18, 21, "first residue number"},
+                                               {26, 28, "second residue name"},
+                                               {32, 35, "second residue number"},
+                                               {44, 46, "model number"},
+                                               {54, 59, "angle"}};
     return kind == 'S' ? kSsbond : kind == 'L' ? kLink : kCispep;
 }
 
@@ -152,8 +159,8 @@ public:
                                 " more connection record(s) cut short, read as if padded with blanks");
         }
         if (badCharges_ > 0) {
-            warnings_.push_back(Where(firstBadChargeLine_) + "columns 79-80 ('" +
-                                firstBadCharge_ + "') hold no formal charge, as in the old layout with an ID code "
+            warnings_.push_back(Where(firstBadChargeLine_) + "columns 79-80 ('" + firstBadCharge_ +
+                                "') hold no formal charge, as in the old layout with an ID code "
                                 "and line numbers in columns 73-80; the charge fields of " +
                                 std::to_string(badCharges_) + " atom record(s) were ignored");
         }
@@ -173,10 +180,10 @@ private:
             gemmi::fast_from_chars(field, field + 8, value);
             if (!IsAcceptedCoordinate(value)) {
                 const std::string quoted = "'" + Printable(field, 8) + "'";
-                throw ReadError(name_, number,
-                                std::string(kAxes[axis]) + " coordinate " + quoted +
-                                    (std::isfinite(value) ? " lies beyond 1e6 Å from the origin"
-                                                          : " is not a finite number"));
+                throw ReadError(
+                    name_, number,
+                    std::string(kAxes[axis]) + " coordinate " + quoted +
+                        (std::isfinite(value) ? " lies beyond 1e6 Å from the origin" : " is not a finite number"));
             }
         }
         if (line.length <= 78) return;
@@ -253,8 +260,6 @@ private:
 
 bool IsAcceptedCoordinate(double value) { return std::isfinite(value) && std::fabs(value) <= kCoordinateLimit; }
 
-std::vector<std::string> GuardPdbRecords(std::string& text, const std::string& name) {
-    return Guard(text, name).Run();
-}
+std::vector<std::string> GuardPdbRecords(std::string& text, const std::string& name) { return Guard(text, name).Run(); }
 
 }  // namespace HostIO

@@ -120,7 +120,8 @@ std::vector<ResidueClass> ClassifyResidues(const PqrModelCollector& file, std::s
         facts.name = file.residues[r].name;
         facts.hetatm = file.residues[r].hetatm;
         const auto [first, last] = AtomRange(file, r);
-        for (std::size_t a = first; a < last; ++a) NoteBackboneAtom(facts, file.atoms[a].name, file.atoms[a].atomicNumber);
+        for (std::size_t a = first; a < last; ++a)
+            NoteBackboneAtom(facts, file.atoms[a].name, file.atoms[a].atomicNumber);
         classes.push_back(ClassifyResidue(facts));
     }
     return classes;
@@ -156,8 +157,7 @@ void TakeChargesAndRadii(const PqrModelCollector& file, PqrModelRead& read) {
 
 }  // namespace
 
-PqrModelRead ReadPqrModel(const std::string& text, const std::string& name, int modelNumber,
-                          const std::string& label) {
+PqrModelRead ReadPqrModel(const std::string& text, const std::string& name, int modelNumber, const std::string& label) {
     PqrModelRead read;
     PqrModelCollector file(modelNumber);
     read.remarks = ParsePqr(text, name, file);

@@ -23,7 +23,6 @@ struct PqrModelRead {
 /// Reads the model numbered modelNumber (0: the first) of the PQR text into a molecule labelled
 /// label, each atom with its partial charge. Throws ReadError naming name, and the line for a
 /// record that cannot be read.
-PqrModelRead ReadPqrModel(const std::string& text, const std::string& name, int modelNumber,
-                          const std::string& label);
+PqrModelRead ReadPqrModel(const std::string& text, const std::string& name, int modelNumber, const std::string& label);
 
 }  // namespace HostIO

@@ -63,14 +63,10 @@ bool AtomRecordLooksLikePqr(std::string_view line) {
 
 const char* StructureFormatName(StructureFormat format) {
     switch (format) {
-        case StructureFormat::Pdb:
-            return "PDB";
-        case StructureFormat::Mmcif:
-            return "mmCIF";
-        case StructureFormat::Pqr:
-            return "PQR";
-        case StructureFormat::Detect:
-            break;
+        case StructureFormat::Pdb: return "PDB";
+        case StructureFormat::Mmcif: return "mmCIF";
+        case StructureFormat::Pqr: return "PQR";
+        case StructureFormat::Detect: break;
     }
     return "detect";
 }
@@ -88,7 +84,8 @@ std::string StructureFileStem(std::string_view fileName) {
     std::string_view stem = slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
     if (stem.size() > 3 && EndsWithNoCase(stem, ".gz")) stem.remove_suffix(3);
     const std::size_t dot = stem.rfind('.');
-    if (dot != std::string_view::npos && dot > 0 && ParseStructureFormat(stem.substr(dot + 1))) stem = stem.substr(0, dot);
+    if (dot != std::string_view::npos && dot > 0 && ParseStructureFormat(stem.substr(dot + 1)))
+        stem = stem.substr(0, dot);
     return std::string(stem);
 }
 

@@ -48,8 +48,8 @@ void TakePqrValues(PqrModelRead& read, const ReadOptions& options, ReadResult& r
 }
 
 // The molecule of the model read, outside the document; result gets what the read met.
-std::unique_ptr<HostModel::Molecule> ReadModel(std::string text, const std::string& name,
-                                               const ReadOptions& options, ReadResult& result) {
+std::unique_ptr<HostModel::Molecule> ReadModel(std::string text, const std::string& name, const ReadOptions& options,
+                                               ReadResult& result) {
     if (result.format == StructureFormat::Pqr) {
         PqrModelRead read = ReadPqrModel(text, name, options.model, StructureFileStem(name));
         text = std::string();

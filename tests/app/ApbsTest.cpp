@@ -38,13 +38,19 @@ std::string ApbsInput(const std::string& pqrName, const std::vector<PqrRecord>& 
         fine << ' ' << std::ceil(extent + 10.0);
     }
     return "read\n"
-           "    mol pqr " + pqrName + "\n"
+           "    mol pqr " +
+           pqrName +
+           "\n"
            "end\n"
            "elec name solvated\n"
            "    mg-auto\n"
            "    dime 33 33 33\n"
-           "    cglen" + coarse.str() + "\n"
-           "    fglen" + fine.str() + "\n"
+           "    cglen" +
+           coarse.str() +
+           "\n"
+           "    fglen" +
+           fine.str() +
+           "\n"
            "    cgcent mol 1\n"
            "    fgcent mol 1\n"
            "    mol 1\n"
@@ -68,7 +74,8 @@ std::string ApbsInput(const std::string& pqrName, const std::vector<PqrRecord>& 
 std::vector<PqrRecord> WriteParsePqr(const TempFolder& folder, const std::string& name) {
     ProgramRun voltra;
     voltra.program = VOLTRA_PROGRAM;
-    voltra.args = {"--no-complete", "-q", "--assign=parse", "-p", folder / name, std::string(VOLTRA_CORPUS_DIR) + "/1AJJ.pdb"};
+    voltra.args = {
+        "--no-complete", "-q", "--assign=parse", "-p", folder / name, std::string(VOLTRA_CORPUS_DIR) + "/1AJJ.pdb"};
     voltra.environment.emplace("VOLTRA_ROOT", std::nullopt);
     const ProgramResult result = RunProgram(voltra);
     if (result.exitCode != 0) throw std::runtime_error("voltra failed: " + Describe(result));
@@ -90,8 +97,8 @@ void ExpectApbsSolves(const TempFolder& folder, const std::string& pqrName, cons
     const ProgramResult result = RunApbs(folder, "apbs.in");
     ASSERT_EQ(result.exitCode, 0) << Describe(result);
     std::smatch match;
-    ASSERT_TRUE(std::regex_search(result.out, match,
-                                  std::regex(R"(Total electrostatic energy = ([-+0-9.eE]+) kJ/mol)")))
+    ASSERT_TRUE(
+        std::regex_search(result.out, match, std::regex(R"(Total electrostatic energy = ([-+0-9.eE]+) kJ/mol)")))
         << Describe(result);
     const double energy = std::stod(match[1].str());
     EXPECT_TRUE(std::isfinite(energy)) << match[0];
@@ -140,7 +147,11 @@ TEST(Apbs, SolvesTheInputTheProgramWrites) {
     TempFolder folder;
     ProgramRun voltra;
     voltra.program = VOLTRA_PROGRAM;
-    voltra.args = {"-q", "--assign=parse", "-p", folder / "5vav.pqr", "--apbs-input=" + folder / "5vav.in",
+    voltra.args = {"-q",
+                   "--assign=parse",
+                   "-p",
+                   folder / "5vav.pqr",
+                   "--apbs-input=" + folder / "5vav.in",
                    std::string(VOLTRA_CORPUS_DIR) + "/5vav_cyclic_peptide.pdb"};
     voltra.environment.emplace("VOLTRA_ROOT", std::nullopt);
     const ProgramResult written = RunProgram(voltra);

@@ -64,7 +64,8 @@ TEST(SummarizeAssignment, CountsSourcesOfVisibleAtoms) {
     const AssignmentSummary summary = VoltraApp::SummarizeAssignment(sample.doc);
     EXPECT_EQ(summary.atoms, 11u);
     const std::map<std::string, std::size_t> charges{{"Default", 3}, {"Missing", 6}, {"(none)", 1}, {"ForceField", 1}};
-    const std::map<std::string, std::size_t> radii{{"Default", 6}, {"Missing", 1}, {"HST", 2}, {"(none)", 1}, {"Bondi", 1}};
+    const std::map<std::string, std::size_t> radii{
+        {"Default", 6}, {"Missing", 1}, {"HST", 2}, {"(none)", 1}, {"Bondi", 1}};
     EXPECT_EQ(summary.chargeSources, charges);
     EXPECT_EQ(summary.radiusSources, radii);
 }
@@ -101,7 +102,8 @@ TEST(SummarizeAssignment, ReportNetChargeIsTheReportsRule) {
     for (int i = 0; i < 20000; ++i) floatSum += 0.1f;
     EXPECT_FLOAT_EQ(many.molecules[0].reportNetCharge, floatSum);
     EXPECT_NEAR(many.molecules[0].netCharge, 20000 * static_cast<double>(0.1f), 1e-6);
-    ASSERT_GT(std::abs(many.molecules[0].netCharge - many.molecules[0].reportNetCharge), VoltraApp::kReportChargeTolerance);
+    ASSERT_GT(std::abs(many.molecules[0].netCharge - many.molecules[0].reportNetCharge),
+              VoltraApp::kReportChargeTolerance);
     std::ostringstream out;
     VoltraApp::PrintSummary(out, many);
     EXPECT_NE(out.str().find("net charge of Many: 2000.00 e (20000 atoms), in the report " +
@@ -153,16 +155,17 @@ TEST(PrintSummary, GoldenText) {
     SummaryDocument sample;
     std::ostringstream out;
     VoltraApp::PrintSummary(out, VoltraApp::SummarizeAssignment(sample.doc));
-    EXPECT_EQ(out.str(),
-              "  atoms: 11\n"
-              "  charges: (none) 1, Default 3, ForceField 1, Missing 6\n"
-              "  radii:   (none) 1, Bondi 1, Default 6, HST 2, Missing 1\n"
-              "  net charge of Visible: 2.25 e (10 atoms), in the report 0.25 e (its residues only, summed in single precision)\n"
-              "  net charge of Other: -1.00 e (1 atoms)\n"
-              "  atoms left Missing: 6 (residue type, atoms, what: atom name x count)\n"
-              "    ALA        3 mixed: CBx2(charge) HB21x1(charge+radius)\n"
-              "    SO4        2 charge: O1x1 Sx1\n"
-              "    -          1 charge: FEx1\n");
+    EXPECT_EQ(
+        out.str(),
+        "  atoms: 11\n"
+        "  charges: (none) 1, Default 3, ForceField 1, Missing 6\n"
+        "  radii:   (none) 1, Bondi 1, Default 6, HST 2, Missing 1\n"
+        "  net charge of Visible: 2.25 e (10 atoms), in the report 0.25 e (its residues only, summed in single precision)\n"
+        "  net charge of Other: -1.00 e (1 atoms)\n"
+        "  atoms left Missing: 6 (residue type, atoms, what: atom name x count)\n"
+        "    ALA        3 mixed: CBx2(charge) HB21x1(charge+radius)\n"
+        "    SO4        2 charge: O1x1 Sx1\n"
+        "    -          1 charge: FEx1\n");
 }
 
 TEST(PrintSummary, LimitsTheResidueTypesListed) {
@@ -170,7 +173,9 @@ TEST(PrintSummary, LimitsTheResidueTypesListed) {
     std::ostringstream out;
     VoltraApp::PrintSummary(out, VoltraApp::SummarizeAssignment(sample.doc), 1);
     const std::string text = out.str();
-    EXPECT_NE(text.find("    ALA        3 mixed: CBx2(charge) HB21x1(charge+radius)\n    ... and 2 more residue types\n"), std::string::npos)
+    EXPECT_NE(
+        text.find("    ALA        3 mixed: CBx2(charge) HB21x1(charge+radius)\n    ... and 2 more residue types\n"),
+        std::string::npos)
         << text;
     EXPECT_EQ(text.find("SO4"), std::string::npos) << text;
 }
@@ -179,7 +184,8 @@ TEST(PrintSummary, WrapsLongAtomListsUnderTheirResidue) {
     HostModel::ChemDoc doc;
     auto& molecule = AddMolecule(doc, "M");
     auto& residue = AddResidue<Residue>(molecule.Add(std::make_unique<Chain>("A")), "NAP", 1);
-    for (int i = 0; i < 40; ++i) Assign(AddAtom(residue, "C" + std::to_string(100 + i), 6), 0.0f, "Missing", 1.7f, "Default");
+    for (int i = 0; i < 40; ++i)
+        Assign(AddAtom(residue, "C" + std::to_string(100 + i), 6), 0.0f, "Missing", 1.7f, "Default");
     std::ostringstream out;
     VoltraApp::PrintSummary(out, VoltraApp::SummarizeAssignment(doc));
     std::istringstream in(out.str());

@@ -25,7 +25,8 @@ std::vector<std::string> CifTokens(const std::string& line) {
         if (quote == '\'' || quote == '"') {
             std::size_t end = i + 1;
             while (end < line.size() &&
-                   !(line[end] == quote && (end + 1 == line.size() || std::isspace(static_cast<unsigned char>(line[end + 1]))))) {
+                   !(line[end] == quote &&
+                     (end + 1 == line.size() || std::isspace(static_cast<unsigned char>(line[end + 1]))))) {
                 ++end;
             }
             tokens.push_back(line.substr(i + 1, end - i - 1));

@@ -18,8 +18,8 @@ using namespace AppTest;
 using HostModel::AminoAcid;
 using HostModel::AminoAcidChain;
 using HostModel::Chain;
-using HostModel::Nucleotide;
 using HostModel::NucleicAcidChain;
+using HostModel::Nucleotide;
 using HostModel::Residue;
 
 std::string Pqr(const HostModel::ChemDoc& doc, const std::string& description = "Charges and radii: test") {
@@ -87,8 +87,9 @@ TEST(PqrWriter, RemarksCountTheMissingAtoms) {
     EXPECT_EQ(remarks[0], "REMARK   1 PQR file written by voltra");
     EXPECT_EQ(remarks[1], "REMARK   1 Charges and radii: Parse, charges zeroed");
     // CB has no Source at all and S a "Missing" charge: both are counted.
-    EXPECT_EQ(remarks.back(),
-              "REMARK   5 2 of 7 atoms have a charge or radius left Missing; they are written with the values they have");
+    EXPECT_EQ(
+        remarks.back(),
+        "REMARK   5 2 of 7 atoms have a charge or radius left Missing; they are written with the values they have");
     const VoltraApp::PqrStats stats = VoltraApp::CountPqrAtoms(sample.doc);
     EXPECT_EQ(stats.atoms, 7u);
     EXPECT_EQ(stats.missing, 2u);
@@ -98,8 +99,9 @@ TEST(PqrWriter, RemarksOfAnEmptyDocument) {
     HostModel::ChemDoc doc;
     const std::string pqr = Pqr(doc);
     EXPECT_TRUE(ParsePqrRecords(pqr).empty());
-    EXPECT_EQ(PqrRemarks(pqr).back(),
-              "REMARK   5 0 of 0 atoms have a charge or radius left Missing; they are written with the values they have");
+    EXPECT_EQ(
+        PqrRemarks(pqr).back(),
+        "REMARK   5 0 of 0 atoms have a charge or radius left Missing; they are written with the values they have");
 }
 
 TEST(PqrWriter, RecordKindFollowsTheResidueClass) {
@@ -143,7 +145,8 @@ TEST(PqrWriter, FieldsStaySeparatedWhenTheyOutgrowTheirColumns) {
     HostModel::DescendentIterator atoms(doc.GetTreeRoot(), HostModel::Atom::classType);
     std::size_t index = 0;
     while (HostModel::Object* atom = atoms.GetNext()) {
-        if (index++ % 1000 == 0) Assign(static_cast<HostModel::Atom&>(*atom), -12.3456f, "Default", 123.4567f, "Default");
+        if (index++ % 1000 == 0)
+            Assign(static_cast<HostModel::Atom&>(*atom), -12.3456f, "Default", 123.4567f, "Default");
     }
 
     const std::string pqr = Pqr(doc);
@@ -172,7 +175,8 @@ TEST(PqrWriter, WritesEveryAtomOfEveryMolecule) {
     auto& first = AddMolecule(doc, "First");
     auto& chain = first.Add(std::make_unique<AminoAcidChain>("A"));
     auto& ala = AddResidue<AminoAcid>(chain, "ALA", 1);
-    for (const char* name : {"N", "CA", "C", "O", "CB"}) Assign(AddAtom(ala, name, 6), 0.1f, "Default", 1.7f, "Default");
+    for (const char* name : {"N", "CA", "C", "O", "CB"})
+        Assign(AddAtom(ala, name, 6), 0.1f, "Default", 1.7f, "Default");
     AddAtom(first, "FE", 26);  // a ligand atom outside any residue, without properties
     auto& hidden = AddMolecule(doc, "Hidden");
     AddAtom(AddResidue<Residue>(hidden.Add(std::make_unique<Chain>("W")), "HOH", 5), "O", 8);
@@ -209,7 +213,8 @@ TEST(PqrWriter, OverlongLabelsKeepEveryField) {
 // atom 0!". No remark may hold such a token.
 TEST(PqrWriter, RemarksHoldNoTokenApbsTakesForARecord) {
     MixedDocument sample;
-    for (const std::string& remark : PqrRemarks(Pqr(sample.doc, "Charges and radii: Apply Forcefield Parameters (AMBER)"))) {
+    for (const std::string& remark :
+         PqrRemarks(Pqr(sample.doc, "Charges and radii: Apply Forcefield Parameters (AMBER)"))) {
         std::istringstream in(remark);
         std::string token;
         while (in >> token) {

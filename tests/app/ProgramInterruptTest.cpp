@@ -83,8 +83,8 @@ protected:
                                     (*folder_ / "big.pdb") + "' 2>'" + (*folder_ / "make.log") + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
         fs::create_directory(folder_->Path() / "complete");
-        const pid_t pid = StartVoltra({"-q", "-a", "amber", "-O", *folder_ / "complete", *folder_ / "big.pdb"},
-                                      folder_->Path());
+        const pid_t pid =
+            StartVoltra({"-q", "-a", "amber", "-O", *folder_ / "complete", *folder_ / "big.pdb"}, folder_->Path());
         int status = 0;
         ::waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(folder_->Path() / "stderr.txt");
@@ -136,7 +136,8 @@ TEST_F(ProgramInterrupt, NoLeftoversAndEachOutputOldOrComplete) {
         // A run that ended on its own between our look and the signal has finished everything.
         const bool finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
         EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == c.signalNumber) || finished)
-            << "status " << status << "\n" << ReadFile(folder_->Path() / "stderr.txt");
+            << "status " << status << "\n"
+            << ReadFile(folder_->Path() / "stderr.txt");
         if (finished) {
             for (const auto& name : kOutputs) EXPECT_EQ(ReadOutputs(out).at(name), complete.at(name)) << name;
         }

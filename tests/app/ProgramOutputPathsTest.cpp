@@ -116,8 +116,8 @@ TEST(NonUtf8Names, ExplicitOutputsKeepTheirBytes) {
         const fs::path outFolder = temp.Path() / ("out-" + c.name);
         fs::create_directory(outFolder);
         const std::string base = (outFolder / c.name).string();
-        const ProgramResult result =
-            Voltra({"-q", "-o", base, "-r", base + "-report.html", "-p", base + "-atoms.pqr", Corpus("1AJJ.pdb")}, temp);
+        const ProgramResult result = Voltra(
+            {"-q", "-o", base, "-r", base + "-report.html", "-p", base + "-atoms.pqr", Corpus("1AJJ.pdb")}, temp);
         ASSERT_EQ(result.exitCode, 0) << Describe(result);
         EXPECT_EQ(FolderEntries(outFolder), (std::set<std::string>{c.name + ".crg", c.name + ".siz",
                                                                    c.name + "-report.html", c.name + "-atoms.pqr"}));
@@ -149,7 +149,8 @@ TEST(InputSizeLimit, EnvironmentSetsItAndBadValuesAreUsageErrors) {
          "voltra: " + Corpus("1pfe.cif.gz") +
              ": expands past 1024 bytes (set VOLTRA_MAX_INPUT_BYTES to raise the limit)\n"},
         {"1000", 3,
-         "voltra: " + Corpus("1AJJ.pdb") + ": larger than 1000 bytes (set VOLTRA_MAX_INPUT_BYTES to raise the limit)\n"},
+         "voltra: " + Corpus("1AJJ.pdb") +
+             ": larger than 1000 bytes (set VOLTRA_MAX_INPUT_BYTES to raise the limit)\n"},
         {"64M", 0, ""},
         {"0", 0, ""},
         {"12 M", 2,

@@ -63,10 +63,12 @@ TemplateFile ParseTemplateFile(const std::string& text) {
         if (line.size() < 22) Fail("shorter than the 22 columns", lineNumber, line);
         if (tokens.size() < 2 || tokens.size() > 5) Fail("not 2 to 5 tokens", lineNumber, line);
         const std::string& valueToken = tokens.back();
-        if (!std::regex_match(valueToken, kValueToken)) Fail("the value is not written with 3 decimals", lineNumber, line);
+        if (!std::regex_match(valueToken, kValueToken))
+            Fail("the value is not written with 3 decimals", lineNumber, line);
         // The value is right-aligned in the last eight columns and ends the line.
         const std::string valueColumns = line.substr(line.size() - 8);
-        if (Trim(valueColumns) != valueToken && valueToken.size() <= 8) Fail("the value is not in the last 8 columns", lineNumber, line);
+        if (Trim(valueColumns) != valueToken && valueToken.size() <= 8)
+            Fail("the value is not in the last 8 columns", lineNumber, line);
         TemplateLine entry;
         entry.text = line;
         entry.value = Number(valueToken, lineNumber, line);
@@ -78,7 +80,8 @@ TemplateFile ParseTemplateFile(const std::string& text) {
             entry.residueName = Trim(line.substr(6, 3));
             entry.residueNumber = Trim(line.substr(9, 4));
             entry.chain = Trim(line.substr(13, 1));
-            if (entry.atomName != tokens.front() || line[0] == ' ') Fail("the atom name is not left-aligned in columns 1-6", lineNumber, line);
+            if (entry.atomName != tokens.front() || line[0] == ' ')
+                Fail("the atom name is not left-aligned in columns 1-6", lineNumber, line);
             std::vector<std::string> expected{entry.atomName};
             // What the loader sees: the residue name and number touch when the name fills its columns.
             if (entry.residueName.size() == 3 && !entry.residueNumber.empty() && line[9] != ' ') {
@@ -112,7 +115,8 @@ std::vector<PqrRecord> ParsePqrRecords(const std::string& text) {
         const std::string& line = lines[i];
         if (!StartsWith(line, "ATOM") && !StartsWith(line, "HETATM")) continue;
         const std::vector<std::string> t = Tokens(line);
-        if (t.size() != 10 && t.size() != 11) Fail("a PQR record has " + std::to_string(t.size()) + " fields", i + 1, line);
+        if (t.size() != 10 && t.size() != 11)
+            Fail("a PQR record has " + std::to_string(t.size()) + " fields", i + 1, line);
         if (t[0] != "ATOM" && t[0] != "HETATM") Fail("the record name is not followed by a blank", i + 1, line);
         PqrRecord record;
         record.text = line;
@@ -203,8 +207,9 @@ SummaryText ParseSummary(const std::string& err) {
         } else if (StartsWith(line, "  radii:   ")) {
             readSources(line.substr(11), summary.radiusSources);
         } else if (StartsWith(line, "  net charge of ")) {
-            static const std::regex kNet(R"(  net charge of (.*): (-?[0-9]+\.[0-9]{2}) e \([0-9]+ atoms\))"
-                                         R"((, in the report (-?[0-9]+\.[0-9]{2}) e \(its residues only, summed in single precision\))?)");
+            static const std::regex kNet(
+                R"(  net charge of (.*): (-?[0-9]+\.[0-9]{2}) e \([0-9]+ atoms\))"
+                R"((, in the report (-?[0-9]+\.[0-9]{2}) e \(its residues only, summed in single precision\))?)");
             std::smatch match;
             if (!std::regex_match(line, match, kNet)) Fail("not a net-charge line", i + 1, line);
             summary.netCharges[match[1].str()] = std::stod(match[2].str());
@@ -215,7 +220,8 @@ SummaryText ParseSummary(const std::string& err) {
             summary.missingAtoms = std::stoul(line.substr(22));
             inMissing = true;
         } else if (inMissing && StartsWith(line, "    ")) {
-            if (line[4] != ' ' && !StartsWith(line, "    ... and ")) summary.missingResidueTypes.push_back(Tokens(line).front());
+            if (line[4] != ' ' && !StartsWith(line, "    ... and "))
+                summary.missingResidueTypes.push_back(Tokens(line).front());
         } else {
             Fail("not a summary line", i + 1, line);
         }

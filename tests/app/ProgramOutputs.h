@@ -69,12 +69,12 @@ struct SummaryText {
     std::size_t atoms = 0;
     std::map<std::string, std::size_t> chargeSources;
     std::map<std::string, std::size_t> radiusSources;
-    std::map<std::string, double> netCharges;  // molecule label -> e
+    std::map<std::string, double> netCharges;        // molecule label -> e
     std::map<std::string, double> reportNetCharges;  // molecule label -> e, where the summary gives the report's too
-    std::size_t missingAtoms = 0;              // 0 when "no atom was left Missing"
-    std::vector<std::string> missingResidueTypes;  // in printed order
-    std::vector<std::string> warnings;             // text after "voltra: warning: "
-    bool hasSummary = false;  // the "atoms:" block was printed
+    std::size_t missingAtoms = 0;                    // 0 when "no atom was left Missing"
+    std::vector<std::string> missingResidueTypes;    // in printed order
+    std::vector<std::string> warnings;               // text after "voltra: warning: "
+    bool hasSummary = false;                         // the "atoms:" block was printed
 };
 
 /// Reads the summary lines; throws std::runtime_error for a line it does not recognise.

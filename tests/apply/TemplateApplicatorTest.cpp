@@ -14,15 +14,14 @@
 namespace {
 
 using Voltra::TemplatePtr;
-using VoltraTest::ChargeSource;
 using VoltraTest::Charge;
+using VoltraTest::ChargeSource;
 using VoltraTest::ChildAtom;
 using VoltraTest::CombinedSource;
 using VoltraTest::FloatProperty;
 using VoltraTest::Radius;
 using VoltraTest::RadiusSource;
 using VoltraTest::SampleDocument;
-
 
 template <class T>
 TemplatePtr MakeTemplate(const std::string& name, const std::vector<Voltra::TemplateEntry>& entries) {
@@ -33,16 +32,23 @@ TemplatePtr MakeTemplate(const std::string& name, const std::vector<Voltra::Temp
 
 // Residue-keyed charges in the shape of the default charge file; note the generic "O" entry.
 TemplatePtr DefaultCharges(const std::string& name = "default.crg") {
-    return MakeTemplate<Voltra::ChargeTemplate>(
-        name, {{"N", -0.30f, "ALA"},   {"CA", 0.10f, "ALA"},  {"C", 0.50f, "ALA"},  {"O", -0.50f, "ALA"},
-               {"CB", -0.20f, "ALA"},  {"1HB2", 0.06f, "ALA"}, {"N", -0.35f, "GLY"}, {"CA", 0.05f, "GLY"},
-               {"O", -0.45f},          {"N", -0.41f, "SER"},  {"N", -0.42f, "LYS"}, {"NZ", -0.30f, "LYS"}});
+    return MakeTemplate<Voltra::ChargeTemplate>(name, {{"N", -0.30f, "ALA"},
+                                                       {"CA", 0.10f, "ALA"},
+                                                       {"C", 0.50f, "ALA"},
+                                                       {"O", -0.50f, "ALA"},
+                                                       {"CB", -0.20f, "ALA"},
+                                                       {"1HB2", 0.06f, "ALA"},
+                                                       {"N", -0.35f, "GLY"},
+                                                       {"CA", 0.05f, "GLY"},
+                                                       {"O", -0.45f},
+                                                       {"N", -0.41f, "SER"},
+                                                       {"N", -0.42f, "LYS"},
+                                                       {"NZ", -0.30f, "LYS"}});
 }
 
 // Element-keyed radii without phosphorus and zinc.
 TemplatePtr DefaultRadii(const std::string& name = "default.siz") {
-    return MakeTemplate<Voltra::RadiusTemplate>(name,
-                                                {{"C", 1.70f}, {"N", 1.55f}, {"O", 1.52f}, {"H", 1.10f}});
+    return MakeTemplate<Voltra::RadiusTemplate>(name, {{"C", 1.70f}, {"N", 1.55f}, {"O", 1.52f}, {"H", 1.10f}});
 }
 
 void ApplyDefault(SampleDocument& sample) {
@@ -131,10 +137,10 @@ TEST(TemplateApplication, DefaultChargesAndElementRadiiPerAtom) {
         {sample.ala1, "CB", -0.20f, "Default"},
         {sample.ala1, "HB21", 0.06f, "Default"},  // keyed as 1HB2
         {sample.gly2, "N", -0.35f, "Default"},
-        {sample.gly2, "C", 0.0f, "Missing"},  // neither (C, GLY) nor a generic C
+        {sample.gly2, "C", 0.0f, "Missing"},    // neither (C, GLY) nor a generic C
         {sample.gly2, "O", -0.45f, "Default"},  // generic entry
-        {sample.nme0, "N", 0.0f, "Missing"},  // not an amino acid: no N-terminal charge
-        {sample.ser1, "N", 1.0f, "Default"},  // first N-terminal amino acid of chain B
+        {sample.nme0, "N", 0.0f, "Missing"},    // not an amino acid: no N-terminal charge
+        {sample.ser1, "N", 1.0f, "Default"},    // first N-terminal amino acid of chain B
         {sample.ser1, "OG", 0.0f, "Missing"},
         {sample.lys2, "N", -0.42f, "Default"},
         {sample.lys2, "NZ", -0.30f, "Default"},
@@ -177,8 +183,8 @@ TEST(TemplateApplication, NTerminalChargeDependsOnTheTemplatesSource) {
         const char* source;
     };
     const Case cases[] = {
-        {"default.crg", true, "Default"},  {"parseres.crg", true, "Parse"}, {"custom.crg", true, "Unknown"},
-        {"prot_amb.crg", false, "Amber"},  {"nuca_amb.crg", false, "Amber"},
+        {"default.crg", true, "Default"}, {"parseres.crg", true, "Parse"},  {"custom.crg", true, "Unknown"},
+        {"prot_amb.crg", false, "Amber"}, {"nuca_amb.crg", false, "Amber"},
     };
     for (const Case& c : cases) {
         SampleDocument sample;
@@ -218,7 +224,7 @@ TEST(TemplateApplication, NTerminalAtomLabelMustBeExactlyN) {
     auto& molecule = doc.GetTreeRoot()->Add(std::make_unique<HostModel::Molecule>("Peptide"));
     auto& chain = molecule.Add(std::make_unique<HostModel::AminoAcidChain>("A"));
     auto& first = VoltraTest::AddResidue<HostModel::AminoAcid>(chain, "GLY", 1,
-                                                                {{"n", 7}, {"NT", 7}, {" N", 7}, {"N", 7}, {"CA", 6}});
+                                                               {{"n", 7}, {"NT", 7}, {" N", 7}, {"N", 7}, {"CA", 6}});
     // A chain whose N-terminal residue has only look-alikes gets no N-terminal charge.
     auto& other = molecule.Add(std::make_unique<HostModel::AminoAcidChain>("B"));
     auto& lookAlikes = VoltraTest::AddResidue<HostModel::AminoAcid>(other, "GLY", 1, {{"n", 7}, {"NT", 7}});

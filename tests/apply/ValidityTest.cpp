@@ -17,9 +17,9 @@ TEST(MoleculeValidity, EitherTemplateRecordMakesAMoleculeValid) {
         bool valid;
     };
     const Case cases[] = {
-        {nullptr, nullptr, false},       {"", "", false},
-        {"default.crg", nullptr, true},  {"", "parseres.siz", true},
-        {nullptr, "bondi.siz", true},    {"Automatic", "", true},
+        {nullptr, nullptr, false},      {"", "", false},
+        {"default.crg", nullptr, true}, {"", "parseres.siz", true},
+        {nullptr, "bondi.siz", true},   {"Automatic", "", true},
         {"never-loaded.crg", "", true},
     };
     for (const Case& c : cases) {

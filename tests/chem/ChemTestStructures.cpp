@@ -59,9 +59,10 @@ std::string WritePdb(const HostModel::ChemDoc& doc, Rename rename) {
             const std::string field = name.atom.size() < 4 ? " " + name.atom : name.atom;
             const HostModel::Vec3& p = atom.GetPosition();
             char line[100];
-            std::snprintf(line, sizeof line, "ATOM  %5d %-4.4s %3.3s %c%4d    %8.3f%8.3f%8.3f  1.00  0.00          %2s\n",
-                          ++serial % 100000, field.c_str(), name.residue.c_str(), letter->second, residue->GetID(),
-                          p.x, p.y, p.z, atom.GetElementSymbol() ? atom.GetElementSymbol() : "");
+            std::snprintf(line, sizeof line,
+                          "ATOM  %5d %-4.4s %3.3s %c%4d    %8.3f%8.3f%8.3f  1.00  0.00          %2s\n",
+                          ++serial % 100000, field.c_str(), name.residue.c_str(), letter->second, residue->GetID(), p.x,
+                          p.y, p.z, atom.GetElementSymbol() ? atom.GetElementSymbol() : "");
             text += line;
         }
     }

@@ -102,8 +102,8 @@ TEST_P(HistidineAsHis, HydrogensGiveTheStateTheNameNoLongerSays) {
     const HistidineCase& c = GetParam();
     ChemTest::SourceTemplates templates;
     const std::string original = ChemTest::CorpusText(c.file);
-    const std::string renamed = ReplaceAll(ReplaceAll(ReplaceAll(original, " HID ", " HIS "), " HIE ", " HIS "),
-                                           " HIP ", " HIS ");
+    const std::string renamed =
+        ReplaceAll(ReplaceAll(ReplaceAll(original, " HID ", " HIS "), " HIE ", " HIS "), " HIP ", " HIS ");
     ASSERT_NE(original, renamed) << "the file names no histidine state";
     const Assigned current = Assign(original, c.file, c.scheme);
     const Assigned asHis = Assign(renamed, c.file, c.scheme);

@@ -39,8 +39,8 @@ TEST_P(HistidineTautomers, PartnersDecide) {
     int number = 2;
     for (const Partner& p : c.partners) {
         const std::string type = p.residue;
-        const bool aminoAcid = type == "ASP" || type == "GLU" || type == "LYS" || type == "ALA" ||
-                               type == "PRO" || type == "ARG";
+        const bool aminoAcid =
+            type == "ASP" || type == "GLU" || type == "LYS" || type == "ALA" || type == "PRO" || type == "ARG";
         if (!aminoAcid) {  // ligands, ions, water: their O is no backbone carbonyl
             auto residue = std::make_unique<HostModel::Residue>(type + std::to_string(number), number, type);
             auto atom = std::make_unique<HostModel::Atom>(p.atom, p.atomicNumber);

@@ -49,7 +49,9 @@ std::string RenameHydrogens(const std::string& pdb, const Renaming& rename) {
     std::istringstream in(pdb);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
-    auto isAtom = [](const std::string& l) { return (l.rfind("ATOM", 0) == 0 || l.rfind("HETATM", 0) == 0) && l.size() > 77; };
+    auto isAtom = [](const std::string& l) {
+        return (l.rfind("ATOM", 0) == 0 || l.rfind("HETATM", 0) == 0) && l.size() > 77;
+    };
     auto trim = [](std::string s) {
         s.erase(0, s.find_first_not_of(' '));
         return s.substr(0, s.find_last_not_of(' ') + 1);
@@ -68,7 +70,8 @@ std::string RenameHydrogens(const std::string& pdb, const Renaming& rename) {
             std::string line = lines[i];
             if (trim(line.substr(76, 2)) == "H") {
                 const std::string name = rename(trim(line.substr(12, 4)), names);
-                std::string field = name.size() >= 4 || std::isdigit(static_cast<unsigned char>(name[0])) ? name : " " + name;
+                std::string field =
+                    name.size() >= 4 || std::isdigit(static_cast<unsigned char>(name[0])) ? name : " " + name;
                 field.resize(4, ' ');
                 line.replace(12, 4, field);
             }
@@ -80,7 +83,8 @@ std::string RenameHydrogens(const std::string& pdb, const Renaming& rename) {
 
 std::vector<std::string> AtomKeys(const Molecule& molecule) {
     std::vector<std::string> keys;
-    for (const Atom* atom : ChemTest::Atoms(molecule)) keys.push_back(atom->GetParent()->GetLabel() + ":" + atom->GetLabel());
+    for (const Atom* atom : ChemTest::Atoms(molecule))
+        keys.push_back(atom->GetParent()->GetLabel() + ":" + atom->GetLabel());
     return keys;
 }
 
@@ -120,10 +124,11 @@ TEST_P(HydrogenConventions, 1A1P_ReadBackToCurrentNames) {
     EXPECT_EQ(report.unknownHydrogens, reference.GetPreparationReport().unknownHydrogens);
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, HydrogenConventions,
-                         testing::Values(ConventionCase{"PdbV2", PdbV2, {"1HB -> HB2", "2HB -> HB3", "1H -> H1", "1HG2 -> HG21"}},
-                                         ConventionCase{"Charmm", Charmm, {"HN -> H", "HT1 -> H1", "HB1 -> HB2", "HG11 -> HG12"}}),
-                         [](const testing::TestParamInfo<ConventionCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, HydrogenConventions,
+    testing::Values(ConventionCase{"PdbV2", PdbV2, {"1HB -> HB2", "2HB -> HB3", "1H -> H1", "1HG2 -> HG21"}},
+                    ConventionCase{"Charmm", Charmm, {"HN -> H", "HT1 -> H1", "HB1 -> HB2", "HG11 -> HG12"}}),
+    [](const testing::TestParamInfo<ConventionCase>& info) { return info.param.name; });
 
 // Amber and PDB2PQR name nucleic hydrogens H5'1/H5'2, H2'1/H2'2, HO'2 and the terminal
 // hydroxyls H5T/H3T; older files spell primes '*'. Our own hydrogens on 1pfe's DNA, renamed so.
@@ -133,8 +138,8 @@ TEST(HydrogenConventions, 1pfe_NucleicNames) {
     HostModel_Commands::CmdHydrogens add(HostModel_Commands::CmdHydrogens::AddHydrogens, Atom::AllHydrogens);
     ASSERT_TRUE(doc.Execute(add));
     const auto expected = AtomKeys(molecule);
-    const std::map<std::string, std::string> amber = {{"H5'", "H5'1"}, {"H5''", "H5'2"}, {"H2'", "H2'1"},
-                                                      {"H2''", "H2'2"}, {"HO5'", "H5T"}, {"HO3'", "H3T"}};
+    const std::map<std::string, std::string> amber = {{"H5'", "H5'1"},  {"H5''", "H5'2"}, {"H2'", "H2'1"},
+                                                      {"H2''", "H2'2"}, {"HO5'", "H5T"},  {"HO3'", "H3T"}};
     std::size_t changed = 0;
     for (Residue* residue : ChemTest::Residues(molecule)) {
         if (!residue->IsA(Nucleotide::classType)) continue;

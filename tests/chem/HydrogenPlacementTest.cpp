@@ -27,7 +27,8 @@ Molecule& ReadResidues(ChemDoc& doc, const std::string& name, char chain, const 
     std::istringstream in(ChemTest::ReadText(ChemTest::CorpusPath(name)));
     std::string text, line;
     while (std::getline(in, line))
-        if (line.rfind("ATOM", 0) == 0 && line.size() > 26 && line[21] == chain && numbers.count(std::stoi(line.substr(22, 4))))
+        if (line.rfind("ATOM", 0) == 0 && line.size() > 26 && line[21] == chain &&
+            numbers.count(std::stoi(line.substr(22, 4))))
             text += line + "\n";
     return *HostIO::ReadStructureFromMemory(doc, text, name + ".pdb").molecule;
 }
@@ -116,7 +117,8 @@ double Separation(const Atom& a, const Atom& b) {
 std::size_t CloseContacts(const std::vector<Atom*>& atoms, const std::set<const Atom*>& added) {
     std::map<std::tuple<long, long, long>, std::vector<const Atom*>> cells;
     auto cellOf = [](const Vec3& p) {
-        return std::make_tuple(static_cast<long>(std::floor(p.x / kCloseContact)), static_cast<long>(std::floor(p.y / kCloseContact)),
+        return std::make_tuple(static_cast<long>(std::floor(p.x / kCloseContact)),
+                               static_cast<long>(std::floor(p.y / kCloseContact)),
                                static_cast<long>(std::floor(p.z / kCloseContact)));
     };
     for (const Atom* atom : atoms) cells[cellOf(atom->GetPosition())].push_back(atom);
@@ -130,7 +132,8 @@ std::size_t CloseContacts(const std::vector<Atom*>& atoms, const std::set<const 
                     const auto it = cells.find({i, j, k});
                     if (it == cells.end()) continue;
                     for (const Atom* other : it->second)
-                        if (other != h && other != h->GetBonds()[0] && Separation(*h, *other) < kCloseContact) close = true;
+                        if (other != h && other != h->GetBonds()[0] && Separation(*h, *other) < kCloseContact)
+                            close = true;
                 }
         count += close;
     }
@@ -160,7 +163,8 @@ TEST_P(AddedHydrogenGeometry, NuclearLengthsAndFewCloseContacts) {
         const Atom& parent = *atom->GetBonds()[0];
         const auto it = nuclear.find(parent.GetAtomicNumber());
         if (it == nuclear.end()) continue;
-        EXPECT_NEAR(Separation(*atom, parent), it->second, 0.02) << atom->GetParent()->GetLabel() << ":" << atom->GetLabel();
+        EXPECT_NEAR(Separation(*atom, parent), it->second, 0.02)
+            << atom->GetParent()->GetLabel() << ":" << atom->GetLabel();
         ++checked;
     }
     EXPECT_GT(checked, 200u);
@@ -197,7 +201,8 @@ TEST(HydrogenPlacement, AddedLengthsAreNuclear) {
         const Atom& parent = *atom->GetBonds()[0];
         const auto it = nuclear.find(parent.GetAtomicNumber());
         if (it == nuclear.end()) continue;
-        EXPECT_NEAR(Separation(*atom, parent), it->second, 0.02) << atom->GetParent()->GetLabel() << ":" << atom->GetLabel();
+        EXPECT_NEAR(Separation(*atom, parent), it->second, 0.02)
+            << atom->GetParent()->GetLabel() << ":" << atom->GetLabel();
         ++checked;
     }
     EXPECT_GT(checked, 5000u);
@@ -261,7 +266,8 @@ TEST(HydrogenPlacement, PeptideHydrogenInThePeptidePlane) {
     const Atom* n = residues[1]->FindAtom("N");
     const Vec3 toCa = v(n, residues[1]->FindAtom("CA")), toC = v(n, residues[0]->FindAtom("C"));
     const Vec3 toH = v(n, h);
-    const Vec3 normal{toCa.y * toC.z - toCa.z * toC.y, toCa.z * toC.x - toCa.x * toC.z, toCa.x * toC.y - toCa.y * toC.x};
+    const Vec3 normal{toCa.y * toC.z - toCa.z * toC.y, toCa.z * toC.x - toCa.x * toC.z,
+                      toCa.x * toC.y - toCa.y * toC.x};
     const double out = (normal.x * toH.x + normal.y * toH.y + normal.z * toH.z) /
                        std::sqrt(normal.x * normal.x + normal.y * normal.y + normal.z * normal.z);
     EXPECT_NEAR(out, 0.0, 0.05);
@@ -292,25 +298,25 @@ TEST_P(ProtonationVariants, HydrogensFollowTheTypeName) {
     HostChem::AddMissingHydrogens(molecule, Atom::AllHydrogens, doc.GetPreparationReport());
     for (const Residue* residue : chosen) {
         const auto names = HydrogensOf(*residue);
-        for (const char* h : c.present) EXPECT_TRUE(names.count(h)) << residue->GetLabel() << " " << c.variant << " lacks " << h;
-        for (const char* h : c.absent) EXPECT_FALSE(names.count(h)) << residue->GetLabel() << " " << c.variant << " has " << h;
+        for (const char* h : c.present)
+            EXPECT_TRUE(names.count(h)) << residue->GetLabel() << " " << c.variant << " lacks " << h;
+        for (const char* h : c.absent)
+            EXPECT_FALSE(names.count(h)) << residue->GetLabel() << " " << c.variant << " has " << h;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Templates, ProtonationVariants,
-                         testing::Values(VariantCase{"HIS", "HID", {"HD1", "HD2", "HE1"}, {"HE2"}},
-                                         VariantCase{"HIS", "HIE", {"HE2", "HD2", "HE1"}, {"HD1"}},
-                                         VariantCase{"HIS", "HIS", {"HE2"}, {"HD1"}},
-                                         VariantCase{"HIS", "HIP", {"HD1", "HE2"}, {}},
-                                         VariantCase{"CYS", "CYM", {"HB2", "HB3"}, {"HG"}},
-                                         VariantCase{"ASP", "ASH", {"HD2"}, {}},
-                                         VariantCase{"ASP", "ASP", {"HB2"}, {"HD2"}},
-                                         VariantCase{"GLU", "GLH", {"HE2"}, {}},
-                                         VariantCase{"LYS", "LYN", {"HZ2", "HZ3"}, {"HZ1"}},
-                                         VariantCase{"LYS", "LYS", {"HZ1", "HZ2", "HZ3"}, {}}),
-                         [](const testing::TestParamInfo<VariantCase>& info) {
-                             return std::string(info.param.parent) + "_" + info.param.variant;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Templates, ProtonationVariants,
+    testing::Values(VariantCase{"HIS", "HID", {"HD1", "HD2", "HE1"}, {"HE2"}},
+                    VariantCase{"HIS", "HIE", {"HE2", "HD2", "HE1"}, {"HD1"}},
+                    VariantCase{"HIS", "HIS", {"HE2"}, {"HD1"}}, VariantCase{"HIS", "HIP", {"HD1", "HE2"}, {}},
+                    VariantCase{"CYS", "CYM", {"HB2", "HB3"}, {"HG"}}, VariantCase{"ASP", "ASH", {"HD2"}, {}},
+                    VariantCase{"ASP", "ASP", {"HB2"}, {"HD2"}}, VariantCase{"GLU", "GLH", {"HE2"}, {}},
+                    VariantCase{"LYS", "LYN", {"HZ2", "HZ3"}, {"HZ1"}},
+                    VariantCase{"LYS", "LYS", {"HZ1", "HZ2", "HZ3"}, {}}),
+    [](const testing::TestParamInfo<VariantCase>& info) {
+        return std::string(info.param.parent) + "_" + info.param.variant;
+    });
 
 // A disulfide SG and a linked O3' have no hydrogen; chain ends have HO5' and HO3'.
 TEST(HydrogenPlacement, LinksBetweenResiduesTakeHydrogens) {
@@ -362,7 +368,8 @@ TEST(HydrogenPlacement, PresentHydrogensAreKept) {
     for (Residue* residue : ChemTest::Residues(molecule)) {
         std::multiset<std::string> labels;
         for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) labels.insert(residue->GetChild(i)->GetLabel());
-        for (const std::string& label : labels) EXPECT_EQ(labels.count(label), 1u) << residue->GetLabel() << ":" << label;
+        for (const std::string& label : labels)
+            EXPECT_EQ(labels.count(label), 1u) << residue->GetLabel() << ":" << label;
     }
     ChemDoc crystal;
     Molecule& other = ReadCorpus(crystal, "1QBS.pdb");

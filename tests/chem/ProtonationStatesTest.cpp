@@ -73,7 +73,8 @@ TEST_P(StatesAgainstPdb2pqr, BridgesAndIonisableCountsAgree) {
     EXPECT_EQ(report.pkaSource, "model");
     EXPECT_DOUBLE_EQ(report.ph, 7.0);
     std::size_t chosen = 0;
-    for (const char* name : {"CYX", "CYS", "ASP", "GLU", "HID", "HIE", "LYS", "ARG", "TYR"}) chosen += Get(report.statesChosen, name);
+    for (const char* name : {"CYX", "CYS", "ASP", "GLU", "HID", "HIE", "LYS", "ARG", "TYR"})
+        chosen += Get(report.statesChosen, name);
     EXPECT_EQ(chosen, Get(mine, "CYX") + Get(mine, "CYS") + Get(mine, "ASP") + Get(mine, "GLU") + Get(mine, "HID") +
                           Get(mine, "HIE") + Get(mine, "LYS") + Get(mine, "ARG") + Get(mine, "TYR"));
 }

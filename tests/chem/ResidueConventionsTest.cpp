@@ -57,7 +57,7 @@ const StateCase kStateCases[] = {
     {"HIS", {"N", "CA", "ND1", "NE2", "HE2"}, "HIE", "HIE"},
     {"HIS", {"N", "CA", "ND1", "NE2", "HD1", "HE2"}, "HIP", "HIP"},
     {"HIE", {"N", "CA", "ND1", "NE2", "HD1", "HE2"}, "HIP", "HIP"},  // the hydrogens beat the name
-    {"HIS", {"N", "H", "CA", "ND1", "NE2"}, "HIS", nullptr},           // no ring hydrogen: says nothing
+    {"HIS", {"N", "H", "CA", "ND1", "NE2"}, "HIS", nullptr},         // no ring hydrogen: says nothing
     {"ASP", {"CG", "OD1", "OD2", "HD2", "HA"}, "ASH", "ASH"},
     {"ASP", {"CG", "OD1", "OD2", "HA"}, "ASP", nullptr},
     {"ASH", {"CG", "OD1", "OD2", "HA"}, "ASP", nullptr},
@@ -71,9 +71,7 @@ const StateCase kStateCases[] = {
     {"ALA", {"CA", "CB", "HB1"}, "ALA", nullptr},
 };
 
-void PrintTo(const StateCase& c, std::ostream* out) {
-    *out << c.type << " ->" << c.expected;
-}
+void PrintTo(const StateCase& c, std::ostream* out) { *out << c.type << " ->" << c.expected; }
 
 INSTANTIATE_TEST_SUITE_P(Table, StatesFromHydrogens, ::testing::ValuesIn(kStateCases));
 
@@ -102,38 +100,55 @@ TEST(StatesFromHydrogensBridges, CysteinesWithoutHgNearAnotherSulfurAreCyx) {
 // ---------------------------------------------------------------------------------------------
 
 struct NameCase {
-    const char* pdb;               // PDB text of one residue
-    const char* expectedType;      // type name after reading
+    const char* pdb;           // PDB text of one residue
+    const char* expectedType;  // type name after reading
     std::vector<const char*> expectedAtoms;
-    const char* expectedMapping;   // one namesMapped entry, or null for none
-    bool nucleicChain;             // the residue sits in a nucleic-acid chain
+    const char* expectedMapping;  // one namesMapped entry, or null for none
+    bool nucleicChain;            // the residue sits in a nucleic-acid chain
 };
 
 // A deoxy- and a ribonucleotide's sugar and phosphate, enough for the rules.
-#define SUGAR_ATOMS(res)                                                                        \
-    "ATOM      1  P   " res " A   1       0.000   0.000   0.000  1.00  0.00           P\n"      \
-    "ATOM      2  O1P " res " A   1       1.480   0.000   0.000  1.00  0.00           O\n"      \
-    "ATOM      3  O2P " res " A   1      -0.500   1.400   0.000  1.00  0.00           O\n"      \
-    "ATOM      4  O5' " res " A   1      -0.500  -0.700   1.300  1.00  0.00           O\n"      \
-    "ATOM      5  C1' " res " A   1      -1.000  -1.000   4.000  1.00  0.00           C\n"      \
+#define SUGAR_ATOMS(res)                                           \
+    "ATOM      1  P   " res                                        \
+    " A   1       0.000   0.000   0.000  1.00  0.00           P\n" \
+    "ATOM      2  O1P " res                                        \
+    " A   1       1.480   0.000   0.000  1.00  0.00           O\n" \
+    "ATOM      3  O2P " res                                        \
+    " A   1      -0.500   1.400   0.000  1.00  0.00           O\n" \
+    "ATOM      4  O5' " res                                        \
+    " A   1      -0.500  -0.700   1.300  1.00  0.00           O\n" \
+    "ATOM      5  C1' " res                                        \
+    " A   1      -1.000  -1.000   4.000  1.00  0.00           C\n" \
     "ATOM      6  C2' " res " A   1      -2.400  -1.000   4.500  1.00  0.00           C\n"
 
 const NameCase kNameCases[] = {
     {SUGAR_ATOMS("  A"), "DA", {"P", "OP1", "OP2", "O5'", "C1'", "C2'"}, "A -> DA", true},
-    {SUGAR_ATOMS("  T")
-     "ATOM      7  C5M   T A   1       5.000   5.000   5.000  1.00  0.00           C\n",
-     "DT", {"P", "OP1", "OP2", "O5'", "C1'", "C2'", "C7"}, "T -> DT", true},
-    {SUGAR_ATOMS("  G")
-     "ATOM      7  O2'   G A   1      -3.000  -2.300   4.600  1.00  0.00           O\n",
-     "G", {"P", "OP1", "OP2", "O5'", "C1'", "C2'", "O2'"}, nullptr, true},
-    {SUGAR_ATOMS(" RG")
-     "ATOM      7  O2'  RG A   1      -3.000  -2.300   4.600  1.00  0.00           O\n",
-     "G", {"P", "OP1", "OP2", "O5'", "C1'", "C2'", "O2'"}, "RG -> G", true},
+    {SUGAR_ATOMS("  T") "ATOM      7  C5M   T A   1       5.000   5.000   5.000  1.00  0.00           C\n",
+     "DT",
+     {"P", "OP1", "OP2", "O5'", "C1'", "C2'", "C7"},
+     "T -> DT",
+     true},
+    {SUGAR_ATOMS("  G") "ATOM      7  O2'   G A   1      -3.000  -2.300   4.600  1.00  0.00           O\n",
+     "G",
+     {"P", "OP1", "OP2", "O5'", "C1'", "C2'", "O2'"},
+     nullptr,
+     true},
+    {SUGAR_ATOMS(" RG") "ATOM      7  O2'  RG A   1      -3.000  -2.300   4.600  1.00  0.00           O\n",
+     "G",
+     {"P", "OP1", "OP2", "O5'", "C1'", "C2'", "O2'"},
+     "RG -> G",
+     true},
     {SUGAR_ATOMS("DC5"), "DC", {"P", "OP1", "OP2", "O5'", "C1'", "C2'"}, "DC5 -> DC", true},
     // CHARMM writes TIP3 over column 21; a PDB residue name is columns 18-20, so it reads as TIP.
-    {"HETATM    1  OH2 TIP3W   1       0.000   0.000   0.000  1.00  0.00           O\n", "HOH", {"O"}, "TIP -> HOH",
+    {"HETATM    1  OH2 TIP3W   1       0.000   0.000   0.000  1.00  0.00           O\n",
+     "HOH",
+     {"O"},
+     "TIP -> HOH",
      false},
-    {"HETATM    1  O   WAT W   1       0.000   0.000   0.000  1.00  0.00           O\n", "HOH", {"O"}, "WAT -> HOH",
+    {"HETATM    1  O   WAT W   1       0.000   0.000   0.000  1.00  0.00           O\n",
+     "HOH",
+     {"O"},
+     "WAT -> HOH",
      false},
 };
 

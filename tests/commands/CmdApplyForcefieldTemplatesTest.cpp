@@ -20,7 +20,6 @@ using VoltraTest::Radius;
 using VoltraTest::SampleDocument;
 using VoltraTest::TemplateDirectory;
 
-
 // Types the whole document: every atom gets a charge derived from its position in tree order,
 // so a mixed-up atom shows; the first atom gets 0.0.
 void Type(SampleDocument& sample, const std::string& forcefield) {
@@ -35,10 +34,9 @@ TEST(SelectRadiusFile, ExactNamesInTheirLetterCase) {
         const char* radiusFile;
     };
     const Case cases[] = {
-        {"qtf", "bondi.siz"},       {"Vorlan", "bondi.siz"},       {"vorlan22", "bondi.siz"},
-        {"vorlan27", "bondi.siz"},  {"vorlan19", "default.siz"},   {"KEMBRIX", "default.siz"},
-        {"kembrix", "bondi.siz"},   {"VORLAN19", "bondi.siz"},     {"vorlan", "bondi.siz"},
-        {"", "bondi.siz"},          {"KEMBRIX ", "bondi.siz"},     {"AMBER", "bondi.siz"},
+        {"qtf", "bondi.siz"},        {"Vorlan", "bondi.siz"},    {"vorlan22", "bondi.siz"}, {"vorlan27", "bondi.siz"},
+        {"vorlan19", "default.siz"}, {"KEMBRIX", "default.siz"}, {"kembrix", "bondi.siz"},  {"VORLAN19", "bondi.siz"},
+        {"vorlan", "bondi.siz"},     {"", "bondi.siz"},          {"KEMBRIX ", "bondi.siz"}, {"AMBER", "bondi.siz"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Voltra::SelectRadiusFileForForcefield(c.forcefield), c.radiusFile) << '"' << c.forcefield << '"';
@@ -58,8 +56,8 @@ TEST_F(ForcefieldCommand, RadiusFileFollowsTheForcefieldName) {
         const char* forcefield;
         const char* radiusFile;
     };
-    for (const Case& c : {Case{"KEMBRIX", "default.siz"}, Case{"vorlan19", "default.siz"},
-                          Case{"kembrix", "bondi.siz"}, Case{"qtf", "bondi.siz"}}) {
+    for (const Case& c : {Case{"KEMBRIX", "default.siz"}, Case{"vorlan19", "default.siz"}, Case{"kembrix", "bondi.siz"},
+                          Case{"qtf", "bondi.siz"}}) {
         SampleDocument typed;
         Type(typed, c.forcefield);
         Voltra::CmdApplyForcefieldTemplates command;

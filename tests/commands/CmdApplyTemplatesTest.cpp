@@ -16,8 +16,8 @@
 
 namespace {
 
-using VoltraTest::ChargeSource;
 using VoltraTest::Charge;
+using VoltraTest::ChargeSource;
 using VoltraTest::ChildAtom;
 using VoltraTest::CombinedSource;
 using VoltraTest::FloatProperty;
@@ -25,7 +25,6 @@ using VoltraTest::Radius;
 using VoltraTest::RadiusSource;
 using VoltraTest::SampleDocument;
 using VoltraTest::TemplateDirectory;
-
 
 class ApplyCommands : public ::testing::Test {
 protected:
@@ -78,12 +77,9 @@ TEST_F(ApplyCommands, AmberPlusDefaultLayersProteinRadiiAndNucleicFiles) {
         {sample.ala1, "N", -0.4157f, "Amber + Default"},  // no N-terminal charge with Amber files
         {sample.ala1, "CA", 0.25f, "Amber + Default"},    // both files match: the nucleic file is last
         {sample.ala1, "O", -0.5679f, "Amber + Default"},  // generic entry of the protein file
-        {sample.ser1, "N", -0.4157f, "Amber + Default"},
-        {sample.lys2, "N", -0.3479f, "Amber + Default"},
-        {sample.gly2, "C", 0.0f, "Missing + Default"},
-        {sample.da1, "P", 1.1659f, "Amber + HST"},
-        {sample.da1, "N1", -0.7624f, "Amber + Default"},
-        {sample.da1, "C1'", 0.0f, "Missing + Default"},
+        {sample.ser1, "N", -0.4157f, "Amber + Default"}, {sample.lys2, "N", -0.3479f, "Amber + Default"},
+        {sample.gly2, "C", 0.0f, "Missing + Default"},   {sample.da1, "P", 1.1659f, "Amber + HST"},
+        {sample.da1, "N1", -0.7624f, "Amber + Default"}, {sample.da1, "C1'", 0.0f, "Missing + Default"},
     };
     for (const Expected& e : table) {
         const HostModel::Atom& atom = ChildAtom(*e.residue, e.atom);

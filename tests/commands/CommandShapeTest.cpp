@@ -29,8 +29,7 @@ std::vector<Shape> Shapes() {
         {std::make_shared<Voltra::CmdApplyParseTemplates>(), "Parse", 0x7FFFFF, 2, true},
         {std::make_shared<Voltra::CmdApplyForcefieldTemplates>(), "Apply Forcefield Parameters", 0x7FFFFF, 2, true},
         {std::make_shared<Voltra::CmdZeroVoltraCharges>(), "Zero Charges", 0x400, 0, true},
-        {std::make_shared<Voltra::CmdInvalidateTemplates>(), "Invalidate Electrostatics Templates", 0x7FFFFF, 2,
-         false},
+        {std::make_shared<Voltra::CmdInvalidateTemplates>(), "Invalidate Electrostatics Templates", 0x7FFFFF, 2, false},
     };
 }
 

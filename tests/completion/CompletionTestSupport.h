@@ -22,9 +22,10 @@ inline std::string CorpusPath(const std::string& name) { return std::string(VOLT
 
 /// Every structure of the corpus that the reader completes (PQR files are taken as they are).
 inline const std::vector<std::string>& CorpusStructures() {
-    static const std::vector<std::string> files = {
-        "1A1P.pdb", "1AFS.pdb", "1AJJ.pdb", "1BX8.pdb", "1K1I.pdb", "1QBS.pdb",  "1US0.pdb", "5vav_cyclic_peptide.pdb",
-        "cterm_hid.pdb", "1FAS.cif", "1FKI.cif", "3U7T.cif", "9X2O.cif", "1pfe.cif.gz"};
+    static const std::vector<std::string> files = {"1A1P.pdb",      "1AFS.pdb",   "1AJJ.pdb", "1BX8.pdb",
+                                                   "1K1I.pdb",      "1QBS.pdb",   "1US0.pdb", "5vav_cyclic_peptide.pdb",
+                                                   "cterm_hid.pdb", "1FAS.cif",   "1FKI.cif", "3U7T.cif",
+                                                   "9X2O.cif",      "1pfe.cif.gz"};
     return files;
 }
 
@@ -60,10 +61,10 @@ inline HostChem::MonomerLibrary& Library() {
     return library;
 }
 
-#define REQUIRE_MONOMER_LIBRARY()                                                                  \
-    do {                                                                                           \
-        if (!::CompletionTest::Library().IsAvailable())                                           \
-            GTEST_SKIP() << "the monomer library (refmac-dictionary) is not installed";           \
+#define REQUIRE_MONOMER_LIBRARY()                                                       \
+    do {                                                                                \
+        if (!::CompletionTest::Library().IsAvailable())                                 \
+            GTEST_SKIP() << "the monomer library (refmac-dictionary) is not installed"; \
     } while (0)
 
 /// The library's name for a residue type: variants under their parent.
@@ -76,9 +77,9 @@ inline std::string ParentName(const std::string& type) {
 }
 
 inline bool IsStandard(const std::string& type) {
-    static const std::vector<std::string> names = {
-        "ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE", "LEU", "LYS", "MET", "PHE",
-        "PRO", "SER", "THR", "TRP", "TYR", "VAL", "DA",  "DC",  "DG",  "DT",  "A",   "C",   "G",   "U"};
+    static const std::vector<std::string> names = {"ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE",
+                                                   "LEU", "LYS", "MET", "PHE", "PRO", "SER", "THR", "TRP", "TYR", "VAL",
+                                                   "DA",  "DC",  "DG",  "DT",  "A",   "C",   "G",   "U"};
     return std::find(names.begin(), names.end(), ParentName(type)) != names.end();
 }
 

@@ -37,8 +37,7 @@ RunResult RunDefault(const std::string& file, bool complete) {
     std::smatch match;
     if (std::regex_search(result.err, match, std::regex("net charge of [^:]*: (-?[0-9.]+) e")))
         result.netCharge = std::stod(match[1]);
-    else
-        result.netCharge = 1e9;
+    else result.netCharge = 1e9;
     return result;
 }
 
@@ -49,9 +48,9 @@ RunResult RunDefault(const std::string& file, bool complete) {
 // glycol are neutral).
 double ChargeOfName(const std::string& type) {
     static const std::map<std::string, double> charges = {
-        {"LYS", 1}, {"ARG", 1}, {"HIP", 1}, {"ASP", -1}, {"GLU", -1}, {"CYM", -1}, {"LI", 1}, {"NA", 1},
-        {"K", 1},   {"RB", 1},  {"CS", 1},  {"CU1", 1},  {"MG", 2},   {"CA", 2},   {"SR", 2}, {"BA", 2},
-        {"MN", 2},  {"FE2", 2}, {"CO", 2},  {"NI", 2},   {"CU", 2},   {"ZN", 2},   {"CD", 2}, {"HG", 2},
+        {"LYS", 1}, {"ARG", 1}, {"HIP", 1}, {"ASP", -1}, {"GLU", -1}, {"CYM", -1}, {"LI", 1},   {"NA", 1},
+        {"K", 1},   {"RB", 1},  {"CS", 1},  {"CU1", 1},  {"MG", 2},   {"CA", 2},   {"SR", 2},   {"BA", 2},
+        {"MN", 2},  {"FE2", 2}, {"CO", 2},  {"NI", 2},   {"CU", 2},   {"ZN", 2},   {"CD", 2},   {"HG", 2},
         {"FE", 3},  {"F", -1},  {"CL", -1}, {"BR", -1},  {"IOD", -1}, {"SO4", -2}, {"PO4", -3}, {"ACT", -1}};
     const auto it = charges.find(type);
     return it == charges.end() ? 0 : it->second;
@@ -76,7 +75,8 @@ double FormalCharge(const HostModel::Molecule& molecule, std::set<std::string>& 
             const auto& residue = static_cast<const Residue&>(*chain.GetChild(r));
             const std::string& type = residue.GetResidueType();
             if (residue.IsA(HostModel::AminoAcid::classType)) {
-                if (!firstNTerminus && Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue)) firstNTerminus = &residue;
+                if (!firstNTerminus && Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue))
+                    firstNTerminus = &residue;
                 lastAminoAcid = &residue;
             }
             if (residue.IsA(HostModel::Nucleotide::classType) && IsStandard(type)) {

@@ -117,12 +117,15 @@ void ExpectLibraryGeometry(const Sample& sample, const BuildOutcome& outcome) {
             << Label(sample) << " angle " << angle.str();
     }
     for (const auto& chirality : rt.chirs) {
-        const std::string* names[] = {&chirality.id_ctr.atom, &chirality.id1.atom, &chirality.id2.atom, &chirality.id3.atom};
+        const std::string* names[] = {&chirality.id_ctr.atom, &chirality.id1.atom, &chirality.id2.atom,
+                                      &chirality.id3.atom};
         if (chirality.sign == gemmi::ChiralityType::Both || !has(*names[0]) || !has(*names[1]) || !has(*names[2]) ||
             !has(*names[3]) || !touches({names[0], names[1], names[2], names[3]}))
             continue;
-        const double volume = HostChem::ChiralVolume(all.at(*names[0]), all.at(*names[1]), all.at(*names[2]), all.at(*names[3]));
-        EXPECT_EQ(volume < 0, chirality.sign == gemmi::ChiralityType::Negative) << Label(sample) << " chirality " << chirality.str();
+        const double volume =
+            HostChem::ChiralVolume(all.at(*names[0]), all.at(*names[1]), all.at(*names[2]), all.at(*names[3]));
+        EXPECT_EQ(volume < 0, chirality.sign == gemmi::ChiralityType::Negative)
+            << Label(sample) << " chirality " << chirality.str();
     }
     for (const auto& plane : rt.planes) {
         std::vector<Vec3> points;
@@ -195,7 +198,8 @@ TEST(ResidueRebuild, SingleAtomsFixedByTheirNeighboursReturnToTheCrystal) {
 
 double Rmsd(const Sample& sample, const BuildOutcome& outcome) {
     double sum = 0;
-    for (const auto& atom : outcome.built) sum += std::pow(HostChem::Distance(atom.position, sample.crystal.at(atom.name)), 2);
+    for (const auto& atom : outcome.built)
+        sum += std::pow(HostChem::Distance(atom.position, sample.crystal.at(atom.name)), 2);
     return outcome.built.empty() ? 0 : std::sqrt(sum / static_cast<double>(outcome.built.size()));
 }
 
@@ -288,17 +292,20 @@ TEST(ResidueBuilder, ContactsSteerAChiAngleAwayFromAnotherAtom) {
         lonely.environment.clear();
         const BuildOutcome free = Rebuild(lonely, keep);
         ASSERT_TRUE(free.complete);
-        const auto cg = std::find_if(free.built.begin(), free.built.end(), [](const auto& a) { return a.name == "CG"; });
+        const auto cg =
+            std::find_if(free.built.begin(), free.built.end(), [](const auto& a) { return a.name == "CG"; });
         ASSERT_NE(cg, free.built.end());
         const Sample& s = lonely;
-        EXPECT_NEAR(HostChem::AngleDifference(
-                        HostChem::Torsion(s.crystal.at("N"), s.crystal.at("CA"), s.crystal.at("CB"), cg->position), 180.0),
-                    0.0, 1.0);
+        EXPECT_NEAR(
+            HostChem::AngleDifference(
+                HostChem::Torsion(s.crystal.at("N"), s.crystal.at("CA"), s.crystal.at("CB"), cg->position), 180.0),
+            0.0, 1.0);
         Sample crowded = lonely;
         crowded.environment.push_back(cg->position);  // an atom where CG would go
         const BuildOutcome moved = Rebuild(crowded, keep);
         ASSERT_TRUE(moved.complete);
-        const auto cg2 = std::find_if(moved.built.begin(), moved.built.end(), [](const auto& a) { return a.name == "CG"; });
+        const auto cg2 =
+            std::find_if(moved.built.begin(), moved.built.end(), [](const auto& a) { return a.name == "CG"; });
         EXPECT_GT(HostChem::Distance(cg2->position, cg->position), 2.0);
         return;
     }

@@ -36,7 +36,8 @@ std::size_t AtomCount(const HostModel::Molecule& molecule) {
 }
 
 std::size_t Sum(const std::map<std::string, std::size_t>& counts) {
-    return std::accumulate(counts.begin(), counts.end(), std::size_t{0}, [](std::size_t s, const auto& e) { return s + e.second; });
+    return std::accumulate(counts.begin(), counts.end(), std::size_t{0},
+                           [](std::size_t s, const auto& e) { return s + e.second; });
 }
 
 // The reader's input with the lines that match drop removed (PDB records).
@@ -53,7 +54,8 @@ bool IsAtomOf(const std::string& line, const std::string& name, const char* resi
     if ((line.rfind("ATOM", 0) != 0 && line.rfind("HETATM", 0) != 0) || line.size() < 27) return false;
     std::string field = line.substr(12, 4);
     field.erase(std::remove(field.begin(), field.end(), ' '), field.end());
-    return field == name && line.compare(17, 3, residue) == 0 && line[21] == chain && std::stoi(line.substr(22, 4)) == number;
+    return field == name && line.compare(17, 3, residue) == 0 && line[21] == chain &&
+           std::stoi(line.substr(22, 4)) == number;
 }
 
 Residue* FindResidue(const HostModel::Molecule& molecule, const std::string& label, const std::string& chain) {
@@ -274,18 +276,19 @@ TEST(NucleotideCompletion, 1pfe_BaseAndSugarAreBuiltAndTheFivePrimeEndGetsNoPhos
     for (const Residue* residue : Residues(reference)) {
         for (const Atom* atom : Atoms(*residue)) {
             const std::string& name = atom->GetLabel();
-            const bool sugarOrPhosphate = name.find('\'') != std::string::npos || name[0] == 'P' || name.rfind("OP", 0) == 0;
+            const bool sugarOrPhosphate =
+                name.find('\'') != std::string::npos || name[0] == 'P' || name.rfind("OP", 0) == 0;
             if (residue == first && !sugarOrPhosphate && atom->GetAtomicNumber() != 1) {
                 ++removed;
                 continue;
             }
             const auto& p = atom->GetPosition();
             char record[100];
-            std::snprintf(record, sizeof record, "%-6s%5d %-4s %3s %1s%4d    %8.3f%8.3f%8.3f  1.00 20.00          %2s\n",
-                          residue->IsA(HostModel::Nucleotide::classType) ? "ATOM" : "HETATM", ++serial,
-                          name.size() < 4 ? (" " + name).c_str() : name.c_str(), residue->GetResidueType().c_str(),
-                          ChainOf(*residue).substr(0, 1).c_str(), residue->GetID(), p.x, p.y, p.z,
-                          atom->GetElementSymbol());
+            std::snprintf(
+                record, sizeof record, "%-6s%5d %-4s %3s %1s%4d    %8.3f%8.3f%8.3f  1.00 20.00          %2s\n",
+                residue->IsA(HostModel::Nucleotide::classType) ? "ATOM" : "HETATM", ++serial,
+                name.size() < 4 ? (" " + name).c_str() : name.c_str(), residue->GetResidueType().c_str(),
+                ChainOf(*residue).substr(0, 1).c_str(), residue->GetID(), p.x, p.y, p.z, atom->GetElementSymbol());
             pdb << record;
         }
     }
@@ -297,8 +300,9 @@ TEST(NucleotideCompletion, 1pfe_BaseAndSugarAreBuiltAndTheFivePrimeEndGetsNoPhos
     EXPECT_TRUE(MissingAtoms(*rebuilt).empty());
     EXPECT_EQ(rebuilt->FindAtom("P"), nullptr);
     const std::string glycosidic = first->FindAtom("N9") ? "N9" : "N1";
-    EXPECT_LT(HostChem::Distance(rebuilt->FindAtom(glycosidic)->GetPosition(), first->FindAtom(glycosidic)->GetPosition()),
-              0.3);
+    EXPECT_LT(
+        HostChem::Distance(rebuilt->FindAtom(glycosidic)->GetPosition(), first->FindAtom(glycosidic)->GetPosition()),
+        0.3);
     EXPECT_TRUE(rebuilt->FindAtom(glycosidic)->IsBondedTo(*rebuilt->FindAtom("C1'")));
 }
 

@@ -44,12 +44,12 @@ struct Component {
 };
 
 const Component kComponents[] = {
-    {"NA", 1, "Na"},   {"K", 1, "K"},     {"CL", -1, "Cl"},  {"CA", 2, "Ca"},   {"MG", 2, "Mg"},
-    {"ZN", 2, "Zn"},   {"MN", 2, "Mn"},   {"FE", 3, "Fe"},   {"FE2", 2, "Fe"},  {"LI", 1, "Li"},
-    {"RB", 1, "Rb"},   {"CS", 1, "Cs"},   {"SR", 2, "Sr"},   {"BA", 2, "Ba"},   {"CO", 2, "Co"},
-    {"NI", 2, "Ni"},   {"CU1", 1, "Cu"},  {"CU", 2, "Cu"},   {"CD", 2, "Cd"},   {"HG", 2, "Hg"},
-    {"F", -1, "F"},    {"BR", -1, "Br"},  {"IOD", -1, "I"},  {"SO4", -2, nullptr},
-    {"PO4", -3, nullptr}, {"ACT", -1, nullptr}, {"GOL", 0, nullptr}, {"EDO", 0, nullptr},
+    {"NA", 1, "Na"},      {"K", 1, "K"},       {"CL", -1, "Cl"},    {"CA", 2, "Ca"},      {"MG", 2, "Mg"},
+    {"ZN", 2, "Zn"},      {"MN", 2, "Mn"},     {"FE", 3, "Fe"},     {"FE2", 2, "Fe"},     {"LI", 1, "Li"},
+    {"RB", 1, "Rb"},      {"CS", 1, "Cs"},     {"SR", 2, "Sr"},     {"BA", 2, "Ba"},      {"CO", 2, "Co"},
+    {"NI", 2, "Ni"},      {"CU1", 1, "Cu"},    {"CU", 2, "Cu"},     {"CD", 2, "Cd"},      {"HG", 2, "Hg"},
+    {"F", -1, "F"},       {"BR", -1, "Br"},    {"IOD", -1, "I"},    {"SO4", -2, nullptr}, {"PO4", -3, nullptr},
+    {"ACT", -1, nullptr}, {"GOL", 0, nullptr}, {"EDO", 0, nullptr},
 };
 
 const Component* FindComponent(const std::string& code) {
@@ -243,7 +243,8 @@ TEST_P(CorpusIonsAndAdditives, NoAtomMissingAndEachResidueAtItsFormalCharge) {
 
 // The ions and additives the corpus lacks, hydrogens included, at the monomer library's ideal
 // coordinates (each molecule 10 Å from the next), written as a crystallographer's PDB file would.
-constexpr const char* kIonsAndAdditivesPdb = R"(HETATM    1 NA    NA A 100       0.000   0.000   0.000  1.00  0.00          NA
+constexpr const char* kIonsAndAdditivesPdb =
+    R"(HETATM    1 NA    NA A 100       0.000   0.000   0.000  1.00  0.00          NA
 HETATM    2  K     K A 101      10.000   0.000   0.000  1.00  0.00           K
 HETATM    3 MG    MG A 102      20.000   0.000   0.000  1.00  0.00          MG
 HETATM    4 ZN    ZN A 103      30.000   0.000   0.000  1.00  0.00          ZN
@@ -300,17 +301,14 @@ TEST_P(WrittenIonsAndAdditives, NoAtomMissingAndEachResidueAtItsFormalCharge) {
     const std::map<std::string, int> found = CheckIonsAndAdditives(path.string(), GetParam());
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
-    const std::map<std::string, int> expected{{"NA", 1},  {"K", 1},   {"MG", 1},  {"ZN", 1},
-                                              {"MN", 1},  {"FE", 1},  {"FE2", 1}, {"PO4", 1},
-                                              {"ACT", 1}, {"GOL", 1}, {"EDO", 1}};
+    const std::map<std::string, int> expected{{"NA", 1},  {"K", 1},   {"MG", 1},  {"ZN", 1},  {"MN", 1}, {"FE", 1},
+                                              {"FE2", 1}, {"PO4", 1}, {"ACT", 1}, {"GOL", 1}, {"EDO", 1}};
     EXPECT_EQ(found, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSchemes, WrittenIonsAndAdditives,
                          ::testing::Values(Scheme::Default, Scheme::Amber, Scheme::Parse),
-                         [](const ::testing::TestParamInfo<Scheme>& info) {
-                             return std::string(Name(info.param));
-                         });
+                         [](const ::testing::TestParamInfo<Scheme>& info) { return std::string(Name(info.param)); });
 
 std::string CorpusCaseName(const ::testing::TestParamInfo<std::tuple<CorpusCase, Scheme>>& info) {
     std::string name = std::get<0>(info.param).file;

@@ -119,10 +119,10 @@ Pdb2pqrFile ReadPdb2pqrFile(const std::string& path) {
 // Residue names of the force fields' standard sets, with PDB2PQR's PARSE spellings.
 bool IsStandardResidue(const std::string& name) {
     static const std::set<std::string> kStandard = {
-        "ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE", "LEU", "LYS", "MET", "PHE",
-        "PRO", "SER", "THR", "TRP", "TYR", "VAL", "ASH", "CYM", "CYX", "GLH", "HID", "HIE", "HIP", "LYN",
-        "AR0", "TYM", "AS0", "GL0", "CSS", "CY-", "HI+", "LY0", "TY-", "ACE", "NME", "NH2", "DA",  "DC",
-        "DG",  "DT",  "A",   "C",   "G",   "U",   "HOH", "WAT", "H2O"};
+        "ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE", "LEU", "LYS", "MET",
+        "PHE", "PRO", "SER", "THR", "TRP", "TYR", "VAL", "ASH", "CYM", "CYX", "GLH", "HID", "HIE",
+        "HIP", "LYN", "AR0", "TYM", "AS0", "GL0", "CSS", "CY-", "HI+", "LY0", "TY-", "ACE", "NME",
+        "NH2", "DA",  "DC",  "DG",  "DT",  "A",   "C",   "G",   "U",   "HOH", "WAT", "H2O"};
     return kStandard.count(name) > 0;
 }
 
@@ -206,10 +206,14 @@ struct Case {
 // remark where they are there. cterm_hid_out.pqr and 5vav_cyclic_peptide_out.pqr carry neither
 // name nor remark; their radii are AMBER.DAT's (backbone N 1.824 Å), checked below.
 const Case kCases[] = {
-    {"1AFS_whitespace_ff=AMBER.pqr", ForceField::Amber}, {"1AFS_whitespace_ff=PARSE.pqr", ForceField::Parse},
-    {"1AJJ_pH7_AMBER.pqr", ForceField::Amber},           {"1AJJ_pH7_PARSE.pqr", ForceField::Parse},
-    {"1BX8_pH7_AMBER.pqr", ForceField::Amber},           {"1BX8_pH7_PARSE.pqr", ForceField::Parse},
-    {"cterm_hid_out.pqr", ForceField::Amber},            {"5vav_cyclic_peptide_out.pqr", ForceField::Amber},
+    {"1AFS_whitespace_ff=AMBER.pqr", ForceField::Amber},
+    {"1AFS_whitespace_ff=PARSE.pqr", ForceField::Parse},
+    {"1AJJ_pH7_AMBER.pqr", ForceField::Amber},
+    {"1AJJ_pH7_PARSE.pqr", ForceField::Parse},
+    {"1BX8_pH7_AMBER.pqr", ForceField::Amber},
+    {"1BX8_pH7_PARSE.pqr", ForceField::Parse},
+    {"cterm_hid_out.pqr", ForceField::Amber},
+    {"5vav_cyclic_peptide_out.pqr", ForceField::Amber},
 };
 
 struct Worst {
@@ -221,11 +225,11 @@ struct Agreement {
     std::size_t atoms = 0, equal = 0;
     std::size_t internalAtoms = 0, internalEqual = 0;
     std::size_t terminalAtoms = 0, terminalEqual = 0;
-    std::size_t otherAtoms = 0;     // of residues outside the standard sets (none in these files)
-    std::size_t unmatched = 0;      // atoms of the document that the file does not have
-    std::size_t renamed = 0;        // atoms whose label or residue label is not the file's name
-    std::size_t typeRenamed = 0;    // atoms whose residue type name the reader set from the file's hydrogens or names
-    std::size_t readerCharge = 0;   // atoms whose partial charge from the reader differs from the file's
+    std::size_t otherAtoms = 0;    // of residues outside the standard sets (none in these files)
+    std::size_t unmatched = 0;     // atoms of the document that the file does not have
+    std::size_t renamed = 0;       // atoms whose label or residue label is not the file's name
+    std::size_t typeRenamed = 0;   // atoms whose residue type name the reader set from the file's hydrogens or names
+    std::size_t readerCharge = 0;  // atoms whose partial charge from the reader differs from the file's
     Worst worstInternal, worstTerminal;
     std::size_t chargeMissing = 0, chargeMissingStandard = 0;
     std::size_t radiusMissing = 0, radiusMissingStandard = 0;
@@ -234,9 +238,9 @@ struct Agreement {
     std::vector<std::array<double, 2>> chainNets;  // ours, PDB2PQR's, per chain in document order
     std::size_t residues = 0, residueNetDiffers = 0;
     Worst worstResidueNet;
-    std::size_t nTerminalRuleAtoms = 0;        // N atoms at exactly +1.0 with the charge file's Source
-    std::size_t nTerminalRuleExpected = 0;     // first geometric N-terminal amino acid of each chain
-    std::size_t nTerminalRuleMisplaced = 0;    // +1.0 set on an N that is not such a first N-terminus
+    std::size_t nTerminalRuleAtoms = 0;      // N atoms at exactly +1.0 with the charge file's Source
+    std::size_t nTerminalRuleExpected = 0;   // first geometric N-terminal amino acid of each chain
+    std::size_t nTerminalRuleMisplaced = 0;  // +1.0 set on an N that is not such a first N-terminus
 };
 
 float FloatProperty(const HostModel::Object& object, const char* name) {
@@ -360,20 +364,19 @@ std::string ChainNets(const Agreement& a) {
 // One line per structure for the test log. Differences outside internal residues come from the
 // terminal parameter sets that the templates cannot carry (see the top of the file).
 std::string Row(const std::string& file, ForceField forceField, const Agreement& a) {
-    std::string row = Format("%-28s %-5s %5zu atoms  charges equal %6.2f %%  internal %zu/%zu (max|dq| %.4f)  "
-                             "terminal residues %zu/%zu (max|dq| %.4f at %s)  chains ours/PDB2PQR %s  Missing %zu",
-                             file.c_str(), Name(forceField), a.atoms, Percent(a.equal, a.atoms), a.internalEqual,
-                             a.internalAtoms, std::max(0.0, a.worstInternal.difference), a.terminalEqual,
-                             a.terminalAtoms, std::max(0.0, a.worstTerminal.difference),
-                             a.worstTerminal.where.empty() ? "-" : a.worstTerminal.where.c_str(),
-                             ChainNets(a).c_str(), a.chargeMissing);
+    std::string row = Format(
+        "%-28s %-5s %5zu atoms  charges equal %6.2f %%  internal %zu/%zu (max|dq| %.4f)  "
+        "terminal residues %zu/%zu (max|dq| %.4f at %s)  chains ours/PDB2PQR %s  Missing %zu",
+        file.c_str(), Name(forceField), a.atoms, Percent(a.equal, a.atoms), a.internalEqual, a.internalAtoms,
+        std::max(0.0, a.worstInternal.difference), a.terminalEqual, a.terminalAtoms,
+        std::max(0.0, a.worstTerminal.difference), a.worstTerminal.where.empty() ? "-" : a.worstTerminal.where.c_str(),
+        ChainNets(a).c_str(), a.chargeMissing);
     row += Format("  residue type renamed %zu", a.typeRenamed);
     if (forceField == ForceField::Parse) {
         row += Format("  radii equal %zu/%zu (%.2f %%), internal %zu/%zu, max|dr| %.3f at %s, radius Missing %zu",
                       a.radiusEqual, a.atoms, Percent(a.radiusEqual, a.atoms), a.radiusInternalEqual,
                       a.radiusInternalAtoms, std::max(0.0, a.worstRadiusTerminal.difference),
-                      a.worstRadiusTerminal.where.empty() ? "-" : a.worstRadiusTerminal.where.c_str(),
-                      a.radiusMissing);
+                      a.worstRadiusTerminal.where.empty() ? "-" : a.worstRadiusTerminal.where.c_str(), a.radiusMissing);
     }
     return row;
 }
@@ -426,8 +429,8 @@ TEST_P(Pdb2pqrAgreement, ChargesRadiiAndNetsMatchPdb2pqr) {
     RecordProperty("charge_equal", Format("%zu/%zu (%.2f %%)", a.equal, a.atoms, Percent(a.equal, a.atoms)));
     RecordProperty("internal_equal", Format("%zu/%zu", a.internalEqual, a.internalAtoms));
     RecordProperty("terminal_equal", Format("%zu/%zu", a.terminalEqual, a.terminalAtoms));
-    RecordProperty("largest_terminal_dq", Format("%.4f e at %s", std::max(0.0, a.worstTerminal.difference),
-                                                 a.worstTerminal.where.c_str()));
+    RecordProperty("largest_terminal_dq",
+                   Format("%.4f e at %s", std::max(0.0, a.worstTerminal.difference), a.worstTerminal.where.c_str()));
     RecordProperty("chain_nets", ChainNets(a));
     RecordProperty("charge_missing", static_cast<int>(a.chargeMissing));
     if (c.forceField == ForceField::Parse) {
@@ -455,8 +458,8 @@ TEST_P(Pdb2pqrAgreement, ChargesRadiiAndNetsMatchPdb2pqr) {
     for (std::size_t i = 0; i < a.chainNets.size(); ++i) {
         EXPECT_NEAR(a.chainNets[i][0], a.chainNets[i][1], kNetTolerance) << "chain " << i + 1;
     }
-    EXPECT_EQ(a.residueNetDiffers, 0u) << "worst residue net difference " << a.worstResidueNet.difference
-                                       << " e at " << a.worstResidueNet.where;
+    EXPECT_EQ(a.residueNetDiffers, 0u) << "worst residue net difference " << a.worstResidueNet.difference << " e at "
+                                       << a.worstResidueNet.where;
     EXPECT_EQ(a.chargeMissingStandard, 0u);
     if (c.forceField == ForceField::Parse) {
         EXPECT_EQ(a.radiusInternalEqual, a.radiusInternalAtoms);

@@ -243,7 +243,9 @@ TEST(AtomicFileWriterDevices, FailedDeviceWriteTakesBackTheGroupsFiles) {
     device.Prepare("to the device\n");
     a.Prepare("new a\n");
     b.Prepare("new b\n");
-    EXPECT_EQ(WriteError([&] { AtomicFileWriter::CommitAll({&device, &a, &b}); }),
+    EXPECT_EQ(WriteError([&] {
+                  AtomicFileWriter::CommitAll({&device, &a, &b});
+              }),
               "Cannot write '" + (folder / "full") + "': No space left on device");
     EXPECT_EQ(ReadFileBytes(folder / "a.siz"), "old a\n");
     EXPECT_EQ(FolderEntries(folder.Path()), (std::set<std::string>{"full", "a.siz"}));

@@ -216,7 +216,8 @@ TEST(TemplateExportFailures, ReadOnlyFolderKeepsPreviousFiles) {
     ScratchFolder folder;
     WriteFileBytes(folder / "kept.siz", "old radii\n");
     WriteFileBytes(folder / "kept.crg", "old charges\n");
-    std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(folder.Path(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     const Failure failure = ExportFailure(doc, folder / "kept");
     EXPECT_EQ(failure.message, "Cannot write '" + (folder / "kept") + ".siz': Permission denied");
     EXPECT_EQ(ReadFileBytes(folder / "kept.siz"), "old radii\n");

@@ -37,7 +37,8 @@ TEST(RaiseMessage, FillsPlaceholderWithArgument) {
         std::wstring expected;
     };
     const Case cases[] = {
-        {Voltra::ErrorReadingTemplateFile, L"default.crg", L"There was an error reading the template file default.crg."},
+        {Voltra::ErrorReadingTemplateFile, L"default.crg",
+         L"There was an error reading the template file default.crg."},
         {Voltra::ErrorInvalidTemplateExtension, L"notes.txt",
          L"The template file notes.txt has an invalid file extension. The supported extensions are .crg and .siz"},
         // A file name that itself looks like a placeholder is inserted literally.

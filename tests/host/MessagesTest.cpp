@@ -32,8 +32,7 @@ const MessageRow kExpectedRows[] = {
     {Voltra::ErrorReadingTemplateFile, 0xD10009, L"There was an error reading the template file %1."},
     {Voltra::ErrorInvalidTemplateExtension, 0xD1000A,
      L"The template file %1 has an invalid file extension. The supported extensions are .crg and .siz"},
-    {Voltra::ErrorNotExactlyOneMolecule, 0xD1000B,
-     L"There must be exactly one molecule for Voltra to work. Aborting."},
+    {Voltra::ErrorNotExactlyOneMolecule, 0xD1000B, L"There must be exactly one molecule for Voltra to work. Aborting."},
     {Voltra::ErrorMoleculeCorrupted, 0xD1000C, L"The molecule is corrupted. Aborting"},
     {Voltra::ErrorNoTemplateApplied, 0xD1000D, L"No template was applied to the molecule. Aborting."},
 };

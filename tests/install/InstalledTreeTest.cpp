@@ -79,7 +79,8 @@ TEST(InstalledTree, ManPageRendersEveryLongOptionOfTheHelp) {
     ProgramRun render;
     render.program = man;
     render.args = {"-l", "-P", "cat", page.string()};
-    render.environment = {{"LC_ALL", "C"}, {"MANWIDTH", "100"}, {"MANROFFOPT", "-ww"}, {"MAN_KEEP_FORMATTING", std::nullopt}};
+    render.environment = {
+        {"LC_ALL", "C"}, {"MANWIDTH", "100"}, {"MANROFFOPT", "-ww"}, {"MAN_KEEP_FORMATTING", std::nullopt}};
     const ProgramResult rendered = RunProgram(render);
     ASSERT_EQ(rendered.exitCode, 0) << Describe(rendered);
     EXPECT_EQ(rendered.err.find("warning"), std::string::npos) << rendered.err;
@@ -97,10 +98,10 @@ TEST(InstalledTree, ManPageRendersEveryLongOptionOfTheHelp) {
 }
 
 TEST(InstalledTree, HoldsThePublicHeadersAndNotTheInternalOnes) {
-    for (const char* header : {"include/quorva_host/HostModel/ChemDoc.h", "include/quorva_host/io/StructureReader.h",
-                               "include/voltra/commands/CmdApplyDefaultTemplates.h",
-                               "lib/cmake/VoltraTools/VoltraToolsConfig.cmake",
-                               "lib/cmake/VoltraTools/VoltraToolsConfigVersion.cmake"}) {
+    for (const char* header :
+         {"include/quorva_host/HostModel/ChemDoc.h", "include/quorva_host/io/StructureReader.h",
+          "include/voltra/commands/CmdApplyDefaultTemplates.h", "lib/cmake/VoltraTools/VoltraToolsConfig.cmake",
+          "lib/cmake/VoltraTools/VoltraToolsConfigVersion.cmake"}) {
         EXPECT_TRUE(fs::is_regular_file(kPrefix / header)) << header;
     }
     for (const char* internal : {"include/quorva_host/io/PqrParser.h", "include/quorva_host/chem",
@@ -115,7 +116,10 @@ TEST(InstalledTree, HoldsThePublicHeadersAndNotTheInternalOnes) {
 TEST(InstalledTree, PackageBuildsAConsumerThatAssignsDefaultCharges) {
     const fs::path build = kPrefix.parent_path() / "consumer-build";
     fs::remove_all(build);
-    std::vector<std::string> configure = {"-S", VOLTRA_CONSUMER_SOURCE_DIR, "-B", build.string(),
+    std::vector<std::string> configure = {"-S",
+                                          VOLTRA_CONSUMER_SOURCE_DIR,
+                                          "-B",
+                                          build.string(),
                                           "-DCMAKE_PREFIX_PATH=" + kPrefix.string(),
                                           "-DCMAKE_CXX_COMPILER=" VOLTRA_CXX_COMPILER};
     if (std::string(VOLTRA_CXX_COMPILER_LAUNCHER).size()) {
@@ -158,9 +162,10 @@ TEST(Workflow, RunsEachStructureAndMergesTheSummaries) {
         fs::copy_file(fs::path(VOLTRA_CORPUS_DIR) / file, folder.Path() / "in" / file);
     }
     const ProgramResult run =
-        RunTool(snakemake, {"-j", "2", "--snakefile", std::string(VOLTRA_SOURCE_DIR) + "/examples/workflow/Snakefile",
-                        "--config", "structures=in", "out=out", "voltra=" + kVoltra.string()},
-            folder.Path().string());
+        RunTool(snakemake,
+                {"-j", "2", "--snakefile", std::string(VOLTRA_SOURCE_DIR) + "/examples/workflow/Snakefile", "--config",
+                 "structures=in", "out=out", "voltra=" + kVoltra.string()},
+                folder.Path().string());
     ASSERT_EQ(run.exitCode, 0) << Describe(run);
 
     const fs::path out = folder.Path() / "out";

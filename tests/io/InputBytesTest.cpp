@@ -116,7 +116,8 @@ TEST(InputBytes, DamagedGzipIsNamedAsSuch) {
     corrupt[packed.size() / 2 + 1] ^= 0x55;
     const Case cases[] = {
         {"magic only", "\x1f\x8b", "x.gz: truncated gzip data: the compressed stream ends early"},
-        {"cut in half", packed.substr(0, packed.size() / 2), "x.gz: truncated gzip data: the compressed stream ends early"},
+        {"cut in half", packed.substr(0, packed.size() / 2),
+         "x.gz: truncated gzip data: the compressed stream ends early"},
         {"cut before the trailer", packed.substr(0, packed.size() - 4),
          "x.gz: truncated gzip data: the compressed stream ends early"},
     };

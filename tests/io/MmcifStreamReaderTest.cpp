@@ -25,7 +25,8 @@ void ExpectSameStructure(const gemmi::Structure& ours, const gemmi::Structure& t
         ASSERT_EQ(a.chains.size(), b.chains.size()) << file;
         for (std::size_t c = 0; c < a.chains.size(); ++c) {
             ASSERT_EQ(a.chains[c].name, b.chains[c].name) << file;
-            ASSERT_EQ(a.chains[c].residues.size(), b.chains[c].residues.size()) << file << " chain " << a.chains[c].name;
+            ASSERT_EQ(a.chains[c].residues.size(), b.chains[c].residues.size())
+                << file << " chain " << a.chains[c].name;
             for (std::size_t r = 0; r < a.chains[c].residues.size(); ++r) {
                 const gemmi::Residue& x = a.chains[c].residues[r];
                 const gemmi::Residue& y = b.chains[c].residues[r];

@@ -79,7 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectionCase{"SSBOND   1 CYS A    6    CYS A   11", ""},
         ConnectionCase{"LINK         O   GLY A  45                ZN    ZN A 101     1555   1555  2.",
                        "LINK record ends inside its distance field"},
-        ConnectionCase{"LINK         O   GLY A  45                ZN    ZN A 1", "inside its second residue number field"},
+        ConnectionCase{"LINK         O   GLY A  45                ZN    ZN A 1",
+                       "inside its second residue number field"},
         ConnectionCase{"CISPEP   1 GLY A  116    PRO A  117          0       -0.6", "inside its angle field"},
         ConnectionCase{"CISPEP   1 GLY A  116    PRO A  117          0        -0.61", ""}));
 
@@ -96,8 +97,9 @@ TEST(PdbRecordGuards, NulInsideARecordIsReplacedUpToWhereGemmiResumes) {
     std::string text = std::string("SSBOND   1 CYS A    6") + '\0' + "junk\n" + AtomLine(1, "N", "CYS", 6, 1.0, "");
     const auto warnings = GuardPdbRecords(text, "t.pdb");
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0], "t.pdb:1: SSBOND record is cut by a NUL byte after column 21; read as if padded with "
-                           "blanks to 80 columns");
+    EXPECT_EQ(warnings[0],
+              "t.pdb:1: SSBOND record is cut by a NUL byte after column 21; read as if padded with "
+              "blanks to 80 columns");
     EXPECT_EQ(text.find('\0'), std::string::npos);
     EXPECT_EQ(text.substr(0, 81), "SSBOND   1 CYS A    6" + std::string(59, ' ') + "\n");
 }
@@ -141,9 +143,8 @@ TEST_P(ChargeColumns, FormalChargesStayOthersAreBlankedWithOneWarning) {
 
 INSTANTIATE_TEST_SUITE_P(PdbRecordGuards, ChargeColumns,
                          ::testing::Values(ChargeCase{"  ", true}, ChargeCase{"1+", true}, ChargeCase{"2-", true},
-                                           ChargeCase{"+1", true}, ChargeCase{"86", false},
-                                           ChargeCase{" 5", false}, ChargeCase{"5 ", false},
-                                           ChargeCase{"AB", false}));
+                                           ChargeCase{"+1", true}, ChargeCase{"86", false}, ChargeCase{" 5", false},
+                                           ChargeCase{"5 ", false}, ChargeCase{"AB", false}));
 
 // ---------------------------------------------------------------------------------------------
 

@@ -91,37 +91,38 @@ TEST(PqrIntoTree, ResiduesKeepNumberInsertionCodeAndChainId) {
         "ATOM      7  N   GLY    12     40.000   0.000   0.000 -0.3000 1.8240\n";
     const auto read = ReadPqrModel(pqr, "identity.pqr", 0, "identity");
     EXPECT_EQ(ResidueIdentities(*read.model.built.molecule),
-              (std::vector<std::string>{"AA:A GLY52@A:52", "AA:A GLY52A@A:52A", "AA:A ALA52A@A:52A",
-                                        "AA:A GLY@A:0", "AA: GLY12@:12", "Chain:Water WAT7@B:7"}));
+              (std::vector<std::string>{"AA:A GLY52@A:52", "AA:A GLY52A@A:52A", "AA:A ALA52A@A:52A", "AA:A GLY@A:0",
+                                        "AA: GLY12@:12", "Chain:Water WAT7@B:7"}));
     // Radii stay in record order though the water's tree position is last.
     std::vector<std::string> order;
     for (const auto& r : read.radii) order.push_back(r.atom->GetLabel() + "/" + std::to_string(r.radius));
-    EXPECT_EQ(order, (std::vector<std::string>{"N/1.824000", "N/1.824000", "CA/1.908000", "N/1.824000",
-                                               "N/1.824000", "O/1.661200", "N/1.824000"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"N/1.824000", "N/1.824000", "CA/1.908000", "N/1.824000", "N/1.824000",
+                                               "O/1.661200", "N/1.824000"}));
     EXPECT_EQ(read.model.built.residueCount, 6u);
 }
 
 TEST(PqrIntoTree, TerAndChainIdsEndChainsAndLigandsStayResidues) {
     std::string pqr;
     int serial = 0;
-    auto add = [&](const char* record, const char* name, const char* residue, const char* chain, int number,
-                   double x) {
+    auto add = [&](const char* record, const char* name, const char* residue, const char* chain, int number, double x) {
         char line[120];
         std::snprintf(line, sizeof line, "%-6s%5d %-4s %-3s %s %3d %10.3f %8.3f %8.3f  0.1000 1.5000\n", record,
                       ++serial, name, residue, chain, number, x, 0.0, 0.0);
         pqr += line;
     };
     // Without chain ids: a peptide, TER, a ligand, a second peptide; then waters in two spellings.
-    for (int r = 1; r <= 2; ++r) add("ATOM", "N", "GLY", "", r, 4.3 * r), add("ATOM", "CA", "GLY", "", r, 4.3 * r + 1.45);
+    for (int r = 1; r <= 2; ++r)
+        add("ATOM", "N", "GLY", "", r, 4.3 * r), add("ATOM", "CA", "GLY", "", r, 4.3 * r + 1.45);
     pqr += "TER\n";
     add("HETATM", "C1", "LIG", "", 10, 30);
-    for (int r = 3; r <= 4; ++r) add("ATOM", "N", "GLY", "", r, 50 + 4.3 * r), add("ATOM", "CA", "GLY", "", r, 51.45 + 4.3 * r);
+    for (int r = 3; r <= 4; ++r)
+        add("ATOM", "N", "GLY", "", r, 50 + 4.3 * r), add("ATOM", "CA", "GLY", "", r, 51.45 + 4.3 * r);
     add("HETATM", "OH2", "TIP3", "", 20, 90);
     add("HETATM", "O", "HOH", "", 21, 95);
     const auto read = ReadPqrModel(pqr, "runs.pqr", 0, "runs");
     EXPECT_EQ(ResidueIdentities(*read.model.built.molecule),
-              (std::vector<std::string>{"AA: GLY1@:1", "AA: GLY2@:2", "Chain: LIG10@:10", "AA: GLY3@:3",
-                                        "AA: GLY4@:4", "Chain:Water TIP320@:20", "Chain:Water HOH21@:21"}));
+              (std::vector<std::string>{"AA: GLY1@:1", "AA: GLY2@:2", "Chain: LIG10@:10", "AA: GLY3@:3", "AA: GLY4@:4",
+                                        "Chain:Water TIP320@:20", "Chain:Water HOH21@:21"}));
     EXPECT_EQ(read.model.built.chainCount, 4u);
     EXPECT_EQ(read.model.built.unknownResidues, (std::set<std::string>{"LIG"}));
 }

@@ -329,7 +329,8 @@ std::string IdentityOf(const Residue& r) {
 std::vector<std::string> Identities(const Molecule& molecule) {
     std::vector<std::string> out;
     for (const auto* chain : Children(molecule)) {
-        for (const Residue* residue : ResiduesOf(*chain)) out.push_back(residue->GetResidueType() + "@" + IdentityOf(*residue));
+        for (const Residue* residue : ResiduesOf(*chain))
+            out.push_back(residue->GetResidueType() + "@" + IdentityOf(*residue));
     }
     return out;
 }
@@ -343,8 +344,9 @@ TEST(ResidueIdentity, EachFormatGivesNumberInsertionCodeAndInputChain) {
     const std::string pdb = PdbAtom(1, " N  ", ' ', "GLY", 'A', 12, 'A', 0, 0, 0, 1, "N") +
                             "HETATM    2  O   HOH B 301      30.000   0.000   0.000  1.00 20.00           O\n"
                             "HETATM    3  O   HOH A  -5B     40.000   0.000   0.000  1.00 20.00           O\nEND\n";
-    const std::string pqr = "ATOM      1  N   GLY C  12A      0.000   0.000   0.000 -0.3000 1.8240\n"
-                            "ATOM      2  O   HOH D 301      30.000   0.000   0.000 -0.8340 1.4000\n";
+    const std::string pqr =
+        "ATOM      1  N   GLY C  12A      0.000   0.000   0.000 -0.3000 1.8240\n"
+        "ATOM      2  O   HOH D 301      30.000   0.000   0.000 -0.8340 1.4000\n";
     const std::string cif =
         "data_T\nloop_\n_atom_site.group_PDB\n_atom_site.id\n_atom_site.type_symbol\n_atom_site.label_atom_id\n"
         "_atom_site.label_alt_id\n_atom_site.label_comp_id\n_atom_site.label_asym_id\n_atom_site.label_entity_id\n"

@@ -42,7 +42,8 @@ TEST(ChemistryRevision, MovesOnChemistryChanges) {
              residue->Add(std::make_unique<Atom>("N", 7));
              f.chain->Add(std::move(residue));
          }},
-        {"molecule with atoms added", [](Fixture& f) {
+        {"molecule with atoms added",
+         [](Fixture& f) {
              auto m = std::make_unique<Molecule>("water");
              m->Add(std::make_unique<Atom>("O", 8));
              f.doc.GetTreeRoot()->Add(std::move(m));
@@ -64,14 +65,18 @@ TEST(ChemistryRevision, MovesOnChemistryChanges) {
 
 TEST(ChemistryRevision, StaysForEverythingElse) {
     const std::vector<Change> changes = {
-        {"coordinates", [](Fixture& f) { f.residues[0].ca->SetPosition({1.0, 2.0, 3.0}); }},
+        {"coordinates",
+         [](Fixture& f) {
+             f.residues[0].ca->SetPosition({1.0, 2.0, 3.0});
+         }},
         {"label", [](Fixture& f) { f.residues[0].ca->SetLabel("CX"); }},
         {"label with notify", [](Fixture& f) { f.residues[0].ca->SetLabel("CX", true); }},
         {"residue type", [](Fixture& f) { f.residues[0].residue->SetResidueType("ALX"); }},
         {"visibility", [](Fixture& f) { f.molecule->SetVisible(false); }},
         {"float property", [](Fixture& f) { f.residues[0].ca->SetProperty("Voltra Charge", 0.1f, 6); }},
         {"text property", [](Fixture& f) { f.molecule->SetProperty("Voltra Charge Template", "default.crg", 2); }},
-        {"property removed", [](Fixture& f) {
+        {"property removed",
+         [](Fixture& f) {
              f.residues[0].ca->SetProperty("Voltra Charge", 0.1f, 6);
              const auto at = f.doc.GetChemistryRevision();
              f.residues[0].ca->RemoveProperty("Voltra Charge");
@@ -82,7 +87,8 @@ TEST(ChemistryRevision, StaysForEverythingElse) {
         {"existing bond again", [](Fixture& f) { Atom::Bond(*f.residues[0].ca, *f.residues[0].c); }},
         {"absent bond removed", [](Fixture& f) { Atom::Unbond(*f.residues[0].n, *f.residues[2].c); }},
         {"empty molecule added", [](Fixture& f) { f.doc.GetTreeRoot()->Add(std::make_unique<Molecule>("empty")); }},
-        {"empty chain removed", [](Fixture& f) {
+        {"empty chain removed",
+         [](Fixture& f) {
              auto& chain = f.molecule->Add(std::make_unique<Chain>("W"));
              f.molecule->RemoveChild(chain);
          }},

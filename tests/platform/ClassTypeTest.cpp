@@ -27,25 +27,34 @@ struct Row {
 
 TEST(ClassType, EveryClassIsItselfAndItsBasesOnly) {
     ChemDoc doc;  // a TreeRoot needs a document pointer; any will do
-    const std::vector<ClassType> all = {Object::classType,   TreeRoot::classType,   Molecule::classType,
-                                        Chain::classType,    AminoAcidChain::classType, NucleicAcidChain::classType,
-                                        SubUnit::classType,  Residue::classType,    AminoAcid::classType,
-                                        Nucleotide::classType, Atom3d::classType,   Atom::classType,
-                                        ChemistryTracker::classType};
+    const std::vector<ClassType> all = {
+        Object::classType,          TreeRoot::classType,         Molecule::classType, Chain::classType,
+        AminoAcidChain::classType,  NucleicAcidChain::classType, SubUnit::classType,  Residue::classType,
+        AminoAcid::classType,       Nucleotide::classType,       Atom3d::classType,   Atom::classType,
+        ChemistryTracker::classType};
     const std::vector<Row> rows = {
         {[] { return std::make_unique<Object>(); }, Object::classType, {"Object"}},
         {[&] { return std::make_unique<TreeRoot>(&doc); }, TreeRoot::classType, {"Object", "TreeRoot"}},
         {[] { return std::make_unique<Molecule>(); }, Molecule::classType, {"Object", "Molecule"}},
         {[] { return std::make_unique<Chain>(); }, Chain::classType, {"Object", "Chain"}},
-        {[] { return std::make_unique<AminoAcidChain>(); }, AminoAcidChain::classType, {"Object", "Chain", "AminoAcidChain"}},
-        {[] { return std::make_unique<NucleicAcidChain>(); }, NucleicAcidChain::classType, {"Object", "Chain", "NucleicAcidChain"}},
+        {[] { return std::make_unique<AminoAcidChain>(); },
+         AminoAcidChain::classType,
+         {"Object", "Chain", "AminoAcidChain"}},
+        {[] { return std::make_unique<NucleicAcidChain>(); },
+         NucleicAcidChain::classType,
+         {"Object", "Chain", "NucleicAcidChain"}},
         {[] { return std::make_unique<SubUnit>(); }, SubUnit::classType, {"Object", "SubUnit"}},
         {[] { return std::make_unique<Residue>(); }, Residue::classType, {"Object", "SubUnit", "Residue"}},
-        {[] { return std::make_unique<AminoAcid>(); }, AminoAcid::classType, {"Object", "SubUnit", "Residue", "AminoAcid"}},
-        {[] { return std::make_unique<Nucleotide>(); }, Nucleotide::classType, {"Object", "SubUnit", "Residue", "Nucleotide"}},
+        {[] { return std::make_unique<AminoAcid>(); },
+         AminoAcid::classType,
+         {"Object", "SubUnit", "Residue", "AminoAcid"}},
+        {[] { return std::make_unique<Nucleotide>(); },
+         Nucleotide::classType,
+         {"Object", "SubUnit", "Residue", "Nucleotide"}},
         {[] { return std::make_unique<Atom3d>(); }, Atom3d::classType, {"Object", "Atom3d"}},
         {[] { return std::make_unique<Atom>(); }, Atom::classType, {"Object", "Atom3d", "Atom"}},
-        {[] { return std::unique_ptr<Object>(new ChemistryTracker(nullptr, true, true)); }, ChemistryTracker::classType,
+        {[] { return std::unique_ptr<Object>(new ChemistryTracker(nullptr, true, true)); },
+         ChemistryTracker::classType,
          {"Object", "ChemistryTracker"}},
     };
     for (const auto& row : rows) {
@@ -59,11 +68,11 @@ TEST(ClassType, EveryClassIsItselfAndItsBasesOnly) {
 }
 
 TEST(ClassType, ClassNamesAreDistinct) {
-    const std::vector<ClassType> all = {Object::classType,   TreeRoot::classType,   Molecule::classType,
-                                        Chain::classType,    AminoAcidChain::classType, NucleicAcidChain::classType,
-                                        SubUnit::classType,  Residue::classType,    AminoAcid::classType,
-                                        Nucleotide::classType, Atom3d::classType,   Atom::classType,
-                                        ChemistryTracker::classType};
+    const std::vector<ClassType> all = {
+        Object::classType,          TreeRoot::classType,         Molecule::classType, Chain::classType,
+        AminoAcidChain::classType,  NucleicAcidChain::classType, SubUnit::classType,  Residue::classType,
+        AminoAcid::classType,       Nucleotide::classType,       Atom3d::classType,   Atom::classType,
+        ChemistryTracker::classType};
     std::set<std::string> names;
     for (ClassType type : all) names.insert(type->name);
     EXPECT_EQ(names.size(), all.size());

@@ -150,12 +150,12 @@ void Walk(const Object& node, ClassType type, bool prune, std::vector<Object*>& 
 TEST(DescendentIterator, AgreesWithARecursiveWalkOnRandomTrees) {
     std::mt19937 random(3);
     const std::vector<std::function<std::unique_ptr<Object>()>> makers = {
-        [] { return std::make_unique<Molecule>("M"); },  [] { return std::make_unique<Chain>("C"); },
+        [] { return std::make_unique<Molecule>("M"); },   [] { return std::make_unique<Chain>("C"); },
         [] { return std::make_unique<AminoAcid>("AA"); }, [] { return std::make_unique<Residue>("R"); },
         [] { return std::make_unique<SubUnit>("S"); },    [] { return std::make_unique<Atom>("X", 6); },
     };
-    const ClassType types[] = {Molecule::classType, Chain::classType, SubUnit::classType, Residue::classType,
-                               AminoAcid::classType, Atom::classType, Object::classType};
+    const ClassType types[] = {Molecule::classType,  Chain::classType, SubUnit::classType, Residue::classType,
+                               AminoAcid::classType, Atom::classType,  Object::classType};
     for (int round = 0; round < 40; ++round) {
         ChemDoc doc;
         std::vector<Object*> nodes = {doc.GetTreeRoot()};
@@ -189,9 +189,12 @@ public:
 TEST(DescendentIterator, AgreesWithARecursiveWalkWhileSubtreesMove) {
     std::mt19937 random(11);
     const std::vector<std::function<std::unique_ptr<Object>()>> makers = {
-        [] { return std::make_unique<Molecule>("M"); },     [] { return std::make_unique<Chain>("C"); },
-        [] { return std::make_unique<AminoAcid>("AA"); },   [] { return std::make_unique<Residue>("R"); },
-        [] { return std::make_unique<Atom>("X", 6); },      [] { return std::make_unique<Atom>("Y", 8); },
+        [] { return std::make_unique<Molecule>("M"); },
+        [] { return std::make_unique<Chain>("C"); },
+        [] { return std::make_unique<AminoAcid>("AA"); },
+        [] { return std::make_unique<Residue>("R"); },
+        [] { return std::make_unique<Atom>("X", 6); },
+        [] { return std::make_unique<Atom>("Y", 8); },
         [] { return std::make_unique<ChemistryTracker>(nullptr, true, true); },
         [] { return std::make_unique<PlugInObject>("P"); },
     };

@@ -42,9 +42,9 @@ TEST(FilterVisible, OwnFlagOrWholeAncestry) {
         bool accepted;
     };
     const std::vector<Case> cases = {
-        {false, 1, &visibleAtom, true},  {false, 2, &visibleAtom, false}, {true, 1, &visibleAtom, false},
-        {true, 2, &visibleAtom, true},   {false, 1, &hiddenAtom, false},  {true, 1, &hiddenAtom, true},
-        {false, 1, &shownAtom, true},    {false, 2, &shownAtom, true},    {true, 2, &shownAtom, false},
+        {false, 1, &visibleAtom, true},    {false, 2, &visibleAtom, false}, {true, 1, &visibleAtom, false},
+        {true, 2, &visibleAtom, true},     {false, 1, &hiddenAtom, false},  {true, 1, &hiddenAtom, true},
+        {false, 1, &shownAtom, true},      {false, 2, &shownAtom, true},    {true, 2, &shownAtom, false},
         {false, 1, &shownMolecule, false},  // the inner filter rejects molecules
         {true, 1, &hiddenMolecule, false},
     };

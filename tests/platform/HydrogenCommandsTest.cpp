@@ -47,8 +47,9 @@ std::vector<std::string> AtomLabelsOf(const Object& residue) {
 std::vector<PlatformTest::BackboneResidue> AddPlacedPeptide(ChemDoc& doc) {
     auto& chain = doc.GetTreeRoot()->Add(std::make_unique<Molecule>("m")).Add(std::make_unique<AminoAcidChain>("A"));
     auto residues = PlatformTest::AddPeptide(chain, {"ALA", "HIE"});
-    const Vec3 positions[2][4] = {{{-12.684, 39.094, 31.120}, {-12.571, 39.493, 29.696}, {-13.435, 38.515, 28.947}, {-14.366, 37.931, 29.485}},
-                                  {{-13.108, 38.331, 27.671}, {-13.880, 37.399, 26.850}, {-13.152, 36.078, 26.657}, {-11.956, 35.973, 26.917}}};
+    const Vec3 positions[2][4] = {
+        {{-12.684, 39.094, 31.120}, {-12.571, 39.493, 29.696}, {-13.435, 38.515, 28.947}, {-14.366, 37.931, 29.485}},
+        {{-13.108, 38.331, 27.671}, {-13.880, 37.399, 26.850}, {-13.152, 36.078, 26.657}, {-11.956, 35.973, 26.917}}};
     for (int r = 0; r < 2; ++r) {
         residues[r].n->SetPosition(positions[r][0]);
         residues[r].ca->SetPosition(positions[r][1]);
@@ -70,7 +71,8 @@ TEST(CmdHydrogens, AddPlacesTheBackboneHydrogensAndRemoveTakesThemAway) {
     EXPECT_GT(doc.GetChemistryRevision(), revision);
     // The N-terminal ALA gets H1 H2 H3 and HA; the HIE after it the peptide H and HA. Side
     // chains are absent, so are their hydrogens.
-    EXPECT_EQ(AtomLabelsOf(*residues[0].residue), (std::vector<std::string>{"N", "CA", "C", "O", "H1", "H2", "H3", "HA"}));
+    EXPECT_EQ(AtomLabelsOf(*residues[0].residue),
+              (std::vector<std::string>{"N", "CA", "C", "O", "H1", "H2", "H3", "HA"}));
     EXPECT_EQ(AtomLabelsOf(*residues[1].residue), (std::vector<std::string>{"N", "CA", "C", "O", "H", "HA"}));
     for (const auto& r : residues)
         for (std::size_t i = 4; i < r.residue->GetNumChildren(); ++i) {

@@ -80,7 +80,8 @@ TEST(ObjectProperties, FloatsReadBackBitForBit) {
 TEST(ObjectProperties, FloatAsTextRoundTripsInShortestForm) {
     Atom atom("O", 8);
     const std::vector<std::pair<float, std::string>> shown = {
-        {0.5f, "0.5"}, {0.1f, "0.1"}, {-0.8345f, "-0.8345"}, {1.7f, "1.7"}, {0.0f, "0"}, {-2.0f, "-2"}, {1e20f, "1e+20"},
+        {0.5f, "0.5"}, {0.1f, "0.1"}, {-0.8345f, "-0.8345"}, {1.7f, "1.7"},
+        {0.0f, "0"},   {-2.0f, "-2"}, {1e20f, "1e+20"},
     };
     for (const auto& [value, text] : shown) {
         atom.SetProperty("Voltra Radius", value, 6);
@@ -161,7 +162,7 @@ TEST(ObjectProperties, RemoveDropsOnlyThatPropertyAndKeepsTheOrder) {
     std::vector<std::string> names;
     for (const auto& p : all) names.push_back(p.name);
     EXPECT_EQ(names, (std::vector<std::string>{"Voltra Charge", "Voltra Charge Source", "Voltra Radius Source",
-                                                "Voltra Charge + Radius Source"}));
+                                               "Voltra Charge + Radius Source"}));
     EXPECT_EQ(all[2].text, "Default");
     EXPECT_EQ(all[3].text, "Amber + Default");
     EXPECT_EQ(all[3].flags, 2u);
@@ -183,7 +184,8 @@ TEST(ObjectProperties, ObjectsSharingNamesKeepTheirOwnValues) {
         a.SetProperty("Serial Text", "serial " + std::to_string(i), 0);
     }
     // Change every fifth atom's shared-text value; the others must not follow.
-    for (int i = 0; i < 2000; i += 5) atoms[static_cast<std::size_t>(i)]->SetProperty("Voltra Charge Source", "Zero", 0);
+    for (int i = 0; i < 2000; i += 5)
+        atoms[static_cast<std::size_t>(i)]->SetProperty("Voltra Charge Source", "Zero", 0);
     for (int i = 0; i < 2000; ++i) {
         const Atom& a = *atoms[static_cast<std::size_t>(i)];
         float charge = kSentinel;
@@ -235,7 +237,8 @@ TEST(ObjectProperties, ManyPropertiesOnOneObject) {
     // Far more than an atom ever carries, past every growth step of the store.
     constexpr int kCount = 70000;
     Molecule molecule("m");
-    for (int i = 0; i < kCount; ++i) molecule.SetProperty("p" + std::to_string(i), static_cast<float>(i), static_cast<unsigned>(i));
+    for (int i = 0; i < kCount; ++i)
+        molecule.SetProperty("p" + std::to_string(i), static_cast<float>(i), static_cast<unsigned>(i));
     const auto all = molecule.GetProperties();
     ASSERT_EQ(all.size(), static_cast<std::size_t>(kCount));
     for (int i = 0; i < kCount; i += 1) {

@@ -178,14 +178,15 @@ TEST(ObjectTree, GetNumDescendentsMatchesARecursiveCount) {
     for (int m = 0; m < 4; ++m) {
         auto& molecule = root.Add(std::make_unique<Molecule>("m" + std::to_string(m)));
         for (int c = 0; c < 3; ++c) {
-            Object& chain = c == 0 ? static_cast<Object&>(molecule.Add(std::make_unique<AminoAcidChain>("A")))
-                                   : c == 1 ? static_cast<Object&>(molecule.Add(std::make_unique<NucleicAcidChain>("B")))
-                                            : static_cast<Object&>(molecule.Add(std::make_unique<Chain>("W")));
+            Object& chain = c == 0   ? static_cast<Object&>(molecule.Add(std::make_unique<AminoAcidChain>("A")))
+                            : c == 1 ? static_cast<Object&>(molecule.Add(std::make_unique<NucleicAcidChain>("B")))
+                                     : static_cast<Object&>(molecule.Add(std::make_unique<Chain>("W")));
             const int residues = static_cast<int>(random() % 6);
             for (int r = 0; r < residues; ++r) {
-                Object& residue = c == 0   ? static_cast<Object&>(chain.Add(std::make_unique<AminoAcid>("ALA", r, "ALA")))
-                                  : c == 1 ? static_cast<Object&>(chain.Add(std::make_unique<Nucleotide>("DA", r, "DA")))
-                                           : static_cast<Object&>(chain.Add(std::make_unique<Residue>("HOH", r, "HOH")));
+                Object& residue = c == 0 ? static_cast<Object&>(chain.Add(std::make_unique<AminoAcid>("ALA", r, "ALA")))
+                                  : c == 1
+                                      ? static_cast<Object&>(chain.Add(std::make_unique<Nucleotide>("DA", r, "DA")))
+                                      : static_cast<Object&>(chain.Add(std::make_unique<Residue>("HOH", r, "HOH")));
                 const int atoms = static_cast<int>(random() % 5);
                 for (int a = 0; a < atoms; ++a) residue.Add(std::make_unique<Atom>("X", 6));
             }
@@ -193,11 +194,11 @@ TEST(ObjectTree, GetNumDescendentsMatchesARecursiveCount) {
         molecule.Add(std::make_unique<Atom3d>("dummy"));
     }
     new ChemistryTracker(&root, true, true);
-    const ClassType types[] = {Object::classType,     Molecule::classType,   Chain::classType,
-                               AminoAcidChain::classType, NucleicAcidChain::classType, SubUnit::classType,
-                               Residue::classType,    AminoAcid::classType,  Nucleotide::classType,
-                               Atom3d::classType,     Atom::classType,       ChemistryTracker::classType,
-                               TreeRoot::classType};
+    const ClassType types[] = {
+        Object::classType,           Molecule::classType, Chain::classType,   AminoAcidChain::classType,
+        NucleicAcidChain::classType, SubUnit::classType,  Residue::classType, AminoAcid::classType,
+        Nucleotide::classType,       Atom3d::classType,   Atom::classType,    ChemistryTracker::classType,
+        TreeRoot::classType};
     for (ClassType type : types) {
         EXPECT_EQ(root.GetNumDescendents(type), CountByRecursion(root, type)) << type->name;
         const Object& first = *root.GetChild(0);

@@ -64,8 +64,9 @@ TEST(Path, DirectoryThenFileNameRebuildsThePath) {
 
 TEST(Path, ParentStepOpensTheFileBesideTheBinaries) {
     // An installed tree: <root>/bin and <root>/share/voltra/templates, under a non-ASCII name.
-    const auto root = std::filesystem::temp_directory_path() /
-                      ("voltra-path-test-\xC3\xA9-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const auto root =
+        std::filesystem::temp_directory_path() /
+        ("voltra-path-test-\xC3\xA9-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::remove_all(root);
     std::filesystem::create_directories(root / "bin");
     std::filesystem::create_directories(root / "share" / "voltra" / "templates");

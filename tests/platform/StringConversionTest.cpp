@@ -81,13 +81,19 @@ TEST(StringConversion, MalformedUtf8EscapesEachOffendingByte) {
         {"overlong slash (C0 AF)", "\xC0\xAF", Esc({0xC0, 0xAF})},
         {"overlong three-byte NUL", "\xE0\x80\x80", Esc({0xE0, 0x80, 0x80})},
         {"overlong four-byte", "\xF0\x80\x80\xAF", Esc({0xF0, 0x80, 0x80, 0xAF})},
-        {"truncated three-byte before ASCII", "\xE2\x82" "A", Esc({0xE2, 0x82}) + L"A"},
+        {"truncated three-byte before ASCII",
+         "\xE2\x82"
+         "A",
+         Esc({0xE2, 0x82}) + L"A"},
         {"truncated four-byte at end", "x\xF0\x9F\x98", L"x" + Esc({0xF0, 0x9F, 0x98})},
         {"UTF-8 encoded surrogate", "\xED\xA0\x80", Esc({0xED, 0xA0, 0x80})},
         {"UTF-8 encoded escape itself", "\xED\xB3\xA9", Esc({0xED, 0xB3, 0xA9})},
         {"beyond U+10FFFF", "\xF4\x90\x80\x80", Esc({0xF4, 0x90, 0x80, 0x80})},
         {"five-byte form", "\xF8\x88\x80\x80\x80", Esc({0xF8, 0x88, 0x80, 0x80, 0x80})},
-        {"valid after invalid", "\xC3" "\xC3\xA9", Esc({0xC3}) + L"\u00E9"},
+        {"valid after invalid",
+         "\xC3"
+         "\xC3\xA9",
+         Esc({0xC3}) + L"\u00E9"},
     };
     for (const auto& s : samples) {
         EXPECT_EQ(ToWString(s.utf8), s.wide) << s.what;
@@ -98,11 +104,9 @@ TEST(StringConversion, MalformedUtf8EscapesEachOffendingByte) {
 TEST(StringConversion, InvalidWideValuesBecomeReplacementCharacter) {
     const std::string replacementUtf8 = "\xEF\xBF\xBD";
     const std::vector<std::pair<const char*, wchar_t>> samples = {
-        {"high surrogate", static_cast<wchar_t>(0xD800)},
-        {"low surrogate", static_cast<wchar_t>(0xDFFF)},
+        {"high surrogate", static_cast<wchar_t>(0xD800)},         {"low surrogate", static_cast<wchar_t>(0xDFFF)},
         {"below the byte escapes", static_cast<wchar_t>(0xDC7F)},  // would be an ASCII byte
-        {"above the byte escapes", static_cast<wchar_t>(0xDD00)},
-        {"beyond U+10FFFF", static_cast<wchar_t>(0x110000)},
+        {"above the byte escapes", static_cast<wchar_t>(0xDD00)}, {"beyond U+10FFFF", static_cast<wchar_t>(0x110000)},
         {"far beyond", static_cast<wchar_t>(0x7FFFFFFF)},
     };
     for (const auto& [what, value] : samples) {

@@ -36,9 +36,20 @@ int Sign(int value) { return (value > 0) - (value < 0); }
 
 TEST(CompareNoCase, AgreesWithStrcasecmpInTheCLocale) {
     const std::vector<std::pair<std::string, std::string>> pairs = {
-        {"abc", "ABC"}, {"abc", "abd"}, {"ab", "abc"}, {"B", "a"},   {"_", "a"},         {"_", "A"},
-        {"", ""},       {"", "a"},      {"HOH", "hoh"}, {"Fe", "FE"}, {"\xC3\xA9", "\xC3\x89"}, {"Z", "["},
-        {"\x80", "a"},  {"zeta", "Zeta "},
+        {"abc", "ABC"},
+        {"abc", "abd"},
+        {"ab", "abc"},
+        {"B", "a"},
+        {"_", "a"},
+        {"_", "A"},
+        {"", ""},
+        {"", "a"},
+        {"HOH", "hoh"},
+        {"Fe", "FE"},
+        {"\xC3\xA9", "\xC3\x89"},
+        {"Z", "["},
+        {"\x80", "a"},
+        {"zeta", "Zeta "},
     };
     for (const auto& [a, b] : pairs) {
         EXPECT_EQ(Sign(CompareNoCase(a, b)), Sign(strcasecmp(a.c_str(), b.c_str()))) << a << " vs " << b;

@@ -176,7 +176,8 @@ TEST(VoltraReportFile, ReadOnlyFolderKeepsPreviousReport) {
     BuildMixedDocument(doc);
     ScratchFolder folder;
     VoltraTest::WriteFileBytes(folder / "old.html", "old report\n");
-    std::filesystem::permissions(folder.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(folder.Path(),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     EXPECT_THROW(VoltraReport::Generate(Common::ToWString(folder / "old.html"), doc), Common::Exception);
     EXPECT_EQ(ReadFileBytes(folder / "old.html"), "old report\n");
 }

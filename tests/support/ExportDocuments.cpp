@@ -54,7 +54,8 @@ void BuildColumnRulesDocument(ChemDoc& doc) {
     AddAtom(ab.Add(std::make_unique<Residue>("ABCDE", 7, "")), "C2", 6, -12.5f, 1.7f);
     AddAtom(ab.Add(std::make_unique<Residue>("LONGNAME", 3, "LONGRES")), "C3", 6, 0.0f, 1.7f);
 
-    Residue& hoh301 = molecule.Add(std::make_unique<Chain>("Water")).Add(std::make_unique<Residue>("HOH301", 301, "HOH"));
+    Residue& hoh301 =
+        molecule.Add(std::make_unique<Chain>("Water")).Add(std::make_unique<Residue>("HOH301", 301, "HOH"));
     AddAtom(hoh301, "O", 8, -0.834f, 1.52f);
     AddAtom(hoh301, "H1", 1, 0.417f, 1.1f);
     AddAtom(molecule.Add(std::make_unique<Chain>("water")).Add(std::make_unique<Residue>("HOH302", 302, "HOH")), "O", 8,

@@ -10,19 +10,19 @@
 namespace AppTest {
 
 struct ProgramRun {
-    std::string program;             // absolute path; not searched on PATH
-    std::vector<std::string> args;   // without the program name
-    std::string workDir;             // empty: the test's own working directory
-    std::string stdinPath;           // empty: /dev/null
-    std::string stdoutPath;          // empty: captured into ProgramResult::out
+    std::string program;            // absolute path; not searched on PATH
+    std::vector<std::string> args;  // without the program name
+    std::string workDir;            // empty: the test's own working directory
+    std::string stdinPath;          // empty: /dev/null
+    std::string stdoutPath;         // empty: captured into ProgramResult::out
     /// Changes to the test's environment: a value sets the variable, nullopt removes it.
     std::map<std::string, std::optional<std::string>> environment;
     std::chrono::seconds timeout{300};
 };
 
 struct ProgramResult {
-    int exitCode = -1;   // -1 when the program did not exit normally
-    int signal = 0;      // the signal that ended it, if one did
+    int exitCode = -1;  // -1 when the program did not exit normally
+    int signal = 0;     // the signal that ended it, if one did
     bool timedOut = false;
     std::string out;
     std::string err;

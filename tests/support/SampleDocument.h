@@ -61,7 +61,7 @@ struct SampleDocument {
     HostModel::AminoAcid* gly5 = nullptr;
     HostModel::Nucleotide* da1 = nullptr;
     HostModel::AminoAcid* ala20 = nullptr;
-    HostModel::Atom* zinc = nullptr;          // ligand atom directly under the molecule
+    HostModel::Atom* zinc = nullptr;  // ligand atom directly under the molecule
     HostModel::AminoAcid* hiddenAla = nullptr;
 
     SampleDocument() {

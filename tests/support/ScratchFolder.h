@@ -60,7 +60,8 @@ inline void WriteFileBytes(const std::filesystem::path& path, const std::string&
 /// The names in a folder, hidden ones included (leftover temporary files would show here).
 inline std::set<std::string> FolderEntries(const std::filesystem::path& folder) {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
     return names;
 }
 

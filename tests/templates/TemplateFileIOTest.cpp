@@ -41,7 +41,7 @@ TEST(TemplateLine, TokenRule) {
         {"  C   1.70  ", {"C", 1.7f}},
         {"N ALA 12 -0.400", {"N", -0.4f, "ALA", "12"}},
         {"N ALA 12 A -0.400", {"N", -0.4f, "ALA", "12", "A"}},
-        {"N ALA 12 A X -0.400", {"N", -0.4f, "ALA", "12", "A"}},        // fifth token ignored
+        {"N ALA 12 A X -0.400", {"N", -0.4f, "ALA", "12", "A"}},  // fifth token ignored
         {"N ALA 12 A X Y Z -0.400", {"N", -0.4f, "ALA", "12", "A"}},
         {"CA ALA 0.1 ! alpha carbon, see notes", {"CA", 0.1f, "ALA"}},
         {"CA ALA 0.1 !", {"CA", 0.1f, "ALA"}},
@@ -67,7 +67,7 @@ TEST(TemplateLine, TokenRule) {
         {"0.1", {}},
         {"CA ALA x1.5", {}},
         {"CA ALA 0.1 xyz", {}},  // the value must be the last token
-        {"CA ! ALA 0.1", {}},     // only one token before the comment
+        {"CA ! ALA 0.1", {}},    // only one token before the comment
         {"CA ALA -", {}},
         // Values the stream cannot read as a float give no entry: out of range, NaN, infinity.
         {"CA ALA 1e40", {}},
@@ -145,8 +145,9 @@ TEST(TemplateKind, SizTestedBeforeCrg) {
         const char* valueProperty;  // null: neither kind
     };
     const Case cases[] = {
-        {"default.crg", "Voltra Charge"}, {"default.siz", "Voltra Radius"}, {"x.crg.siz", "Voltra Radius"},
-        {"x.siz.crg", "Voltra Radius"},   {"a.sizzle", "Voltra Radius"},    {"x.CRG", nullptr},
+        {"default.crg", "Voltra Charge"}, {"default.siz", "Voltra Radius"},
+        {"x.crg.siz", "Voltra Radius"},   {"x.siz.crg", "Voltra Radius"},
+        {"a.sizzle", "Voltra Radius"},    {"x.CRG", nullptr},
         {"notes.txt", nullptr},           {"", nullptr},
     };
     for (const Case& c : cases) {

@@ -90,7 +90,10 @@ std::vector<const HostModel::Atom*> BuildAtoms(Generator& g, TestDocument& doc, 
             switch (g.Int(0, 5)) {
                 case 0: type = g.MixCase("unk"); break;
                 case 1: type.clear(); break;
-                case 2: type = g.MixCase("unk"); label = g.ResidueName() + g.ResidueName() + std::to_string(id); break;
+                case 2:
+                    type = g.MixCase("unk");
+                    label = g.ResidueName() + g.ResidueName() + std::to_string(id);
+                    break;
                 default: break;
             }
             parent = &TestDocument::AddResidue(*chain, label, id, type);

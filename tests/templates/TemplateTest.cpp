@@ -32,11 +32,11 @@ TEST(TemplateNaming, FirstMatchingSubstringDecides) {
         {"nuca_amb.crg", "Amber", 0},
         {"my_amber.crg", "Amber", 0},
         {"", "Unknown", 0},
-        {"Bondi.siz", "Unknown", 0},        // case-sensitive
+        {"Bondi.siz", "Unknown", 0},  // case-sensitive
         {"DEFAULT.CRG", "Unknown", 0},
-        {"parse.crg", "Unknown", 0},        // only "parseres" names Parse
+        {"parse.crg", "Unknown", 0},                 // only "parseres" names Parse
         {"/opt/x/share/default.siz", "Default", 1},  // anywhere in a path
-        {"amb_default.crg", "Default", 0},  // "default.crg" is tested before "amb"
+        {"amb_default.crg", "Default", 0},           // "default.crg" is tested before "amb"
         {"amb_parseres.siz", "Parse", 0},
         {"bondi.siz.default.siz", "Bondi", 1},
         {"default.sizamb", "Default", 1},
@@ -87,7 +87,7 @@ TEST(LookupKey, FourCharacterHydrogenNamesRotateRight) {
         std::string keyName;
     };
     const Case cases[] = {
-        {"HD21", 1, "1HD2"}, {"HG12", 1, "2HG1"}, {"HA", 1, "HA"},     {"HD2", 1, "HD2"},
+        {"HD21", 1, "1HD2"},   {"HG12", 1, "2HG1"}, {"HA", 1, "HA"},     {"HD2", 1, "HD2"},
         {"HH121", 1, "HH121"}, {"CD12", 6, "CD12"}, {"1HD2", 1, "21HD"}, {"HD21", 0, "HD21"},
     };
     TestDocument doc;
@@ -129,16 +129,12 @@ TEST(LookupKey, UntypedResiduesTakeTheirNameFromTheLabel) {
         std::string residueName;
     };
     const Case cases[] = {
-        {"UNK", "LIG12", 12, "LIG"},
-        {"unk", "ABCDE", 7, "ABC"},
-        {"Unk", "1ABC", 1, "1AB"},   // the number is searched from the second character on
-        {"", "LIG12", 12, "LIG"},
-        {"", "12LIG12", 12, "12L"},  // cut at the second "12", then three characters
-        {"UNK", "AB7C7", 7, "AB"},   // the first occurrence at position 1 or more
-        {"UNK", "X", 5, "X"},
-        {"UNK", "", 5, ""},
-        {"UNK", "HEME", 3, "HEM"},
-        {"UNKX", "LIG12", 12, "UNKX"},  // only "unk" itself counts as untyped
+        {"UNK", "LIG12", 12, "LIG"}, {"unk", "ABCDE", 7, "ABC"},
+        {"Unk", "1ABC", 1, "1AB"},                                // the number is searched from the second character on
+        {"", "LIG12", 12, "LIG"},    {"", "12LIG12", 12, "12L"},  // cut at the second "12", then three characters
+        {"UNK", "AB7C7", 7, "AB"},                                // the first occurrence at position 1 or more
+        {"UNK", "X", 5, "X"},        {"UNK", "", 5, ""},
+        {"UNK", "HEME", 3, "HEM"},   {"UNKX", "LIG12", 12, "UNKX"},  // only "unk" itself counts as untyped
     };
     TestDocument doc;
     auto& chain = doc.AddChain("A");

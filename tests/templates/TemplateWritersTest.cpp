@@ -100,9 +100,12 @@ namespace {
 TEST(ValueProvenance, OnlyTheExactMissingTextIsMissing) {
     using Voltra::ValueProvenance;
     const std::pair<const char*, ValueProvenance> cases[] = {
-        {"", ValueProvenance::Absent},          {"Missing", ValueProvenance::Missing},
-        {"missing", ValueProvenance::Given},    {"Missing ", ValueProvenance::Given},
-        {"Default", ValueProvenance::Given},    {"Zero", ValueProvenance::Given},
+        {"", ValueProvenance::Absent},
+        {"Missing", ValueProvenance::Missing},
+        {"missing", ValueProvenance::Given},
+        {"Missing ", ValueProvenance::Given},
+        {"Default", ValueProvenance::Given},
+        {"Zero", ValueProvenance::Given},
         {"Missing + Missing", ValueProvenance::Given},
     };
     for (const auto& [source, provenance] : cases) {

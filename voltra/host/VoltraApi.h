@@ -2,7 +2,7 @@
 #pragma once
 
 #if defined(_WIN32)
-#  define VOLTRA_API __declspec(dllexport)
+#define VOLTRA_API __declspec(dllexport)
 #else
-#  define VOLTRA_API __attribute__((visibility("default")))
+#define VOLTRA_API __attribute__((visibility("default")))
 #endif

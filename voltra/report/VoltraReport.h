@@ -11,7 +11,7 @@
 namespace HostModel {
 class ChemDoc;
 class Object;
-}
+}  // namespace HostModel
 
 namespace Voltra {
 

@@ -6,10 +6,10 @@
 namespace Voltra {
 
 // Per atom.
-inline constexpr const char* kChargePropertyName = "Voltra Charge";          // float, flags 6
-inline constexpr const char* kRadiusPropertyName = "Voltra Radius";          // float, flags 6
-inline constexpr const char* kChargeSourcePropertyName = "Voltra Charge Source";  // text, flags 0
-inline constexpr const char* kRadiusSourcePropertyName = "Voltra Radius Source";  // text, flags 0
+inline constexpr const char* kChargePropertyName = "Voltra Charge";                          // float, flags 6
+inline constexpr const char* kRadiusPropertyName = "Voltra Radius";                          // float, flags 6
+inline constexpr const char* kChargeSourcePropertyName = "Voltra Charge Source";             // text, flags 0
+inline constexpr const char* kRadiusSourcePropertyName = "Voltra Radius Source";             // text, flags 0
 inline constexpr const char* kCombinedSourcePropertyName = "Voltra Charge + Radius Source";  // text, flags 2
 // Per molecule.
 inline constexpr const char* kChargeTemplatePropertyName = "Voltra Charge Template";  // text, flags 2

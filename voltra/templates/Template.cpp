@@ -21,11 +21,8 @@ struct NamingRule {
 // The first rule whose substring occurs in the name decides; the order matters
 // ("default.siz" and "default.crg" both precede "amb").
 constexpr NamingRule kNamingRules[] = {
-    {"bondi.siz", "Bondi", 1},
-    {"default.siz", "Default", 1},
-    {"parseres", "Parse", 0},
-    {"default.crg", "DefaultCharge", 0},
-    {"amb", "Amber", 0},
+    {"bondi.siz", "Bondi", 1},           {"default.siz", "Default", 1}, {"parseres", "Parse", 0},
+    {"default.crg", "DefaultCharge", 0}, {"amb", "Amber", 0},
 };
 constexpr const char* kUnknownSourceName = "Unknown";
 

@@ -25,10 +25,10 @@ public:
     /// An entry without an atom name stands for "no entry".
     bool IsEmpty() const { return atomName.empty(); }
 
-    std::string atomName;      // atom name, or element symbol in element-keyed templates
-    float value = 0.0f;        // e for charges, Å for radii; as the file gives it
-    std::string residueName;   // empty in a generic entry
-    std::string residueNumber; // text, never parsed
+    std::string atomName;       // atom name, or element symbol in element-keyed templates
+    float value = 0.0f;         // e for charges, Å for radii; as the file gives it
+    std::string residueName;    // empty in a generic entry
+    std::string residueNumber;  // text, never parsed
     std::string chain;
 };
 

@@ -21,9 +21,7 @@ constexpr const char* kSourceModule = "TemplateFileIO";
 
 // White space of the classic locale, as string extraction from a stream skips it; a carriage
 // return left by a CRLF line end is one of them.
-bool IsClassicSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsClassicSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // Tokens up to the first one that starts with "!", which comments out the rest of the line.
 std::vector<std::string> SplitTokens(const std::string& line) {

@@ -16,7 +16,8 @@ TemplateIndex::TemplateIndex(const std::vector<TemplateEntry>& entries) : entryC
     firstByKey_.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         // emplace keeps the existing position of a duplicate: the first entry wins.
-        firstByKey_.emplace(Key(Common::ToLowerAscii(entries[i].atomName), Common::ToLowerAscii(entries[i].residueName)), i);
+        firstByKey_.emplace(
+            Key(Common::ToLowerAscii(entries[i].atomName), Common::ToLowerAscii(entries[i].residueName)), i);
     }
 }
 
