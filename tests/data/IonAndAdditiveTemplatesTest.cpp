@@ -59,20 +59,9 @@ const Component* FindComponent(const std::string& code) {
     return nullptr;
 }
 
-Voltra::TemplatePtr Load(const char* fileName) {
-    Voltra::TemplatePtr loaded;
-    Voltra::LoadTemplate(fileName, loaded);
-    return loaded;
-}
+using VoltraTest::EntriesOf;
 
-// Atom name -> value of one residue's entries, first entry winning as in the lookup.
-std::map<std::string, double> EntriesOf(const Voltra::Template& t, const std::string& residue) {
-    std::map<std::string, double> values;
-    for (const Voltra::TemplateEntry& e : t.GetEntries()) {
-        if (e.GetResidueName() == residue) values.emplace(e.GetAtomName(), e.GetValue());
-    }
-    return values;
-}
+Voltra::TemplatePtr Load(const char* fileName) { return VoltraTest::LoadSourceTemplate(fileName); }
 
 class IonAndAdditiveTemplates : public ::testing::Test {
 protected:

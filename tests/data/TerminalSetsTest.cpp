@@ -27,19 +27,9 @@ int SideChainCharge(const std::string& residue) {
     return found == kCharged.end() ? 0 : found->second;
 }
 
-Voltra::TemplatePtr Load(const char* fileName) {
-    Voltra::TemplatePtr loaded;
-    Voltra::LoadTemplate(fileName, loaded);
-    return loaded;
-}
+using VoltraTest::EntriesOf;
 
-std::map<std::string, double> EntriesOf(const Voltra::Template& t, const std::string& residue) {
-    std::map<std::string, double> values;
-    for (const Voltra::TemplateEntry& e : t.GetEntries()) {
-        if (e.GetResidueName() == residue) values.emplace(e.GetAtomName(), e.GetValue());
-    }
-    return values;
-}
+Voltra::TemplatePtr Load(const char* fileName) { return VoltraTest::LoadSourceTemplate(fileName); }
 
 class TerminalSets : public ::testing::Test {
 protected:

@@ -7,8 +7,12 @@
 #include "Common/Path.h"
 #include "Common/StringConversion.h"
 #include "Persistence/Persistence.h"
+#include "templates/Template.h"
+#include "templates/TemplateFileIO.h"
 
 #include <filesystem>
+#include <map>
+#include <string>
 
 namespace VoltraTest {
 
@@ -33,5 +37,21 @@ public:
 private:
     ScratchFolder folder_;
 };
+
+/// A template file of the tree SourceTemplates links, loaded as the commands load it.
+inline Voltra::TemplatePtr LoadSourceTemplate(const char* fileName) {
+    Voltra::TemplatePtr loaded;
+    Voltra::LoadTemplate(fileName, loaded);
+    return loaded;
+}
+
+/// Atom name -> value of one residue's entries, the first entry winning as in the lookup.
+inline std::map<std::string, double> EntriesOf(const Voltra::Template& t, const std::string& residue) {
+    std::map<std::string, double> values;
+    for (const Voltra::TemplateEntry& e : t.GetEntries()) {
+        if (e.GetResidueName() == residue) values.emplace(e.GetAtomName(), e.GetValue());
+    }
+    return values;
+}
 
 }  // namespace VoltraTest
