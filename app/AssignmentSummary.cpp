@@ -1,6 +1,7 @@
 #include "AssignmentSummary.h"
 
 #include "report/VoltraReport.h"
+#include "templates/PropertyIds.h"
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
@@ -41,9 +42,9 @@ const HostModel::Object* ChainOf(const HostModel::Atom& atom) {
 class SourceCounter {
 public:
     explicit SourceCounter(std::map<std::string, std::size_t>& counts) : counts_(counts) {}
-    void Count(const std::string& text) {
+    void Count(std::string_view text) {
         if (!last_ || text != lastText_) {
-            last_ = &counts_[text];  // map nodes stay put
+            last_ = &counts_[std::string(text)];  // map nodes stay put
             lastText_ = text;
         }
         ++*last_;
@@ -56,9 +57,9 @@ private:
 };
 
 // Counts the Source under its text ("(none)" when absent); true when it left the value Missing.
-bool CountSource(SourceCounter& counts, const std::string& source) {
+bool CountSource(SourceCounter& counts, std::string_view source) {
     const Voltra::ValueProvenance provenance = Voltra::ProvenanceOf(source);
-    counts.Count(provenance == Voltra::ValueProvenance::Absent ? std::string(kNoSource) : source);
+    counts.Count(provenance == Voltra::ValueProvenance::Absent ? std::string_view(kNoSource) : source);
     return provenance == Voltra::ValueProvenance::Missing;
 }
 
@@ -84,6 +85,7 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
         MoleculeCharge charge{molecule->GetLabel(), 0.0, 0, {}};
         DescendentIterator atoms(molecule, Atom::classType);
         const Object* currentChain = nullptr;
+        std::string scratch;
         while (Object* object = atoms.GetNext()) {
             const auto& atom = static_cast<const Atom&>(*object);
             const PropertyStore& properties = atom.Properties();
@@ -100,8 +102,10 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
                 if (hasCharge) charge.chains.back().netCharge += value;
                 ++charge.chains.back().atoms;
             }
-            const bool chargeMissing = CountSource(chargeSources, properties.GetAsString(chargeSourceName));
-            const bool radiusMissing = CountSource(radiusSources, properties.GetAsString(radiusSourceName));
+            const bool chargeMissing =
+                CountSource(chargeSources, Voltra::SourceTextOf(properties, chargeSourceName, scratch));
+            const bool radiusMissing =
+                CountSource(radiusSources, Voltra::SourceTextOf(properties, radiusSourceName, scratch));
             if (chargeMissing || radiusMissing) {
                 ++summary.missingAtoms;
                 auto key = std::make_pair(ResidueTypeOf(atom), atom.GetLabel());

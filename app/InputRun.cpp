@@ -29,6 +29,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace VoltraApp {
@@ -138,18 +139,54 @@ void WriteReport(const HostModel::ChemDoc& doc, const std::string& path, std::os
     }
 }
 
-void WritePqrOutput(const std::string& text, const std::string& path, std::ostream& out) {
-    if (path == "-") {
-        out << text;
-        CheckStandardOutput(out, "pqr");
-        return;
+/// The PQR file, the largest output, is formatted and written to its temporary file on another
+/// core while this thread writes the others; it replaces its target only at Commit, in the
+/// order the outputs have always been replaced, so a refusal of an earlier output leaves it
+/// untouched. Standard output gets the text at Commit, formatted then.
+class PqrOutput {
+public:
+    PqrOutput(const HostModel::ChemDoc& doc, std::string description, std::string path)
+        : doc_(doc), description_(std::move(description)), path_(std::move(path)) {
+        if (path_ == "-") return;
+        try {
+            file_ = std::make_unique<Common::AtomicFileWriter>(path_);
+        } catch (const Common::Exception& e) {
+            throw RunError(kExitOutputError, std::string("pqr: ") + e.what());
+        }
+        prepared_ = std::async(std::launch::async, [this] {
+            file_->Begin();
+            FormatPqr(doc_, description_, [this](const std::string& chunk) { file_->Append(chunk); });
+            file_->Finish();
+        });
     }
-    try {
-        Common::WriteFileAtomically(path, text);
-    } catch (const Common::Exception& e) {
-        throw RunError(kExitOutputError, std::string("pqr: ") + e.what());
+    // Waits for the other core: the file must not be written while the run unwinds.
+    ~PqrOutput() {
+        if (prepared_.valid()) prepared_.wait();
     }
-}
+    PqrOutput(const PqrOutput&) = delete;
+    PqrOutput& operator=(const PqrOutput&) = delete;
+
+    void Commit(std::ostream& out) {
+        if (path_ == "-") {
+            WritePqr(out, doc_, description_);
+            CheckStandardOutput(out, "pqr");
+            return;
+        }
+        try {
+            prepared_.get();
+            file_->Commit();
+        } catch (const Common::Exception& e) {
+            throw RunError(kExitOutputError, std::string("pqr: ") + e.what());
+        }
+    }
+
+private:
+    const HostModel::ChemDoc& doc_;
+    std::string description_;
+    std::string path_;
+    std::unique_ptr<Common::AtomicFileWriter> file_;
+    std::future<void> prepared_;
+};
 
 void InternPropertyNames() {
     for (const char* name :
@@ -246,12 +283,9 @@ void RunOrThrow(const Options& options, std::ostream& out, const StageCallback& 
 
     stage("writing");
     if (options.outDir) CreateOutDir(*options.outDir);
-    // The outputs only read the document, so the PQR text, the largest of them, is formatted
-    // on another core meanwhile.
-    std::future<std::string> pqrText;
-    if (options.pqrPath) {
-        pqrText = std::async(std::launch::async, PqrText, std::cref(doc), outcome.assignmentDescription);
-    }
+    // The outputs only read the document, so they are made on two cores at once.
+    std::optional<PqrOutput> pqr;
+    if (options.pqrPath) pqr.emplace(doc, outcome.assignmentDescription, *options.pqrPath);
     // So is the report page while the template files are written; files are still written here,
     // on this thread, in the same order, and a refusal still comes after the templates.
     const bool reportSuitable = options.reportPath && Voltra::VoltraReport::IsSuitable(doc);
@@ -263,7 +297,7 @@ void RunOrThrow(const Options& options, std::ostream& out, const StageCallback& 
     if (options.reportPath) WriteReport(doc, *options.reportPath, out, reportSuitable, reportText);
     // Summarised while the PQR may still be formatting.
     if (outcome.assigned) outcome.summary = SummarizeAssignment(doc);
-    if (options.pqrPath) WritePqrOutput(pqrText.get(), *options.pqrPath, out);
+    if (pqr) pqr->Commit(out);
     if (options.apbsInputPath) WriteApbsInput(doc, *options.pqrPath, *options.apbsInputPath);
 }
 

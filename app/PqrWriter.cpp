@@ -1,5 +1,6 @@
 #include "PqrWriter.h"
 
+#include "templates/PropertyIds.h"
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
@@ -62,10 +63,11 @@ std::string QuoteRecordWords(const std::string& text) {
 
 bool IsMissing(const HostModel::PropertyStore& properties, HostModel::PropertyNameId chargeSource,
                HostModel::PropertyNameId radiusSource) {
-    const std::string charge = properties.GetAsString(chargeSource);
-    const std::string radius = properties.GetAsString(radiusSource);
-    return Voltra::ProvenanceOf(charge) != Voltra::ValueProvenance::Given ||
-           Voltra::ProvenanceOf(radius) != Voltra::ValueProvenance::Given;
+    std::string scratch;
+    return Voltra::ProvenanceOf(Voltra::SourceTextOf(properties, chargeSource, scratch)) !=
+               Voltra::ValueProvenance::Given ||
+           Voltra::ProvenanceOf(Voltra::SourceTextOf(properties, radiusSource, scratch)) !=
+               Voltra::ValueProvenance::Given;
 }
 
 }  // namespace
@@ -85,15 +87,22 @@ PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc) {
 }
 
 void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::string& description) {
-    const std::string text = PqrText(doc, description);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    FormatPqr(doc, description, [&out](const std::string& chunk) {
+        out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    });
 }
 
 std::string PqrText(const HostModel::ChemDoc& doc, const std::string& description) {
+    std::string text;
+    FormatPqr(doc, description, [&text](const std::string& chunk) { text += chunk; });
+    return text;
+}
+
+void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink) {
     using namespace HostModel;
     const PqrStats stats = CountPqrAtoms(doc);
     std::string text;
-    text.reserve(512 + 80 * stats.atoms);  // records are 76 to 80 bytes but for long labels
+    text.reserve(kPqrChunkBytes + 1024);
     text += "REMARK   1 PQR file written by voltra\n";
     text += "REMARK   1 " + QuoteRecordWords(description) + '\n';
     text +=
@@ -101,7 +110,10 @@ std::string PqrText(const HostModel::ChemDoc& doc, const std::string& descriptio
         "charge, radius\n";
     text += "REMARK   5 " + std::to_string(stats.missing) + " of " + std::to_string(stats.atoms) +
             " atoms have a charge or radius left Missing; they are written with the values they have\n";
-    if (!doc.GetTreeRoot()) return text;
+    if (!doc.GetTreeRoot()) {
+        sink(text);
+        return;
+    }
 
     // Records are put together by hand: snprintf's five floating-point conversions per atom
     // were most of the time of a large file. Same fields and widths as
@@ -153,8 +165,12 @@ std::string PqrText(const HostModel::ChemDoc& doc, const std::string& descriptio
         text += ' ';
         AppendFixed(text, radius, 7, 4);
         text += '\n';
+        if (text.size() >= kPqrChunkBytes) {
+            sink(text);
+            text.clear();
+        }
     }
-    return text;
+    sink(text);
 }
 
 }  // namespace VoltraApp

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -34,5 +35,13 @@ void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::strin
 
 /// What WritePqr writes, as one string.
 std::string PqrText(const HostModel::ChemDoc& doc, const std::string& description);
+
+/// Receives the PQR text in order, in pieces of about kPqrChunkBytes (the last may be shorter
+/// or empty); a piece is only valid during the call.
+using PqrChunkSink = std::function<void(const std::string&)>;
+constexpr std::size_t kPqrChunkBytes = std::size_t{1} << 20;
+
+/// What WritePqr writes, handed over in pieces: a large structure's text is never held whole.
+void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink);
 
 }  // namespace VoltraApp

@@ -104,9 +104,7 @@ bool IsWrittenInPlace(const std::string& path) {
     return ReachesThroughDescriptor(path);
 }
 
-bool WriteAll(int fd, const std::string& contents) {
-    const char* data = contents.data();
-    std::size_t left = contents.size();
+bool WriteAll(int fd, const char* data, std::size_t left) {
     while (left > 0) {
         const ssize_t written = ::write(fd, data, left);
         if (written < 0) {
@@ -118,6 +116,8 @@ bool WriteAll(int fd, const std::string& contents) {
     }
     return true;
 }
+
+bool WriteAll(int fd, const std::string& contents) { return WriteAll(fd, contents.data(), contents.size()); }
 
 /// What a group commit needs to undo one replaced target: a hard link to the previous file,
 /// or, when there was none, the new file's removal. Both are registered for interrupts too.
@@ -207,13 +207,7 @@ void AtomicFileWriter::Prepare(const std::string& contents) {
     }
     Begin();
     // Written straight from the caller's text, not through the buffer.
-    if (!WriteAll(tempFd_, contents)) {
-        const int error = errno;
-        ::close(tempFd_);
-        tempFd_ = -1;
-        DiscardTemporary();
-        RaiseWriteError(__LINE__, path_, error);
-    }
+    WriteToTemporary(contents.data(), contents.size());
     Finish();
 }
 
@@ -256,9 +250,9 @@ void AtomicFileWriter::Begin() {
     if (::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
 }
 
-void AtomicFileWriter::FlushBuffer() {
+void AtomicFileWriter::WriteToTemporary(const char* data, std::size_t size) {
     if (tempFd_ < 0) RaiseWriteError(__LINE__, path_, EBADF);
-    if (!WriteAll(tempFd_, buffer_)) {
+    if (!WriteAll(tempFd_, data, size)) {
         const int error = errno;
         ::close(tempFd_);
         tempFd_ = -1;
@@ -266,12 +260,21 @@ void AtomicFileWriter::FlushBuffer() {
         DiscardTemporary();
         RaiseWriteError(__LINE__, path_, error);
     }
+}
+
+void AtomicFileWriter::FlushBuffer() {
+    WriteToTemporary(buffer_.data(), buffer_.size());
     buffer_.clear();
 }
 
 void AtomicFileWriter::Append(const char* data, std::size_t size) {
     if (inPlace_) {
         pendingContents_.append(data, size);
+        return;
+    }
+    if (buffer_.empty() && size >= kAppendBufferBytes) {
+        // A piece as large as the buffer goes to the file as it is, without a copy.
+        WriteToTemporary(data, size);
         return;
     }
     if (buffer_.capacity() < kAppendBufferBytes) buffer_.reserve(kAppendBufferBytes);

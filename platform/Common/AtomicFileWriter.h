@@ -71,6 +71,7 @@ private:
     friend void WriteFileAtomically(const std::string& path, const std::string& contents);
 
     void DiscardTemporary();
+    void WriteToTemporary(const char* data, std::size_t size);
     void FlushBuffer();
     void WriteInPlace(const std::string& contents) const;
 

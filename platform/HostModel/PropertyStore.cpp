@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
-#include <deque>
+#include <atomic>
 #include <mutex>
 #include <shared_mutex>
 #include <stdexcept>
@@ -12,9 +12,10 @@
 namespace HostModel {
 namespace {
 
-// Interns texts; references stay valid because the deque never moves its elements. Documents on
-// different threads share the pool, so it takes a lock: shared for lookups, exclusive for a
-// new text (rare after the first atoms of a run).
+// Interns texts. Documents on different threads share the pool, so interning takes a lock
+// (shared for lookups, exclusive for a new text, which is rare after a run's first atoms), but
+// reading a text by id does not: ids are handed out only after their text is in place, and
+// texts never move, because they live in segments of doubling size that are never reallocated.
 class StringPool {
 public:
     std::uint32_t Intern(const std::string& text, std::uint32_t limit) {
@@ -26,10 +27,17 @@ public:
         std::unique_lock<std::shared_mutex> lock(mutex_);
         auto it = index_.find(text);
         if (it != index_.end()) return it->second;
-        if (texts_.size() >= limit) throw std::length_error("too many distinct property texts");
-        const auto id = static_cast<std::uint32_t>(texts_.size());
-        texts_.push_back(text);
-        index_.emplace(texts_.back(), id);
+        if (size_ >= limit || size_ >= kCapacity) throw std::length_error("too many distinct property texts");
+        const std::uint32_t id = size_;
+        const Slot slot = SlotOf(id);
+        std::string* segment = segments_[slot.segment].load(std::memory_order_relaxed);
+        if (segment == nullptr) {
+            segment = new std::string[SegmentSize(slot.segment)];
+            segments_[slot.segment].store(segment, std::memory_order_release);
+        }
+        segment[slot.offset] = text;
+        index_.emplace(text, id);
+        ++size_;
         return id;
     }
     std::optional<std::uint32_t> Find(const std::string& text) const {
@@ -39,13 +47,33 @@ public:
         return it->second;
     }
     const std::string& Get(std::uint32_t id) const {
-        std::shared_lock<std::shared_mutex> lock(mutex_);
-        return texts_.at(id);
+        const Slot slot = SlotOf(id);
+        const std::string* segment =
+            slot.segment < kSegments ? segments_[slot.segment].load(std::memory_order_acquire) : nullptr;
+        if (segment == nullptr || id >= kCapacity) throw std::out_of_range("no property text with this id");
+        return segment[slot.offset];
     }
 
 private:
+    // Segment k holds 2^(k + kFirstBits) texts.
+    static constexpr unsigned kFirstBits = 6;
+    static constexpr unsigned kSegments = 32 - kFirstBits;
+    static constexpr std::uint32_t kCapacity = 0xFFFFFFFFu - (1u << kFirstBits);
+
+    struct Slot {
+        unsigned segment;
+        std::uint32_t offset;
+    };
+    static std::size_t SegmentSize(unsigned segment) { return std::size_t{1} << (segment + kFirstBits); }
+    static Slot SlotOf(std::uint32_t id) {
+        const std::uint64_t shifted = std::uint64_t{id} + (1u << kFirstBits);
+        unsigned top = 63 - static_cast<unsigned>(__builtin_clzll(shifted));
+        return {top - kFirstBits, static_cast<std::uint32_t>(shifted - (std::uint64_t{1} << top))};
+    }
+
     mutable std::shared_mutex mutex_;
-    std::deque<std::string> texts_;
+    std::atomic<std::string*> segments_[kSegments] = {};
+    std::uint32_t size_ = 0;
     std::unordered_map<std::string, std::uint32_t> index_;
 };
 
@@ -80,11 +108,25 @@ std::optional<PropertyNameId> PropertyNames::Find(const std::string& name) { ret
 
 const std::string& PropertyNames::GetName(PropertyNameId id) { return NamePool().Get(id); }
 
+PropertyTextId PropertyTexts::Intern(const std::string& text) {
+    return TextPool().Intern(text, std::numeric_limits<std::uint32_t>::max());
+}
+
+const std::string& PropertyTexts::Get(PropertyTextId id) { return TextPool().Get(id); }
+
 const PropertyStore::Record* PropertyStore::FindRecord(PropertyNameId name) const {
     for (std::uint32_t i = 0; i < size_; ++i) {
         if (records_[i].Name() == name) return &records_[i];
     }
     return nullptr;
+}
+
+void PropertyStore::Reserve(std::uint32_t count) {
+    if (count <= capacity_) return;
+    auto grown = std::make_unique<Record[]>(count);
+    for (std::uint32_t i = 0; i < size_; ++i) grown[i] = records_[i];
+    records_ = std::move(grown);
+    capacity_ = count;
 }
 
 PropertyStore::Record& PropertyStore::FindOrAdd(PropertyNameId name) {
@@ -94,11 +136,7 @@ PropertyStore::Record& PropertyStore::FindOrAdd(PropertyNameId name) {
         if (capacity_ == kMax) throw std::length_error("too many properties on one object");
         // Objects carry few properties: grow in small steps to keep per-atom memory tight.
         const std::uint32_t step = capacity_ < 8 ? 2 : capacity_ / 2;
-        const std::uint32_t newCapacity = capacity_ > kMax - step ? kMax : capacity_ + step;
-        auto grown = std::make_unique<Record[]>(newCapacity);
-        for (std::uint32_t i = 0; i < size_; ++i) grown[i] = records_[i];
-        records_ = std::move(grown);
-        capacity_ = newCapacity;
+        Reserve(capacity_ > kMax - step ? kMax : capacity_ + step);
     }
     Record& record = records_[size_++];
     record.nameAndKind = name;
@@ -123,6 +161,19 @@ std::string PropertyStore::GetAsString(PropertyNameId name) const {
     return std::string(buffer, result.ptr);
 }
 
+const std::string* PropertyStore::GetText(PropertyNameId name) const {
+    const Record* record = FindRecord(name);
+    if (!record || record->Kind() != PropertyKind::Text) return nullptr;
+    return &TextPool().Get(record->payload);
+}
+
+bool PropertyStore::GetTextId(PropertyNameId name, PropertyTextId& id) const {
+    const Record* record = FindRecord(name);
+    if (!record || record->Kind() != PropertyKind::Text) return false;
+    id = record->payload;
+    return true;
+}
+
 std::optional<unsigned> PropertyStore::GetFlags(PropertyNameId name) const {
     const Record* record = FindRecord(name);
     if (!record) return std::nullopt;
@@ -137,7 +188,10 @@ void PropertyStore::SetFloat(PropertyNameId name, float value, unsigned flags) {
 }
 
 void PropertyStore::SetText(PropertyNameId name, const std::string& text, unsigned flags) {
-    const std::uint32_t textId = TextPool().Intern(text, std::numeric_limits<std::uint32_t>::max());
+    SetTextId(name, PropertyTexts::Intern(text), flags);
+}
+
+void PropertyStore::SetTextId(PropertyNameId name, PropertyTextId textId, unsigned flags) {
     Record& record = FindOrAdd(name);
     record.nameAndKind = name | kTextBit;
     record.payload = textId;

@@ -26,6 +26,16 @@ public:
     static const std::string& GetName(PropertyNameId id);
 };
 
+using PropertyTextId = std::uint32_t;
+
+/// The process-wide pool of property texts. Code that writes the same text on many objects
+/// interns it once and sets it by id.
+class HOST_API PropertyTexts {
+public:
+    static PropertyTextId Intern(const std::string& text);
+    static const std::string& Get(PropertyTextId id);
+};
+
 enum class PropertyKind : std::uint8_t { Float, Text };
 
 /// A property as callers see it.
@@ -49,10 +59,17 @@ public:
     /// A float property is rendered in the shortest form that reads back as the same float, with
     /// '.' whatever the locale ("0.1", "-2", "1e+20"); absent reads as empty.
     std::string GetAsString(PropertyNameId name) const;
+    /// The pooled text of a text property, without a copy; nullptr when absent or a float.
+    const std::string* GetText(PropertyNameId name) const;
+    /// The pool id of a text property; false (id untouched) when absent or a float.
+    bool GetTextId(PropertyNameId name, PropertyTextId& id) const;
     std::optional<unsigned> GetFlags(PropertyNameId name) const;
 
     void SetFloat(PropertyNameId name, float value, unsigned flags);
     void SetText(PropertyNameId name, const std::string& text, unsigned flags);
+    void SetTextId(PropertyNameId name, PropertyTextId text, unsigned flags);
+    /// Makes room for count properties in all, so that setting them allocates once.
+    void Reserve(std::uint32_t count);
     bool Remove(PropertyNameId name);
 
     std::size_t Size() const { return size_; }

@@ -94,12 +94,6 @@ public:
             size -= n;
         }
     }
-    void Reserve(std::size_t size) {
-        if (blocks_.empty() && size > 0) {
-            blocks_.emplace_back();
-            blocks_.back().reserve(std::min(size, kBlock));
-        }
-    }
     std::string Finish() {
         if (blocks_.empty()) return {};
         if (blocks_.size() == 1) return std::move(blocks_.front());
@@ -124,12 +118,36 @@ bool HasGzipMagic(const char* data, std::size_t size) {
     return size >= 2 && static_cast<unsigned char>(data[0]) == 0x1f && static_cast<unsigned char>(data[1]) == 0x8b;
 }
 
+/// A regular file of known size is read straight into its final place: one allocation, no
+/// copy through a chunk buffer. Pages are touched once; on these machines a fresh page costs
+/// more than copying it. A file that grew since its size was taken is read on to its end.
+std::string ReadKnownSize(ByteSource& source, const char* head, std::size_t size, std::uint64_t fileSize) {
+    std::string text;
+    text.resize(std::max<std::size_t>(static_cast<std::size_t>(fileSize), size));
+    std::memcpy(text.data(), head, size);
+    std::size_t filled = size;
+    while (filled < text.size()) {
+        const std::size_t n = source.Read(text.data() + filled, text.size() - filled);
+        if (n == 0) break;
+        filled += n;
+    }
+    text.resize(filled);
+    if (filled < fileSize) return text;  // it shrank meanwhile: what was there is the text
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (;;) {
+        const std::size_t n = source.Read(buffer.get(), kChunk);
+        if (n == 0) break;
+        if (OverLimit(text.size() + n)) RaiseTooLarge(source.Name(), "larger than");
+        text.append(buffer.get(), n);
+    }
+    return text;
+}
+
 /// The plain bytes of source after the first `size` already read into `head`.
 std::string ReadPlain(ByteSource& source, const char* head, std::size_t size, std::uint64_t sizeHint) {
     if (OverLimit(sizeHint)) RaiseTooLarge(source.Name(), "larger than");
+    if (sizeHint > 0) return ReadKnownSize(source, head, size, sizeHint);
     TextBuilder text;
-    // A regular file's size is known: one allocation instead of a doubling string's copies.
-    text.Reserve(static_cast<std::size_t>(sizeHint) + 1);
     std::uint64_t total = size;
     text.Append(head, size);
     std::unique_ptr<char[]> buffer(new char[kChunk]);
