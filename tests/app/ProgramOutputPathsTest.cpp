@@ -168,7 +168,9 @@ TEST(InputSizeLimit, EnvironmentSetsItAndBadValuesAreUsageErrors) {
         run.environment = {{"VOLTRA_ROOT", std::nullopt}, {"VOLTRA_MAX_INPUT_BYTES", std::string(c.value)}};
         const ProgramResult result = RunProgram(run);
         EXPECT_EQ(result.exitCode, c.exitCode) << Describe(result);
-        if (!c.err.empty() || c.exitCode == 0) EXPECT_EQ(result.err, c.err);
+        if (!c.err.empty() || c.exitCode == 0) {
+            EXPECT_EQ(result.err, c.err);
+        }
     }
 }
 
