@@ -1,5 +1,6 @@
 #include "io/InputBytes.h"
 
+#include "io/GzipInMemory.h"
 #include "io/ReadError.h"
 
 #include <sys/stat.h>
@@ -222,6 +223,20 @@ std::string Inflate(ByteSource& source, const char* head, std::size_t size) {
     return text.Finish();
 }
 
+/// gzip data whole in memory: libdeflate where it takes the data, zlib's stream otherwise, so
+/// that damaged data is always described by the one inflater.
+std::string InflateWhole(const std::string& packed, const std::string& name) {
+    std::string text;
+    switch (InflateGzipInMemory(packed.data(), packed.size(), CurrentLimit().bytes, text)) {
+        case GzipInflation::Inflated: return text;
+        case GzipInflation::TooLarge: RaiseTooLarge(name, "expands past");
+        case GzipInflation::Refused: break;
+    }
+    std::string().swap(text);
+    ByteSource source(packed, name);
+    return Inflate(source, packed.data(), 0);
+}
+
 InputBytes ReadSource(ByteSource& source, std::uint64_t sizeHint) {
     char head[2];
     std::size_t size = 0;
@@ -230,7 +245,12 @@ InputBytes ReadSource(ByteSource& source, std::uint64_t sizeHint) {
         if (n == 0) break;
         size += n;
     }
-    if (HasGzipMagic(head, size)) return {Inflate(source, head, size), true};
+    if (HasGzipMagic(head, size)) {
+        // A regular file within the limit is read whole first: its text is then inflated in one go.
+        if (sizeHint > 0 && !OverLimit(sizeHint))
+            return {InflateWhole(ReadKnownSize(source, head, size, sizeHint), source.Name()), true};
+        return {Inflate(source, head, size), true};
+    }
     return {ReadPlain(source, head, size, sizeHint), false};
 }
 
@@ -261,8 +281,7 @@ InputBytes InflateIfCompressed(std::string bytes, const std::string& displayName
         if (OverLimit(bytes.size())) RaiseTooLarge(displayName, "larger than");
         return {std::move(bytes), false};
     }
-    ByteSource source(bytes, displayName);
-    return ReadSource(source, 0);
+    return {InflateWhole(bytes, displayName), true};
 }
 
 InputBytes ReadInputBytes(const std::string& path) {

@@ -104,6 +104,36 @@ TEST(InputBytes, LargeTextCrossesBlocksUnchanged) {
     EXPECT_TRUE(HostIO::ReadInputBytes(plain.Path()).text == text);
 }
 
+// Whole gzip files are inflated in memory, sized from the last member's trailer; these cases
+// make that size wrong or the data end oddly.
+TEST(GzipInMemory, MembersOfEverySizeAndTrailingBytesInflateAsGzipDoes) {
+    const std::string large = ReadText(CorpusPath("1AJJ.pdb"));
+    struct Case {
+        const char* what;
+        std::string packed;
+        std::string text;
+    };
+    const Case cases[] = {
+        // The trailer gives 7 bytes; the text is some hundred kilobytes.
+        {"large member, then a small one", Gzip(large) + Gzip(large) + Gzip("END   \n"), large + large + "END   \n"},
+        {"empty member between", Gzip("A\n") + Gzip("") + Gzip("B\n"), "A\nB\n"},
+        {"bytes after the last member", Gzip(large) + std::string("\0\0junk", 6), large},
+    };
+    for (const Case& c : cases) {
+        ScratchFile file("members.gz", c.packed);
+        EXPECT_TRUE(HostIO::ReadInputBytes(file.Path()).text == c.text) << c.what;
+        EXPECT_TRUE(HostIO::InflateIfCompressed(c.packed, "members.gz").text == c.text) << c.what;
+    }
+}
+
+TEST(GzipInMemory, LimitHoldsWhenTheTrailerUnderstatesTheText) {
+    // The last member's trailer says 2 bytes; the first member alone passes the limit.
+    const std::string packed = Gzip(std::string(std::size_t{1} << 20, 'x')) + Gzip("y\n");
+    LimitOf limit(std::uint64_t{1} << 19);
+    ScratchFile file("understated.gz", packed);
+    EXPECT_EQ(ReadFailure(file.Path()), file.Path() + ": expands past 524288 bytes");
+}
+
 TEST(InputBytes, DamagedGzipIsNamedAsSuch) {
     const std::string packed = Gzip(ReadText(CorpusPath("1AJJ.pdb")));
     struct Case {
