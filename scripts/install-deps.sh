@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
-  gemmi-dev tao-pegtl-dev zlib1g-dev libdeflate-dev nlohmann-json3-dev
+  gemmi-dev tao-pegtl-dev zlib1g-dev libdeflate-dev libjemalloc-dev nlohmann-json3-dev
   python3
   pdb2pqr apbs refmac-dictionary python3-propka gemmi
   man-db snakemake
