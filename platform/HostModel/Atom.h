@@ -4,6 +4,7 @@
 #include "HostModel/ClassMacros.h"
 #include "HostModel/Object.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -51,6 +52,9 @@ public:
     static void Bond(Atom& a, Atom& b);
     /// Removes a bond if present; a chemistry change.
     static void Unbond(Atom& a, Atom& b);
+    /// Makes room for count bonds: a reader that knows all bonds at once gives each atom a
+    /// single allocation of the right size instead of a growing list.
+    void ReserveBonds(std::size_t count) { bonds_.reserve(count); }
 
     /// The partial charge of the document's force-field typing, in e.
     bool HasPartialCharge() const { return hasPartialCharge_; }

@@ -119,6 +119,14 @@ BuiltMolecule HostTreeBuilder::Finish() {
     out_.chainCount = chains_.MoveInto(*out_.molecule);
     // Bonds while the molecule is still outside the document: no revision moves yet.
     const std::vector<BondPair> bonds = PerceiveBonds(bondAtoms_, residueFlags_);
+    std::vector<std::uint8_t> degree(out_.atoms.size(), 0);
+    for (const BondPair& bond : bonds) {
+        if (degree[bond.first] < UINT8_MAX) ++degree[bond.first];
+        if (degree[bond.second] < UINT8_MAX) ++degree[bond.second];
+    }
+    for (std::size_t i = 0; i < degree.size(); ++i) {
+        if (degree[i] > 0) out_.atoms[i]->ReserveBonds(degree[i]);
+    }
     for (const BondPair& bond : bonds) HostModel::Atom::Bond(*out_.atoms[bond.first], *out_.atoms[bond.second]);
     out_.bondCount = bonds.size();
     bondAtoms_.clear();
