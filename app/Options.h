@@ -28,6 +28,9 @@ struct Options {
     std::optional<std::string> apbsInputPath;    // APBS input for the PQR written
     std::optional<std::string> summaryJsonPath;  // "-" for standard output
     int jobs = 0;                                // inputs run at once; 0 = the number of cores
+    // Set by the program, not an option: its process ends after the run, so the document of a
+    // single input is left for the system to reclaim instead of being freed object by object.
+    bool leaveDocumentToExit = false;
     std::optional<std::string> root;             // persistence root (templates in root/../share/voltra/templates)
     std::optional<std::string> templatesDir;     // the templates folder itself
     double ph = 7.0;                             // pH of the protonation states

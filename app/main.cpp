@@ -97,5 +97,6 @@ int main(int argc, char** argv) {
         std::cerr << "voltra: " << e.what() << '\n';
         return kExitUsage;
     }
+    options.leaveDocumentToExit = options.inputs.size() == 1;
     return Run(options, std::cout, std::cerr);
 }
