@@ -45,16 +45,18 @@ std::size_t CountAtomSites(const gemmi::Model& model) {
     return atomSites;
 }
 
-ModelRead BuildModel(gemmi::Structure& structure, bool judgeByName, const std::string& name,
-                     const ReadOptions& options, const std::string& defaultLabel) {
+ModelRead BuildModel(gemmi::Structure& structure, bool judgeByName, const std::string& name, const ReadOptions& options,
+                     const std::string& defaultLabel) {
     ModelRead read;
     read.modelCount = structure.models.size();
     gemmi::Model& model = structure.models[SelectModel(ModelNames(structure), options.model, name)];
     read.modelNumber = std::atoi(model.name.c_str());
-    CheckModelHasAtoms(CountAtomSites(model), model.name, structure.models.size(), options.model, name);
+    const std::size_t atomSites = CountAtomSites(model);
+    CheckModelHasAtoms(atomSites, model.name, structure.models.size(), options.model, name);
 
     const std::string& label = structure.get_info("_entry.id");
     HostTreeBuilder builder(label.empty() ? defaultLabel : label, name);
+    builder.ReserveAtoms(atomSites);
     AltlocFilter altlocs(options.altloc);
     for (gemmi::Chain& part : model.chains) {
         ConvertPart(part, judgeByName, altlocs, builder);

@@ -33,7 +33,8 @@ namespace {
 
 namespace pdb = gemmi::pdb_impl;
 
-constexpr int kLineBytes = 120;  // gemmi's longest record: PdbReadOptions::max_line_length at most
+constexpr int kLineBytes = 120;                  // gemmi's longest record: PdbReadOptions::max_line_length at most
+constexpr std::size_t kShortestAtomRecord = 55;  // bytes; gemmi refuses shorter ATOM lines
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 struct ModelEntry {
@@ -49,6 +50,9 @@ public:
     }
 
     ModelRead Read(const std::string& text) {
+        // At most this many atoms: room for them costs address space, growing by doubling
+        // would touch each atom's memory several times.
+        builder_.ReserveAtoms(text.size() / kShortestAtomRecord);
         gemmi::MemoryStream stream(text.data(), text.size());
         char line[kLineBytes + 2] = {0};  // as gemmi's: later lines leave earlier bytes behind
         while (const std::size_t length = gemmi::copy_line_from_stream(line, kLineBytes + 1, stream)) {
@@ -69,10 +73,10 @@ public:
             } else if (pdb::is_record_type3(line, "END")) {
                 break;
             } else if (pdb::is_record_type(line, "data")) {
-                if (line[4] == '_' && model_ == kNone) Decline("a data block, as in mmCIF");
+                if (line[4] == '_' && model_ == kNone) Decline("a data block, as in mmCIF", false);
             } else if (pdb::is_record_type(line, "{\"da")) {
                 if (gemmi::ialpha3_id(line + 4) == gemmi::ialpha3_id("ta_") && model_ == kNone)
-                    Decline("a JSON object, as in mmJSON");
+                    Decline("a JSON object, as in mmJSON", false);
             }
         }
         EndPart();
@@ -80,7 +84,10 @@ public:
     }
 
 private:
-    [[noreturn]] void Decline(const std::string& why) const { throw ReadError(name_, lineNumber_, why); }
+    // At the line where gemmi's message puts it; gemmi names none for a file of another format.
+    [[noreturn]] void Decline(const std::string& why, bool atLine = true) const {
+        throw ReadError(name_, atLine ? lineNumber_ : 0, why);
+    }
 
     bool IsModelRead(std::size_t model) const {
         return options_.model == 0 ? model == 0 : models_[model].name == wantedModel_;
@@ -190,19 +197,15 @@ private:
         atom.pos.z = pdb::read_double(line + 46, 8);
         if (length > 58) atom.occ = static_cast<float>(pdb::read_double(line + 54, 6));
         if (length > 64) atom.b_iso = static_cast<float>(pdb::read_double(line + 60, 6));
-        if (length > 76 && (std::isalpha(line[76]) || std::isalpha(line[77])))
-            atom.element = gemmi::Element(line + 76);
+        if (length > 76 && (std::isalpha(line[76]) || std::isalpha(line[77]))) atom.element = gemmi::Element(line + 76);
         // Names of four characters starting with H are hydrogens: Hg, He, Hf, Ho and Hs
         // (almost) never have such names.
-        else if (gemmi::alpha_up(line[12]) == 'H' && line[15] != ' ')
-            atom.element = gemmi::El::H;
+        else if (gemmi::alpha_up(line[12]) == 'H' && line[15] != ' ') atom.element = gemmi::El::H;
         // Old hydrogen names ("1HB ") and some MD files' names ("1C4A").
-        else if (gemmi::is_digit(line[12]))
-            atom.element = gemmi::impl::find_single_letter_element(line[13]);
+        else if (gemmi::is_digit(line[12])) atom.element = gemmi::impl::find_single_letter_element(line[13]);
         else if (gemmi::is_digit(line[13]))  // "C210"
             atom.element = gemmi::impl::find_single_letter_element(line[12]);
-        else
-            atom.element = gemmi::Element(line + 12);
+        else atom.element = gemmi::Element(line + 12);
         return atom;
     }
 
