@@ -9,7 +9,7 @@
 //    so that a residue written again further down the part gathers its atoms in one place;
 //  - atoms: every field the tree reads, by gemmi's steps (elements from the atom name where
 //    columns 77-78 are blank, hybrid-36 sequence numbers);
-//  - ANISOU records only for gemmi's errors about them; HEADER for the entry id;
+//  - ANISOU and CRYST1 records only for gemmi's errors about them; HEADER for the entry id;
 //  - END, and the signs of an mmCIF or mmJSON file.
 // With split_chain_on_ter gemmi sets no entity types in a PDB file, so every part is converted
 // judging residues by name. Records not listed change nothing the tree shows and never stop
@@ -63,6 +63,8 @@ public:
                 CheckAnisou(line);
             } else if (pdb::is_record_type(line, "HEADER")) {
                 TakeEntryId(line, length);
+            } else if (pdb::is_record_type(line, "CRYST1")) {
+                CheckCell(line, length);
             } else if (pdb::is_record_type(line, "MODEL")) {
                 StartModel(line);
             } else if (pdb::is_record_type(line, "ENDMDL")) {
@@ -118,6 +120,18 @@ private:
         if (length <= 66) return;
         std::string entryId = gemmi::rtrim_str(std::string(line + 62, 4));
         if (!entryId.empty()) entryId_ = std::move(entryId);  // the last one counts, as in gemmi
+    }
+
+    // gemmi's unit cell refuses angles of N*180 degrees, and with them the file.
+    void CheckCell(const char* line, std::size_t length) const {
+        if (length <= 54) return;
+        try {
+            gemmi::UnitCell cell;
+            cell.set(pdb::read_double(line + 6, 9), pdb::read_double(line + 15, 9), pdb::read_double(line + 24, 9),
+                     pdb::read_double(line + 33, 7), pdb::read_double(line + 40, 7), pdb::read_double(line + 47, 7));
+        } catch (const std::exception& e) {
+            Decline(e.what(), false);
+        }
     }
 
     void CheckAnisou(const char* line) {

@@ -150,7 +150,9 @@ TEST(PdbStreamReader, DeclinedFilesReadWithGemmisMessages) {
         anisou + atom,                                  // ANISOU before any atom
         atom + "TER\n" + anisou,                        // ANISOU after TER
         atom + anisou + anisou,                         // two ANISOU records for one atom
-        "data_1ABC\n" + atom,                           // mmCIF
+        // A cell angle gemmi refuses (found by fuzzing).
+        "CRYST1   53.450   53.450   26.760   0.00  90.00 120.00 H 3           9          \n" + atom,
+        "data_1ABC\n" + atom,  // mmCIF
     };
     for (const std::string& text : texts) {
         int streamLine = -1;
