@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -eq 0 ] && harnesses=(template_line_fuzzer template_file_fuzzer structure_fuzzer pipeline_fuzzer mmcif_stream_fuzzer)
+[ ${#harnesses[@]} -eq 0 ] && harnesses=(template_line_fuzzer template_file_fuzzer structure_fuzzer pipeline_fuzzer mmcif_stream_fuzzer pdb_stream_fuzzer)
 corpus=${VOLTRA_CORPUS_DIR:-../shared/corpus}
 build=${VOLTRA_FUZZ_BUILD_DIR:-build-fuzz}
 jobs=${VOLTRA_BUILD_JOBS:-$(nproc)}
@@ -30,7 +30,7 @@ cmake --build "$build" -j"$jobs" --target "${harnesses[@]}"
 # cut to its first lines so that each run stays fast.
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds"/{template_line_fuzzer,template_file_fuzzer,structure_fuzzer,pipeline_fuzzer,mmcif_stream_fuzzer}
+mkdir -p "$seeds"/{template_line_fuzzer,template_file_fuzzer,structure_fuzzer,pipeline_fuzzer,mmcif_stream_fuzzer,pdb_stream_fuzzer}
 selector() {
   case "$1" in
     *.pdb) printf '\000' ;; *.cif|*.cif.gz) printf '\001' ;; *.pqr) printf '\002' ;; *) return 1 ;;
@@ -53,6 +53,12 @@ for file in "$corpus"/structures/*.cif; do
   head -n 600 "$file" > "$seeds/mmcif_stream_fuzzer/$(basename "$file")"
 done
 cp tests/io/mmcif-reproducers/* "$seeds/mmcif_stream_fuzzer/" 2>/dev/null || true
+# The PDB stream reader's seeds: an options byte (0: the first model, the first conformer), then
+# the PDB files cut to their first lines; the edge cases of the reader's test come whole.
+for file in "$corpus"/structures/*.pdb tests/io/pdb-stream-cases/*.pdb; do
+  [ -f "$file" ] || continue
+  { printf '\000'; head -n 600 "$file"; } > "$seeds/pdb_stream_fuzzer/$(basename "$file")"
+done
 cp "$corpus"/hostile/*.bin "$seeds/structure_fuzzer/"
 cp tests/io/reproducers/* "$seeds/structure_fuzzer/" 2>/dev/null || true
 for file in share/voltra/templates/*.crg share/voltra/templates/*.siz; do

@@ -1,13 +1,14 @@
-// The only files that include gemmi's PDB and mmCIF readers are this one and the streaming mmCIF
-// reader; each costs seconds of compile time.
+// The only files that include gemmi's PDB and mmCIF readers are this one and the streaming
+// readers; each costs seconds of compile time.
 #include "io/GemmiStructureReader.h"
 
-#include "io/AltlocSelection.h"
+#include "io/GemmiPartConversion.h"
 #include "io/GemmiReadErrors.h"
 #include "io/MmcifStreamReader.h"
 #include "io/ModelSelection.h"
 #include "io/PdbRecordGuards.h"
-#include "io/ResidueClassification.h"
+#include "io/PdbStreamReader.h"
+#include "io/ReadError.h"
 
 #include <gemmi/pdb.hpp>
 
@@ -29,71 +30,6 @@ gemmi::Structure ParsePdb(const std::string& text, const std::string& name) {
     }
 }
 
-// PDB files name no entities (gemmi leaves them unknown with TER taken as a split only), so
-// their residues are judged by name; mmCIF files name them, or gemmi guesses.
-ResidueEntity EntityOf(const gemmi::Residue& residue, bool judgeByName) {
-    if (judgeByName) return ResidueEntity::JudgeByName;
-    switch (residue.entity_type) {
-        case gemmi::EntityType::Polymer: return ResidueEntity::Polymer;
-        case gemmi::EntityType::Water: return ResidueEntity::Water;
-        default: return ResidueEntity::Other;
-    }
-}
-
-ResidueClass Classify(const gemmi::Residue& residue, bool judgeByName) {
-    ResidueFacts facts;
-    facts.name = residue.name;
-    facts.entity = EntityOf(residue, judgeByName);
-    facts.hetatm = residue.het_flag == 'H';
-    for (const gemmi::Atom& atom : residue.atoms) NoteBackboneAtom(facts, atom.name, atom.element.atomic_number());
-    return ClassifyResidue(facts);
-}
-
-ResidueSite SiteOf(const gemmi::Residue& residue) {
-    ResidueSite site;
-    site.name = residue.name;
-    if (residue.seqid.num.has_value()) site.number = residue.seqid.num.value;
-    site.insertionCode = residue.seqid.icode == ' ' ? '\0' : residue.seqid.icode;
-    return site;
-}
-
-void TakeAtomSites(const KeptResidue& kept, std::vector<AtomSite>& sites) {
-    sites.clear();
-    for (const gemmi::Atom* atom : kept.atoms) {
-        sites.push_back({atom->name, atom->element.atomic_number(), atom->pos.x, atom->pos.y, atom->pos.z});
-    }
-}
-
-// Empties part once converted, so that gemmi's copy and the tree do not both hold a large
-// structure in full.
-void ConvertPart(gemmi::Chain& part, bool judgeByName, AltlocFilter& altlocs, HostTreeBuilder& builder) {
-    const std::vector<gemmi::Residue>& residues = part.residues;
-    std::vector<ResidueClass> classes;
-    classes.reserve(residues.size());
-    for (const gemmi::Residue& residue : residues) classes.push_back(Classify(residue, judgeByName));
-    builder.StartPart(part.name, PolymerKindByMajority(classes));
-    KeptResidue kept;
-    std::vector<AtomSite> sites;
-    for (std::size_t begin = 0; begin < residues.size();) {
-        const std::size_t end = AltlocFilter::PositionEnd(residues, begin);
-        altlocs.Select(residues, begin, end, kept);
-        begin = end;
-        if (kept.atoms.empty()) continue;
-        TakeAtomSites(kept, sites);
-        const auto index = static_cast<std::size_t>(kept.residue - residues.data());
-        builder.AddResidue(SiteOf(*kept.residue), classes[index], sites);
-    }
-    std::vector<gemmi::Residue>().swap(part.residues);
-}
-
-gemmi::Structure Parse(std::string& text, const std::string& name, StructureFormat format,
-                       std::vector<std::string>& warnings) {
-    if (format != StructureFormat::Pdb) return ReadMmcifStructure(text, name);
-    // gemmi's PDB reader overreads short records and refuses old charge columns; see there.
-    warnings = GuardPdbRecords(text, name);
-    return ParsePdb(text, name);
-}
-
 std::vector<std::string> ModelNames(const gemmi::Structure& structure) {
     std::vector<std::string> names;
     names.reserve(structure.models.size());
@@ -109,25 +45,68 @@ std::size_t CountAtomSites(const gemmi::Model& model) {
     return atomSites;
 }
 
+ModelRead BuildModel(gemmi::Structure& structure, bool judgeByName, const std::string& name, const ReadOptions& options,
+                     const std::string& defaultLabel) {
+    ModelRead read;
+    read.modelCount = structure.models.size();
+    gemmi::Model& model = structure.models[SelectModel(ModelNames(structure), options.model, name)];
+    read.modelNumber = std::atoi(model.name.c_str());
+    const std::size_t atomSites = CountAtomSites(model);
+    CheckModelHasAtoms(atomSites, model.name, structure.models.size(), options.model, name);
+
+    const std::string& label = structure.get_info("_entry.id");
+    HostTreeBuilder builder(label.empty() ? defaultLabel : label, name);
+    builder.ReserveAtoms(atomSites);
+    AltlocFilter altlocs(options.altloc);
+    for (gemmi::Chain& part : model.chains) {
+        ConvertPart(part, judgeByName, altlocs, builder);
+        // gemmi's copy and the tree should not both hold a large structure in full.
+        std::vector<gemmi::Residue>().swap(part.residues);
+    }
+    read.built = builder.Finish();
+    read.altlocAtomsDropped = altlocs.atomsDropped;
+    read.altlocResiduesDropped = altlocs.residuesDropped;
+    return read;
+}
+
+// VOLTRA_PDB_STREAMING=0 reads every PDB file through gemmi's reader, for comparisons.
+bool PdbStreamingWanted() {
+    static const bool wanted = [] {
+        const char* value = std::getenv("VOLTRA_PDB_STREAMING");
+        return !(value && std::string(value) == "0");
+    }();
+    return wanted;
+}
+
 }  // namespace
+
+ModelRead ReadPdbThroughGemmi(std::string text, const std::string& name, const ReadOptions& options,
+                              const std::string& defaultLabel) {
+    gemmi::Structure structure = ParsePdb(text, name);
+    text = std::string();  // the structure holds everything from here on
+    return BuildModel(structure, true, name, options, defaultLabel);
+}
 
 GemmiModelRead ReadGemmiModel(std::string text, const std::string& name, StructureFormat format,
                               const ReadOptions& options, const std::string& defaultLabel) {
     GemmiModelRead read;
-    gemmi::Structure structure = Parse(text, name, format, read.warnings);
-    text = std::string();  // the model holds everything from here on
-    read.model.modelCount = structure.models.size();
-    gemmi::Model& model = structure.models[SelectModel(ModelNames(structure), options.model, name)];
-    read.model.modelNumber = std::atoi(model.name.c_str());
-    CheckModelHasAtoms(CountAtomSites(model), model.name, structure.models.size(), options.model, name);
-
-    std::string label = structure.get_info("_entry.id");
-    HostTreeBuilder builder(label.empty() ? defaultLabel : label, name);
-    AltlocFilter altlocs(options.altloc);
-    for (gemmi::Chain& part : model.chains) ConvertPart(part, format == StructureFormat::Pdb, altlocs, builder);
-    read.model.built = builder.Finish();
-    read.model.altlocAtomsDropped = altlocs.atomsDropped;
-    read.model.altlocResiduesDropped = altlocs.residuesDropped;
+    if (format != StructureFormat::Pdb) {
+        gemmi::Structure structure = ReadMmcifStructure(text, name);
+        text = std::string();
+        read.model = BuildModel(structure, false, name, options, defaultLabel);
+        return read;
+    }
+    // gemmi's PDB reader overreads short records and refuses old charge columns; see there.
+    read.warnings = GuardPdbRecords(text, name);
+    if (PdbStreamingWanted()) {
+        try {
+            read.model = ReadPdbStreaming(text, name, options, defaultLabel);
+            return read;
+        } catch (const ReadError&) {
+            // Read again by gemmi: its message, or its reading of what the stream declined.
+        }
+    }
+    read.model = ReadPdbThroughGemmi(std::move(text), name, options, defaultLabel);
     return read;
 }
 

@@ -1,5 +1,6 @@
-// Reads PDB files through gemmi's reader and mmCIF files through the streaming reader into
-// gemmi's model, and builds the host tree of one model of it, one conformer per position.
+// Reads PDB files (streamed record by record, or through gemmi's reader) and mmCIF files
+// (through the streaming reader into gemmi's model), and builds the host tree of one model,
+// one conformer per position.
 #pragma once
 
 #include "io/HostTreeBuilder.h"
@@ -17,9 +18,16 @@ struct GemmiModelRead {
 };
 
 /// Reads text (PDB or mmCIF, as format says; freed once parsed) and builds the model that
-/// options.model names, labelled with the entry id or else defaultLabel. Throws ReadError naming
-/// name (and the line where one applies).
+/// options.model names, labelled with the entry id or else defaultLabel. A PDB file is streamed
+/// (PdbStreamReader.h) unless VOLTRA_PDB_STREAMING=0; where the stream declines a file, gemmi's
+/// reader reads it, so that results and messages are gemmi's. Throws ReadError naming name (and
+/// the line where one applies).
 GemmiModelRead ReadGemmiModel(std::string text, const std::string& name, StructureFormat format,
                               const ReadOptions& options, const std::string& defaultLabel);
+
+/// The reference path for PDB text already mended by GuardPdbRecords: gemmi's whole Structure,
+/// then the model. Throws ReadError as ReadGemmiModel does.
+ModelRead ReadPdbThroughGemmi(std::string text, const std::string& name, const ReadOptions& options,
+                              const std::string& defaultLabel);
 
 }  // namespace HostIO

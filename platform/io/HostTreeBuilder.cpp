@@ -65,6 +65,11 @@ HostTreeBuilder::HostTreeBuilder(const std::string& label, const std::string& fi
 
 HostTreeBuilder::~HostTreeBuilder() = default;
 
+void HostTreeBuilder::ReserveAtoms(std::size_t atoms) {
+    out_.atoms.reserve(atoms);
+    bondAtoms_.reserve(atoms);
+}
+
 void HostTreeBuilder::StartPart(const std::string& chainId, ChainKind polymerKind) {
     chainId_ = chainId;
     polymerKind_ = polymerKind;

@@ -68,6 +68,9 @@ public:
     HostTreeBuilder(const HostTreeBuilder&) = delete;
     HostTreeBuilder& operator=(const HostTreeBuilder&) = delete;
 
+    /// Makes room for up to atoms atoms, so that the per-atom lists do not grow by doubling;
+    /// room never filled costs address space only.
+    void ReserveAtoms(std::size_t atoms);
     /// Starts a part of the file: the residues it groups under chainId (a chain of a PDB or mmCIF
     /// model, a PQR chain up to its TER), whose polymer residues form chains of polymerKind.
     void StartPart(const std::string& chainId, ChainKind polymerKind);

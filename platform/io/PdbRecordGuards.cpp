@@ -14,9 +14,8 @@
 // overlong line is skipped up to a newline, a NUL or a byte above 0x7f).
 #include "io/PdbRecordGuards.h"
 
+#include "io/DecimalField.h"
 #include "io/ReadError.h"
-
-#include <gemmi/atof.hpp>  // the number parser gemmi's PDB reader uses, so the guard sees its values
 
 #include <algorithm>
 #include <cmath>
@@ -176,8 +175,7 @@ private:
         static const char* const kAxes[] = {"x", "y", "z"};
         for (int axis = 0; axis < 3; ++axis) {
             const char* field = p + 30 + 8 * axis;
-            double value = 0;
-            gemmi::fast_from_chars(field, field + 8, value);
+            const double value = ReadDecimalField(field, 8);  // the value gemmi's reader will see
             if (!IsAcceptedCoordinate(value)) {
                 const std::string quoted = "'" + Printable(field, 8) + "'";
                 throw ReadError(

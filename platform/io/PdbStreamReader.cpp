@@ -1,0 +1,293 @@
+// Each line goes through gemmi's own line splitting (MemoryStream, copy_line_from_stream) into a
+// buffer of gemmi's size, and its fields through gemmi's own field readers (pdb_impl; numbers
+// through ReadDecimalField, which gives read_double's values faster), so that
+// lines cut at 120 bytes, NUL bytes and bytes left in the buffer by longer lines before read as
+// gemmi reads them. What this reader mirrors of read_pdb_from_stream:
+//  - models: created by MODEL (found again by number) or by the first atom after none, named
+//    "1", "2", ... by count; gemmi's errors for a MODEL inside a model and a model given twice;
+//  - parts: a new one at each change of chain id and after TER, MODEL and ENDMDL;
+//  - residues: looked up by sequence number, insertion code, name and segment within the part,
+//    so that a residue written again further down the part gathers its atoms in one place;
+//  - atoms: every field the tree reads, by gemmi's steps (elements from the atom name where
+//    columns 77-78 are blank, hybrid-36 sequence numbers);
+//  - ANISOU and CRYST1 records only for gemmi's errors about them; HEADER for the entry id;
+//  - END, and the signs of an mmCIF or mmJSON file.
+// With split_chain_on_ter gemmi sets no entity types in a PDB file, so every part is converted
+// judging residues by name. Records not listed change nothing the tree shows and never stop
+// gemmi's reader.
+#include "io/PdbStreamReader.h"
+
+#include "io/AltlocSelection.h"
+#include "io/DecimalField.h"
+#include "io/GemmiPartConversion.h"
+#include "io/ModelSelection.h"
+#include "io/ReadError.h"
+
+#include <gemmi/pdb.hpp>
+
+#include <cstdlib>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace HostIO {
+namespace {
+
+namespace pdb = gemmi::pdb_impl;
+
+constexpr int kLineBytes = 120;                  // gemmi's longest record: PdbReadOptions::max_line_length at most
+constexpr std::size_t kShortestAtomRecord = 55;  // bytes; gemmi refuses shorter ATOM lines
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+struct ModelEntry {
+    std::string name;
+    bool hasAtoms = false;  // gemmi's model has chains, so a MODEL record naming it is an error
+};
+
+class PdbStream {
+public:
+    PdbStream(const std::string& name, const ReadOptions& options, const std::string& defaultLabel)
+        : name_(name), options_(options), builder_(defaultLabel, name), altlocs_(options.altloc) {
+        if (options.model != 0) wantedModel_ = std::to_string(options.model);
+    }
+
+    ModelRead Read(const std::string& text) {
+        // At most this many atoms: room for them costs address space, growing by doubling
+        // would touch each atom's memory several times.
+        builder_.ReserveAtoms(text.size() / kShortestAtomRecord);
+        gemmi::MemoryStream stream(text.data(), text.size());
+        char line[kLineBytes + 2] = {0};  // as gemmi's: later lines leave earlier bytes behind
+        while (const std::size_t length = gemmi::copy_line_from_stream(line, kLineBytes + 1, stream)) {
+            ++lineNumber_;
+            if (pdb::is_record_type(line, "ATOM") || pdb::is_record_type(line, "HETATM")) {
+                TakeAtom(line, length);
+            } else if (pdb::is_record_type(line, "ANISOU")) {
+                CheckAnisou(line);
+            } else if (pdb::is_record_type(line, "HEADER")) {
+                TakeEntryId(line, length);
+            } else if (pdb::is_record_type(line, "CRYST1")) {
+                CheckCell(line, length);
+            } else if (pdb::is_record_type(line, "MODEL")) {
+                StartModel(line);
+            } else if (pdb::is_record_type(line, "ENDMDL")) {
+                EndPart();
+                model_ = kNone;
+            } else if (pdb::is_record_type3(line, "TER")) {
+                EndPart();
+            } else if (pdb::is_record_type3(line, "END")) {
+                break;
+            } else if (pdb::is_record_type(line, "data")) {
+                if (line[4] == '_' && model_ == kNone) Decline("a data block, as in mmCIF", false);
+            } else if (pdb::is_record_type(line, "{\"da")) {
+                if (gemmi::ialpha3_id(line + 4) == gemmi::ialpha3_id("ta_") && model_ == kNone)
+                    Decline("a JSON object, as in mmJSON", false);
+            }
+        }
+        EndPart();
+        return Finish();
+    }
+
+private:
+    // At the line where gemmi's message puts it; gemmi names none for a file of another format.
+    [[noreturn]] void Decline(const std::string& why, bool atLine = true) const {
+        throw ReadError(name_, atLine ? lineNumber_ : 0, why);
+    }
+
+    bool IsModelRead(std::size_t model) const {
+        return options_.model == 0 ? model == 0 : models_[model].name == wantedModel_;
+    }
+
+    std::size_t FindModel(const std::string& name) const {
+        for (std::size_t i = 0; i < models_.size(); ++i) {
+            if (models_[i].name == name) return i;
+        }
+        return kNone;
+    }
+
+    std::size_t AddModel(const std::string& name) {
+        models_.push_back({name, false});
+        return models_.size() - 1;
+    }
+
+    void StartModel(const char* line) {
+        if (model_ != kNone && inPart_) Decline("MODEL record inside a model, without ENDMDL");
+        const std::string name = std::to_string(pdb::read_int(line + 10, 4));
+        std::size_t model = FindModel(name);
+        if (model == kNone) model = AddModel(name);
+        if (models_[model].hasAtoms) Decline("model " + name + " given twice");
+        model_ = model;
+    }
+
+    void TakeEntryId(const char* line, std::size_t length) {
+        if (length <= 66) return;
+        std::string entryId = gemmi::rtrim_str(std::string(line + 62, 4));
+        if (!entryId.empty()) entryId_ = std::move(entryId);  // the last one counts, as in gemmi
+    }
+
+    // gemmi's unit cell refuses angles of N*180 degrees, and with them the file.
+    void CheckCell(const char* line, std::size_t length) const {
+        if (length <= 54) return;
+        try {
+            gemmi::UnitCell cell;
+            cell.set(pdb::read_double(line + 6, 9), pdb::read_double(line + 15, 9), pdb::read_double(line + 24, 9),
+                     pdb::read_double(line + 33, 7), pdb::read_double(line + 40, 7), pdb::read_double(line + 47, 7));
+        } catch (const std::exception& e) {
+            Decline(e.what(), false);
+        }
+    }
+
+    void CheckAnisou(const char* line) {
+        // gemmi's part exists only with an atom in it, the one an ANISOU record belongs to.
+        if (model_ == kNone || !inPart_) Decline("ANISOU record not directly after an atom");
+        if (lastAnisoU11_ != 0.f) Decline("a second ANISOU record for one atom");
+        lastAnisoU11_ = static_cast<float>(pdb::read_int(line + 28, 7)) * 1e-4f;
+    }
+
+    void TakeAtom(const char* line, std::size_t length) {
+        if (length < 55) Decline("the line is too short to be correct");
+        std::string chainName = pdb::read_string(line + 20, 2);
+        if (!inPart_ || chainName != partName_) StartPart(std::move(chainName));
+        signed char charge = 0;
+        try {
+            if (length > 78) charge = pdb::read_charge(line[78], line[79]);
+        } catch (const std::exception& e) {
+            Decline(e.what());
+        }
+        lastAnisoU11_ = 0.f;
+        if (!collecting_) return;
+        gemmi::ResidueId residueId = pdb::read_res_id(line + 22, line + 17);
+        if (length > 72) residueId.segment = pdb::read_string(line + 72, 4);
+        gemmi::Residue& residue = FindResidue(residueId, line);
+        residue.atoms.push_back(MakeAtom(line, length));
+        residue.atoms.back().charge = charge;
+        ++atomsRead_;
+    }
+
+    void StartPart(std::string chainName) {
+        EndPart();
+        if (model_ == kNone) {
+            // A single model usually has no MODEL record; ENDMDL may also separate models.
+            const std::string name = std::to_string(models_.size() + 1);
+            if (FindModel(name) != kNone) Decline("atoms between models");
+            model_ = AddModel(name);
+        }
+        models_[model_].hasAtoms = true;
+        inPart_ = true;
+        partName_ = std::move(chainName);
+        collecting_ = IsModelRead(model_);
+        if (!collecting_) return;
+        part_.name = partName_;
+        residueIndex_.clear();
+        residue_ = kNone;
+    }
+
+    // The part's residue of that identity, new at the end of the part where there is none.
+    gemmi::Residue& FindResidue(const gemmi::ResidueId& residueId, const char* line) {
+        std::vector<gemmi::Residue>& residues = part_.residues;
+        if (residue_ != kNone && residues[residue_].matches(residueId)) return residues[residue_];
+        const auto found = residueIndex_.find(residueId);
+        if (found != residueIndex_.end()) {
+            residue_ = found->second;
+            return residues[residue_];
+        }
+        residue_ = residues.size();
+        residueIndex_.emplace(residueId, residue_);
+        residues.emplace_back(residueId);
+        gemmi::Residue& residue = residues.back();
+        residue.het_flag = static_cast<char>(line[0] & ~0x20);
+        if (!spareAtoms_.empty()) {
+            residue.atoms.swap(spareAtoms_.back());
+            spareAtoms_.pop_back();
+        }
+        return residue;
+    }
+
+    // gemmi's steps, field by field, for the fields the tree and the conformer choice read.
+    static gemmi::Atom MakeAtom(const char* line, std::size_t length) {
+        gemmi::Atom atom;
+        atom.serial = pdb::read_serial(line + 6);
+        atom.name = pdb::read_string(line + 12, 4);
+        atom.altloc = pdb::read_altloc(line[16]);
+        atom.pos.x = ReadDecimalField(line + 30, 8);
+        atom.pos.y = ReadDecimalField(line + 38, 8);
+        atom.pos.z = ReadDecimalField(line + 46, 8);
+        if (length > 58) atom.occ = static_cast<float>(ReadDecimalField(line + 54, 6));
+        if (length > 64) atom.b_iso = static_cast<float>(ReadDecimalField(line + 60, 6));
+        if (length > 76 && (std::isalpha(line[76]) || std::isalpha(line[77]))) atom.element = gemmi::Element(line + 76);
+        // Names of four characters starting with H are hydrogens: Hg, He, Hf, Ho and Hs
+        // (almost) never have such names.
+        else if (gemmi::alpha_up(line[12]) == 'H' && line[15] != ' ') atom.element = gemmi::El::H;
+        // Old hydrogen names ("1HB ") and some MD files' names ("1C4A").
+        else if (gemmi::is_digit(line[12])) atom.element = gemmi::impl::find_single_letter_element(line[13]);
+        else if (gemmi::is_digit(line[13]))  // "C210"
+            atom.element = gemmi::impl::find_single_letter_element(line[12]);
+        else atom.element = gemmi::Element(line + 12);
+        return atom;
+    }
+
+    // Converts the part being read, if it is of the model read, and keeps its atoms' storage for
+    // the parts to come.
+    void EndPart() {
+        if (!inPart_) return;
+        inPart_ = false;
+        if (!collecting_) return;
+        collecting_ = false;
+        ConvertPart(part_, true, altlocs_, builder_);
+        for (gemmi::Residue& residue : part_.residues) {
+            residue.atoms.clear();
+            spareAtoms_.push_back(std::move(residue.atoms));
+        }
+        part_.residues.clear();
+    }
+
+    ModelRead Finish() {
+        if (models_.empty()) AddModel("1");  // gemmi's empty model of a file without atoms
+        std::vector<std::string> names;
+        names.reserve(models_.size());
+        for (const ModelEntry& model : models_) names.push_back(model.name);
+        const std::size_t index = SelectModel(names, options_.model, name_);
+        CheckModelHasAtoms(atomsRead_, names[index], names.size(), options_.model, name_);
+        ModelRead read;
+        read.modelCount = names.size();
+        read.modelNumber = std::atoi(names[index].c_str());
+        read.built = builder_.Finish();
+        // The builder started under the default label: HEADER may come after the atoms.
+        if (!entryId_.empty()) read.built.molecule->SetLabel(entryId_);
+        read.altlocAtomsDropped = altlocs_.atomsDropped;
+        read.altlocResiduesDropped = altlocs_.residuesDropped;
+        return read;
+    }
+
+    const std::string& name_;
+    const ReadOptions& options_;
+    std::string wantedModel_;  // the name of the model read; empty: the first
+    HostTreeBuilder builder_;
+    AltlocFilter altlocs_;
+    int lineNumber_ = 0;
+    std::string entryId_;
+
+    // gemmi's reading state: its model, whether it is inside a part (its chain pointer), the
+    // u11 of the last atom's ANISOU (0: none yet).
+    std::vector<ModelEntry> models_;
+    std::size_t model_ = kNone;
+    bool inPart_ = false;
+    std::string partName_;
+    float lastAnisoU11_ = 0.f;
+
+    // The part being read, when it belongs to the model read.
+    bool collecting_ = false;
+    gemmi::Chain part_{""};
+    std::unordered_map<gemmi::ResidueId, std::size_t> residueIndex_;
+    std::size_t residue_ = kNone;  // the residue of the last atom
+    std::size_t atomsRead_ = 0;    // of the model read
+    std::vector<std::vector<gemmi::Atom>> spareAtoms_;
+};
+
+}  // namespace
+
+ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
+                           const std::string& defaultLabel) {
+    return PdbStream(name, options, defaultLabel).Read(text);
+}
+
+}  // namespace HostIO

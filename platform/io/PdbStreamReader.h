@@ -1,0 +1,22 @@
+// Reads PDB text record by record, as gemmi 0.5.7's read_pdb_from_stream reads it with
+// split_chain_on_ter, and hands each part of the model read (the residues of one chain id up to a
+// change of id or a TER, what gemmi makes a gemmi::Chain) to the tree builder as soon as it ends.
+// gemmi's whole Structure never exists: other models are only counted and named, and of the
+// other records only those that name the entry or stop gemmi's reader are looked at.
+#pragma once
+
+#include "io/HostTreeBuilder.h"
+#include "io/StructureReader.h"
+
+#include <string>
+
+namespace HostIO {
+
+/// The model options.model names, from PDB text mended by GuardPdbRecords, as
+/// ReadPdbThroughGemmi builds it. Throws ReadError where gemmi's reader refuses the file, the
+/// model is missing or empty, or the builder refuses an atom; the message is not always gemmi's,
+/// so the program then reads the file through gemmi.
+ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
+                           const std::string& defaultLabel);
+
+}  // namespace HostIO

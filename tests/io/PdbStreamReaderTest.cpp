@@ -1,0 +1,206 @@
+// The streaming PDB reader against gemmi's reader, the reference: every corpus PDB file and the
+// hand-made cases of pdb-stream-cases/ build the same tree both ways, under each option that
+// changes what is kept, and a file the stream declines is read with gemmi's message.
+#include "io/GemmiStructureReader.h"
+#include "io/PdbRecordGuards.h"
+#include "io/PdbStreamReader.h"
+#include "io/ReadError.h"
+
+#include "IoTestSupport.h"
+#include "support/ModelReadOutline.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using HostIO::AltlocChoice;
+using HostIO::ReadOptions;
+
+std::string CaseText(const std::string& file) {
+    return IoTest::ReadText(std::string(VOLTRA_PDB_STREAM_CASES_DIR) + "/" + file);
+}
+
+ReadOptions Options(int model, AltlocChoice altloc = AltlocChoice::First) {
+    ReadOptions options;
+    options.model = model;
+    options.altloc = altloc;
+    return options;
+}
+
+// The outline of the model read, or the error's message.
+template <typename Read>
+std::string Outcome(Read read) {
+    try {
+        return VoltraTest::OutlineModelRead(read());
+    } catch (const HostIO::ReadError& e) {
+        return std::string("error: ") + e.what();
+    }
+}
+
+std::string Streamed(const std::string& text, const std::string& name, const ReadOptions& options) {
+    return Outcome([&] { return HostIO::ReadPdbStreaming(text, name, options, "default-label"); });
+}
+
+std::string ThroughGemmi(const std::string& text, const std::string& name, const ReadOptions& options) {
+    return Outcome([&] { return HostIO::ReadPdbThroughGemmi(text, name, options, "default-label"); });
+}
+
+// "" when a and b are equal, else their first differing lines.
+std::string FirstDifference(const std::string& a, const std::string& b) {
+    if (a == b) return std::string();
+    std::size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    const std::size_t newline = at == 0 ? std::string::npos : a.rfind('\n', at - 1);
+    const std::size_t from = newline == std::string::npos ? 0 : newline + 1;
+    return "stream: " + a.substr(from, a.find('\n', from) - from) +
+           "\ngemmi:  " + b.substr(from, b.find('\n', from) - from);
+}
+
+// The same outcome both ways, for the first model and for models 1 to 3, each conformer choice.
+void ExpectSameEveryWay(const std::string& raw, const std::string& name) {
+    std::string text = raw;
+    HostIO::GuardPdbRecords(text, name);
+    for (const AltlocChoice altloc : {AltlocChoice::First, AltlocChoice::HighestOccupancy}) {
+        for (int model = 0; model <= 3; ++model) {
+            const ReadOptions options = Options(model, altloc);
+            const std::string streamed = Streamed(text, name, options);
+            if (model == 0) {
+                EXPECT_EQ(streamed.rfind("error", 0), std::string::npos) << name << ": " << streamed;
+            }
+            EXPECT_EQ(FirstDifference(streamed, ThroughGemmi(text, name, options)), "")
+                << name << ", model " << model << ", altloc choice " << static_cast<int>(altloc);
+        }
+    }
+}
+
+TEST(PdbStreamReader, CorpusFilesBuildAsThroughGemmi) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(VOLTRA_CORPUS_DIR)) {
+        if (entry.path().extension() == ".pdb") files.push_back(entry.path().string());
+    }
+    ASSERT_GE(files.size(), 9u);
+    for (const std::string& path : files) ExpectSameEveryWay(IoTest::ReadText(path), path);
+}
+
+TEST(PdbStreamReader, EdgeCasesBuildAsThroughGemmi) {
+    std::size_t cases = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(VOLTRA_PDB_STREAM_CASES_DIR)) {
+        if (entry.path().extension() != ".pdb") continue;
+        ExpectSameEveryWay(IoTest::ReadText(entry.path().string()), entry.path().filename().string());
+        ++cases;
+    }
+    EXPECT_EQ(cases, 12u);
+}
+
+// What each case is there for shows in the tree both readers build.
+TEST(PdbStreamReader, EdgeCasesHoldWhatTheyAreFor) {
+    struct Case {
+        const char* file;
+        int model;
+        AltlocChoice altloc;
+        std::vector<std::string> expected;  // pieces of the outline
+    };
+    const std::vector<Case> cases = {
+        {"multi_model.pdb", 2, AltlocChoice::First, {"models 2, read 2", "atoms 18,", "molecule '1MOD'"}},
+        {"multi_model.pdb", 0, AltlocChoice::First, {"models 2, read 1", "atoms 19,"}},
+        {"implicit_models.pdb", 2, AltlocChoice::First, {"models 2, read 2", "atoms 13,"}},
+        {"altlocs.pdb", 0, AltlocChoice::First, {"amino-acid 'SER6'", "altloc atoms dropped 9, residues dropped 1"}},
+        {"altlocs.pdb", 0, AltlocChoice::HighestOccupancy, {"amino-acid 'THR6'"}},
+        {"ter_inside.pdb", 0, AltlocChoice::First, {"residue 'HOH101' type 'HOH' number 101 icode 0 chain id 'A'"}},
+        {"repeated_chain.pdb",
+         0,
+         AltlocChoice::First,
+         {"residues 6,", "amino-acid 'PRO4' type 'PRO' number 4 icode 0 chain id 'B'"}},
+        {"hybrid36.pdb", 0, AltlocChoice::First, {"number 10000 icode 0 chain id 'AB'", "number 9999 "}},
+        {"icodes.pdb", 0, AltlocChoice::First, {"residues 4,", "'CYS52A'", "'CYS52B'"}},
+        {"elements_blank.pdb",
+         0,
+         AltlocChoice::First,
+         {"atom 'CA' #16 Z 20 ", "atom '1HB' #7 Z 1 ", "atom 'HD21' #8 Z 1 ", "atom 'C210' #9 Z 6 ",
+          "atom 'XQ' #19 Z 0 ", "atom 'Na+' #20 Z 11 "}},
+        {"waters_no_header.pdb", 0, AltlocChoice::First, {"molecule 'default-label'", "chain 'Water'"}},
+        {"header_late.pdb", 0, AltlocChoice::First, {"molecule '9ZZZ'"}},
+        {"end_early_crlf.pdb", 0, AltlocChoice::First, {"atoms 13,", "residues 2,"}},
+        {"segments.pdb", 0, AltlocChoice::First, {"residues 3,"}},
+    };
+    for (const Case& c : cases) {
+        std::string text = CaseText(c.file);
+        HostIO::GuardPdbRecords(text, c.file);
+        const std::string outline = Streamed(text, c.file, Options(c.model, c.altloc));
+        for (const std::string& piece : c.expected) {
+            EXPECT_NE(outline.find(piece), std::string::npos) << c.file << " lacks \"" << piece << "\":\n" << outline;
+        }
+    }
+}
+
+// Files gemmi refuses: the stream declines them at gemmi's line, and the program's read gives
+// gemmi's message.
+TEST(PdbStreamReader, DeclinedFilesReadWithGemmisMessages) {
+    const std::string atom = "ATOM      1  N   PRO A   4      -0.169   7.698  13.415  1.00 22.81           N  \n";
+    const std::string anisou = "ANISOU    1  N   PRO A   4     2406   1892   1614    198    519   -328       N\n";
+    const std::vector<std::string> texts = {
+        "REMARK\n" + atom + atom.substr(0, 40) + "\n",                               // too short to be correct
+        "MODEL        1\n" + atom + "MODEL        2\n" + atom,                       // MODEL without ENDMDL
+        "MODEL        1\n" + atom + "ENDMDL\nMODEL        1\n" + atom + "ENDMDL\n",  // model given twice
+        "MODEL        2\n" + atom + "ENDMDL\n" + atom,  // the next model would be "2" again
+        anisou + atom,                                  // ANISOU before any atom
+        atom + "TER\n" + anisou,                        // ANISOU after TER
+        atom + anisou + anisou,                         // two ANISOU records for one atom
+        // A cell angle gemmi refuses (found by fuzzing).
+        "CRYST1   53.450   53.450   26.760   0.00  90.00 120.00 H 3           9          \n" + atom,
+        "data_1ABC\n" + atom,  // mmCIF
+    };
+    for (const std::string& text : texts) {
+        int streamLine = -1;
+        try {
+            HostIO::ReadPdbStreaming(text, "bad.pdb", Options(0), "bad");
+        } catch (const HostIO::ReadError& e) {
+            streamLine = e.GetLine();
+        }
+        std::string reference;
+        int referenceLine = -2;
+        try {
+            HostIO::ReadPdbThroughGemmi(text, "bad.pdb", Options(0), "bad");
+        } catch (const HostIO::ReadError& e) {
+            reference = e.what();
+            referenceLine = e.GetLine();
+        }
+        EXPECT_EQ(streamLine, referenceLine) << text;
+        std::string programs;
+        try {
+            HostIO::ReadGemmiModel(text, "bad.pdb", HostIO::StructureFormat::Pdb, Options(0), "bad");
+        } catch (const HostIO::ReadError& e) {
+            programs = e.what();
+        }
+        EXPECT_FALSE(reference.empty()) << text;
+        EXPECT_EQ(programs, reference) << text;
+    }
+}
+
+// An error after parts of the model were built: the read starts again through gemmi and ends
+// with its message.
+TEST(PdbStreamReader, ErrorAfterBuiltPartsIsGemmis) {
+    std::string text = CaseText("multi_model.pdb");
+    // After the TER that ends the model's one part.
+    text.insert(text.find("ENDMDL"), "ATOM     99  CA  PRO A   9       1.000\n");
+    std::string programs;
+    std::string reference;
+    try {
+        HostIO::ReadGemmiModel(text, "cut.pdb", HostIO::StructureFormat::Pdb, Options(0), "cut");
+    } catch (const HostIO::ReadError& e) {
+        programs = e.what();
+    }
+    try {
+        HostIO::ReadPdbThroughGemmi(text, "cut.pdb", Options(0), "cut");
+    } catch (const HostIO::ReadError& e) {
+        reference = e.what();
+    }
+    EXPECT_NE(reference.find("too short"), std::string::npos) << reference;
+    EXPECT_EQ(programs, reference);
+}
+
+}  // namespace
