@@ -100,10 +100,12 @@ GemmiModelRead ReadGemmiModel(std::string text, const std::string& name, Structu
     read.warnings = GuardPdbRecords(text, name);
     if (PdbStreamingWanted()) {
         try {
-            read.model = ReadPdbStreaming(text, name, options, defaultLabel);
+            read.model = ReadPdbStreaming(text, name, options, defaultLabel, &text);
             return read;
         } catch (const ReadError&) {
-            // Read again by gemmi: its message, or its reading of what the stream declined.
+            // Read again by gemmi: its message, or its reading of what the stream declined. The
+            // text is released only once nothing is left to decline.
+            if (text.empty()) throw;
         }
     }
     read.model = ReadPdbThroughGemmi(std::move(text), name, options, defaultLabel);

@@ -46,8 +46,13 @@ struct ModelEntry {
 
 class PdbStream {
 public:
-    PdbStream(const std::string& name, const ReadOptions& options, const std::string& defaultLabel)
-        : name_(name), options_(options), builder_(defaultLabel, name), altlocs_(options.altloc) {
+    PdbStream(const std::string& name, const ReadOptions& options, const std::string& defaultLabel,
+              std::string* releaseText)
+        : name_(name),
+          options_(options),
+          releaseText_(releaseText),
+          builder_(defaultLabel, name),
+          altlocs_(options.altloc) {
         if (options.model != 0) wantedModel_ = std::to_string(options.model);
     }
 
@@ -250,6 +255,7 @@ private:
         ModelRead read;
         read.modelCount = names.size();
         read.modelNumber = std::atoi(names[index].c_str());
+        if (releaseText_) std::string().swap(*releaseText_);
         read.built = builder_.Finish();
         // The builder started under the default label: HEADER may come after the atoms.
         if (!entryId_.empty()) read.built.molecule->SetLabel(entryId_);
@@ -260,6 +266,7 @@ private:
 
     const std::string& name_;
     const ReadOptions& options_;
+    std::string* releaseText_;
     std::string wantedModel_;  // the name of the model read; empty: the first
     HostTreeBuilder builder_;
     AltlocFilter altlocs_;
@@ -286,8 +293,8 @@ private:
 }  // namespace
 
 ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
-                           const std::string& defaultLabel) {
-    return PdbStream(name, options, defaultLabel).Read(text);
+                           const std::string& defaultLabel, std::string* releaseText) {
+    return PdbStream(name, options, defaultLabel, releaseText).Read(text);
 }
 
 }  // namespace HostIO

@@ -15,8 +15,10 @@ namespace HostIO {
 /// The model options.model names, from PDB text mended by GuardPdbRecords, as
 /// ReadPdbThroughGemmi builds it. Throws ReadError where gemmi's reader refuses the file, the
 /// model is missing or empty, or the builder refuses an atom; the message is not always gemmi's,
-/// so the program then reads the file through gemmi.
+/// so the program then reads the file through gemmi. When releaseText is given (it may be the
+/// text itself), it is emptied and its memory returned once every record is read and the model
+/// checked: the bonds, the largest step of the build, are found without the file's text alive.
 ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
-                           const std::string& defaultLabel);
+                           const std::string& defaultLabel, std::string* releaseText = nullptr);
 
 }  // namespace HostIO
