@@ -2,8 +2,9 @@
 #include "apply/TemplateApplicator.h"
 
 #include "apply/ChemistryTrackerHelper.h"
-#include "templates/PropertyIds.h"
+#include "apply/TemplateLookupMemo.h"
 #include "apply/VisibleMolecules.h"
+#include "templates/PropertyIds.h"
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
@@ -51,12 +52,11 @@ void ResetAtomProperties(HostModel::Object& atom, const ResetIds& ids) {
 
 // A hit overwrites value and Source; a miss rewrites 0.0 only on an atom still "Missing" and
 // otherwise keeps what an earlier template (or command) gave it.
-void ApplyTemplateToAtom(HostModel::Atom& atom, const Template& t, HostModel::PropertyNameId sourceId) {
-    float value = 0.0f;
-    const std::string source = t.Lookup(atom, value);
-    if (source != kSourceMissing || t.IsSourceMissing(atom)) {
-        t.SetValue(atom, value);
-        t.SetSource(atom, source);
+void ApplyTemplateToAtom(HostModel::Atom& atom, const Template& t, const TemplateLookupMemo::Answer& found,
+                         HostModel::PropertyNameId sourceId) {
+    if (!found.missing || t.IsSourceMissing(atom)) {
+        t.SetValue(atom, found.value);
+        t.SetSource(atom, *found.source);
     } else if (!atom.Properties().Has(sourceId)) {
         // Never assigned (no reset before): mark it, but write no value.
         t.SetSource(atom, MissingSource());
@@ -126,11 +126,13 @@ void TemplateApplicator::ApplyRadiusTemplate(TemplatePtr radiusTemplate) {
 void TemplateApplicator::Apply(const Template& t, bool nTerminalRule) {
     const HostModel::PropertyNameId sourceId = PropertyId(t.GetSourcePropertyName());
     const HostModel::OrdCollection molecules = CollectVisibleMolecules(*root_);
+    TemplateLookupMemo lookups(t);
     for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
         auto& molecule = static_cast<HostModel::Molecule&>(*molecules[i]);
         HostModel::DescendentIterator atoms(&molecule, HostModel::Atom::classType, false, 0, nullptr);
-        while (HostModel::Object* atom = atoms.GetNext()) {
-            ApplyTemplateToAtom(static_cast<HostModel::Atom&>(*atom), t, sourceId);
+        while (HostModel::Object* object = atoms.GetNext()) {
+            auto& atom = static_cast<HostModel::Atom&>(*object);
+            ApplyTemplateToAtom(atom, t, lookups.Find(atom), sourceId);
         }
         if (nTerminalRule) ApplyNTerminalCharge(molecule, t);
         RecordMoleculeTemplate(molecule, t);
