@@ -13,6 +13,7 @@
 #include <cctype>
 #include <map>
 #include <set>
+#include <string_view>
 
 namespace HostChem {
 namespace {
@@ -83,7 +84,7 @@ void NameResidue(Residue& residue, HostModel::PreparationReport& report) {
         HostModel::Object* child = residue.GetChild(i);
         if (!child->IsA(Atom::classType)) continue;
         Atom* atom = static_cast<Atom*>(child);
-        const std::string& label = atom->GetLabel();
+        const std::string_view label = atom->GetLabel();
         hasOxt = hasOxt || label == "OXT";
         hasO5 = hasO5 || label == "O5'";
         hasP = hasP || label == "P";

@@ -160,8 +160,9 @@ struct PlacementKit {
     std::vector<Group> groups;
 };
 
+// missing: the first groups of the planner's scratch, which keeps the others for their storage.
 std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon,
-                                      const std::vector<MissingGroup>& missing) {
+                                      const std::vector<MissingGroup>& missing, std::size_t groups) {
     auto kit = std::make_unique<PlacementKit>();
     const gemmi::ChemComp& cc = job.recipe->chemComp;
     gemmi::Residue& model = kit->model;
@@ -170,8 +171,8 @@ std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon
     kit->hostAtoms = job.atoms.size();
     kit->previousCarbon = previousCarbon;
     if (previousCarbon) model.atoms.push_back(ToGemmi(PreviousCarbonName(), 6, {}));
-    for (const MissingGroup& group : missing)
-        for (const std::string* h : group.hydrogens) model.atoms.push_back(ToGemmi(*h, 1, {}));
+    for (std::size_t g = 0; g < groups; ++g)
+        for (const std::string* h : missing[g].hydrogens) model.atoms.push_back(ToGemmi(*h, 1, {}));
 
     gemmi::Topo& topo = kit->topo;
     topo.apply_restraints(cc.rt, model, nullptr);
@@ -184,7 +185,8 @@ std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon
     auto indexOf = [&](const std::string& name) {
         return static_cast<std::size_t>(model.find_atom(name, '*') - model.atoms.data());
     };
-    for (const MissingGroup& group : missing) {
+    for (std::size_t i = 0; i < groups; ++i) {
+        const MissingGroup& group = missing[i];
         PlacementKit::Group g;
         g.parent = indexOf(*group.parent);
         g.parentName = *group.parent;
@@ -203,7 +205,7 @@ public:
 
 private:
     std::unordered_map<std::string, std::unique_ptr<PlacementKit>> kits_;
-    std::vector<MissingGroup> missing_;
+    std::vector<MissingGroup> missing_;  // the residue's groups first; the rest keep their storage
     std::string key_;
 };
 
@@ -214,7 +216,7 @@ void Planner::Plan(const ResidueJob& job, std::size_t residueIndex, PlanOutput& 
 
     // Which hydrogens are missing, per heavy atom, in the component's atom order, so that
     // hydrogens follow their heavy atoms' order.
-    missing_.clear();
+    std::size_t groups = 0;
     for (const auto& heavy : recipe.chemComp.atoms) {
         const auto entry = recipe.hydrogensOf.find(heavy.id);
         if (entry == recipe.hydrogensOf.end()) continue;
@@ -224,12 +226,15 @@ void Planner::Plan(const ResidueJob& job, std::size_t residueIndex, PlanOutput& 
         const std::size_t external = std::min(ExternalBonds(*parent, aminoAcid), hydrogens.size());
         const std::size_t wanted = hydrogens.size() - external;
         if (BondedHydrogens(*parent) >= wanted) continue;
-        MissingGroup group{&entry->first, {}};
+        if (groups == missing_.size()) missing_.emplace_back();
+        MissingGroup& group = missing_[groups];
+        group.parent = &entry->first;
+        group.hydrogens.clear();
         for (std::size_t i = 0; i < wanted; ++i)
             if (!job.Find(hydrogens[i])) group.hydrogens.push_back(&hydrogens[i]);
-        if (!group.hydrogens.empty()) missing_.push_back(std::move(group));
+        if (!group.hydrogens.empty()) ++groups;
     }
-    if (missing_.empty()) return;
+    if (groups == 0) return;
 
     // The kit's key: the recipe, the model's atoms (names and elements) and the groups.
     const bool previousCarbon =
@@ -241,13 +246,16 @@ void Planner::Plan(const ResidueJob& job, std::size_t residueIndex, PlanOutput& 
         key_ += static_cast<char>(atom->GetAtomicNumber());
     }
     key_ += previousCarbon ? '\1' : '\2';
-    for (const MissingGroup& group : missing_) {
-        key_ += *group.parent;
+    for (std::size_t g = 0; g < groups; ++g) {
+        key_ += *missing_[g].parent;
         key_ += '\3';
-        for (const std::string* h : group.hydrogens) key_ += *h + '\0';
+        for (const std::string* h : missing_[g].hydrogens) {
+            key_ += *h;
+            key_ += '\0';
+        }
     }
     std::unique_ptr<PlacementKit>& slot = kits_[key_];
-    if (!slot) slot = MakeKit(job, previousCarbon, missing_);
+    if (!slot) slot = MakeKit(job, previousCarbon, missing_, groups);
     PlacementKit& kit = *slot;
 
     // The state that a model made afresh would have: positions read, hydrogens at the origin.

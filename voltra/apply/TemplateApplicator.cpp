@@ -50,14 +50,23 @@ void ResetAtomProperties(HostModel::Object& atom, const ResetIds& ids) {
     properties.SetFloat(ids.radiusValue, 0.0f, kValuePropertyFlags);
 }
 
+// The property ids of one template's pass, taken once instead of once per atom.
+struct TemplateIds {
+    HostModel::PropertyNameId value;
+    HostModel::PropertyNameId source;
+};
+
 // A hit overwrites value and Source; a miss rewrites 0.0 only on an atom still "Missing" and
-// otherwise keeps what an earlier template (or command) gave it.
+// otherwise keeps what an earlier template (or command) gave it. The value and the Missing test
+// go through the ids as Template::SetValue and IsSourceMissing do; the Source through
+// Template::SetSource, which also refreshes the combined Source.
 void ApplyTemplateToAtom(HostModel::Atom& atom, const Template& t, const TemplateLookupMemo::Answer& found,
-                         HostModel::PropertyNameId sourceId) {
-    if (!found.missing || t.IsSourceMissing(atom)) {
-        t.SetValue(atom, found.value);
+                         const TemplateIds& ids) {
+    HostModel::PropertyStore& properties = atom.Properties();
+    if (!found.missing || properties.GetAsString(ids.source) == kSourceMissing) {
+        properties.SetFloat(ids.value, found.value, kValuePropertyFlags);
         t.SetSource(atom, *found.source);
-    } else if (!atom.Properties().Has(sourceId)) {
+    } else if (!properties.Has(ids.source)) {
         // Never assigned (no reset before): mark it, but write no value.
         t.SetSource(atom, MissingSource());
     }
@@ -124,7 +133,7 @@ void TemplateApplicator::ApplyRadiusTemplate(TemplatePtr radiusTemplate) {
 }
 
 void TemplateApplicator::Apply(const Template& t, bool nTerminalRule) {
-    const HostModel::PropertyNameId sourceId = PropertyId(t.GetSourcePropertyName());
+    const TemplateIds ids{PropertyId(t.GetValuePropertyName()), PropertyId(t.GetSourcePropertyName())};
     const HostModel::OrdCollection molecules = CollectVisibleMolecules(*root_);
     TemplateLookupMemo lookups(t);
     for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
@@ -132,7 +141,7 @@ void TemplateApplicator::Apply(const Template& t, bool nTerminalRule) {
         HostModel::DescendentIterator atoms(&molecule, HostModel::Atom::classType, false, 0, nullptr);
         while (HostModel::Object* object = atoms.GetNext()) {
             auto& atom = static_cast<HostModel::Atom&>(*object);
-            ApplyTemplateToAtom(atom, t, lookups.Find(atom), sourceId);
+            ApplyTemplateToAtom(atom, t, lookups.Find(atom), ids);
         }
         if (nTerminalRule) ApplyNTerminalCharge(molecule, t);
         RecordMoleculeTemplate(molecule, t);
