@@ -16,6 +16,7 @@
 #include "HostModel/TreeRoot.h"
 #include "Quorva_ProteinCore/BuilderUtility.h"
 
+#include <memory>
 #include <string>
 
 namespace Voltra {
@@ -102,15 +103,23 @@ void RecordMoleculeTemplate(HostModel::Molecule& molecule, const Template& t) {
     molecule.SetProperty(t.GetTemplatePropertyName(), t.GetFileName(), kTemplatePropertyFlags);
 }
 
+bool PutsNTerminalCharge(const TemplateApplicator::Pass& pass) {
+    return pass.charge && pass.values->GetSourceName() != "Amber";
+}
+
+ResetIds TakeResetIds() {
+    const Template& charges = SharedChargeTemplate();
+    const Template& radii = SharedRadiusTemplate();
+    return ResetIds{PropertyId(charges.GetValuePropertyName()), PropertyId(charges.GetSourcePropertyName()),
+                    PropertyId(radii.GetValuePropertyName()), PropertyId(radii.GetSourcePropertyName()),
+                    PropertyId(kCombinedSourcePropertyName)};
+}
+
 }  // namespace
 
 void ResetTemplateProperties(HostModel::ChemDoc* doc) {
     if (doc == nullptr || doc->GetTreeRoot() == nullptr) return;
-    const Template& charges = SharedChargeTemplate();
-    const Template& radii = SharedRadiusTemplate();
-    const ResetIds ids{PropertyId(charges.GetValuePropertyName()), PropertyId(charges.GetSourcePropertyName()),
-                       PropertyId(radii.GetValuePropertyName()), PropertyId(radii.GetSourcePropertyName()),
-                       PropertyId(kCombinedSourcePropertyName)};
+    const ResetIds ids = TakeResetIds();
     const HostModel::OrdCollection molecules = CollectVisibleMolecules(*doc->GetTreeRoot());
     for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
         HostModel::DescendentIterator atoms(molecules[i], HostModel::Atom::classType, false, 0, nullptr);
@@ -125,11 +134,52 @@ TemplateApplicator::~TemplateApplicator() {
 }
 
 void TemplateApplicator::ApplyChargeTemplate(TemplatePtr chargeTemplate) {
-    if (chargeTemplate && root_ != nullptr) Apply(*chargeTemplate, chargeTemplate->GetSourceName() != "Amber");
+    if (chargeTemplate && root_ != nullptr) Apply(*chargeTemplate, PutsNTerminalCharge({chargeTemplate, true}));
 }
 
 void TemplateApplicator::ApplyRadiusTemplate(TemplatePtr radiusTemplate) {
     if (radiusTemplate && root_ != nullptr) Apply(*radiusTemplate, false);
+}
+
+void TemplateApplicator::ResetAndApply(const std::vector<Pass>& passes) {
+    if (root_ == nullptr) return;
+    std::vector<Pass> used;
+    for (const Pass& pass : passes)
+        if (pass.values) used.push_back(pass);
+    bool oneWalk = true;
+    for (std::size_t k = 0; k + 1 < used.size(); ++k) oneWalk = oneWalk && !PutsNTerminalCharge(used[k]);
+    if (!oneWalk) {
+        ResetTemplateProperties(root_->GetDocument());
+        for (const Pass& pass : used) Apply(*pass.values, PutsNTerminalCharge(pass));
+        return;
+    }
+
+    // Every write of a pass touches one atom's own properties, so doing an atom's reset and
+    // passes together leaves each atom as the passes in turn would; the molecule's N-terminal
+    // charge and records follow in pass order. One walk instead of one per pass.
+    const ResetIds resetIds = TakeResetIds();
+    std::vector<TemplateIds> ids;
+    std::vector<std::unique_ptr<TemplateLookupMemo>> lookups;
+    for (const Pass& pass : used) {
+        const Template& t = *pass.values;
+        ids.push_back({PropertyId(t.GetValuePropertyName()), PropertyId(t.GetSourcePropertyName())});
+        lookups.push_back(std::make_unique<TemplateLookupMemo>(t));
+    }
+    const HostModel::OrdCollection molecules = CollectVisibleMolecules(*root_);
+    for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
+        auto& molecule = static_cast<HostModel::Molecule&>(*molecules[i]);
+        HostModel::DescendentIterator atoms(&molecule, HostModel::Atom::classType, false, 0, nullptr);
+        while (HostModel::Object* object = atoms.GetNext()) {
+            auto& atom = static_cast<HostModel::Atom&>(*object);
+            ResetAtomProperties(atom, resetIds);
+            for (std::size_t k = 0; k < used.size(); ++k)
+                ApplyTemplateToAtom(atom, *used[k].values, lookups[k]->Find(atom), ids[k]);
+        }
+        for (const Pass& pass : used) {
+            if (PutsNTerminalCharge(pass)) ApplyNTerminalCharge(molecule, *pass.values);
+            RecordMoleculeTemplate(molecule, *pass.values);
+        }
+    }
 }
 
 void TemplateApplicator::Apply(const Template& t, bool nTerminalRule) {
