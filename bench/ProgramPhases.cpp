@@ -3,7 +3,8 @@
 //
 // The stages are the program's own calls in its order (read, assign, templates, report, PQR,
 // summary, freeing the document); --split replaces the assignment command by its steps (load
-// the templates, reset, each template, start tracking) and the template export by its parts.
+// the templates, the hydrogen steps of amber, reset, each template, start tracking) and the
+// template export by its parts.
 // A reference stage parses the file with gemmi alone first, to tell gemmi's share of reading.
 //
 // Usage: ProgramPhases [--assign=default|amber] [--split] [--no-gemmi] INPUT OUTDIR
@@ -23,7 +24,12 @@
 #include "Common/Exception.h"
 #include "Common/StringConversion.h"
 #include "HostModel/ChemDoc.h"
+#include "HostModel_Commands/VisibleMoleculeList.h"
 #include "Persistence/Persistence.h"
+#include "chem/ChainEnds.h"
+#include "chem/HydrogenNaming.h"
+#include "chem/HydrogenPlacement.h"
+#include "chem/ProtonationStates.h"
 #include "io/StructureReader.h"
 
 #include <gemmi/pdb.hpp>
@@ -49,10 +55,16 @@ namespace {
 struct Stage {
     std::string name;
     double seconds;
-    long peakKb;     // the process's peak resident set so far
-    long currentKb;  // resident set at the end of the stage
-    long faults;     // minor page faults during the stage (first touches of fresh memory)
+    double cpuSeconds;  // user + system of every thread of the process
+    long peakKb;        // the process's peak resident set so far
+    long currentKb;     // resident set at the end of the stage
+    long faults;        // minor page faults during the stage (first touches of fresh memory)
 };
+
+double CpuSeconds(const rusage& usage) {
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 rusage Usage() {
     rusage usage{};
@@ -70,29 +82,30 @@ long CurrentRssKb() {
 class StageTimer {
 public:
     void Run(const std::string& name, const std::function<void()>& work) {
-        const long faultsBefore = Usage().ru_minflt;
+        const rusage before = Usage();
         const auto start = std::chrono::steady_clock::now();
         work();
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
         const rusage after = Usage();
-        stages_.push_back({name, elapsed.count(), after.ru_maxrss, CurrentRssKb(), after.ru_minflt - faultsBefore});
+        stages_.push_back({name, elapsed.count(), CpuSeconds(after) - CpuSeconds(before), after.ru_maxrss,
+                           CurrentRssKb(), after.ru_minflt - before.ru_minflt});
     }
 
     void Print(std::ostream& out, const std::string& title) const {
-        double total = 0;
-        for (const Stage& s : stages_) total += s.seconds;
+        double total = 0, totalCpu = 0;
+        for (const Stage& s : stages_) total += s.seconds, totalCpu += s.cpuSeconds;
         char line[160];
         out << title << '\n';
-        std::snprintf(line, sizeof line, "%-34s %9s %6s %10s %10s %9s\n", "stage", "seconds", "share", "peak MB",
-                      "now MB", "faults");
+        std::snprintf(line, sizeof line, "%-34s %9s %6s %8s %10s %10s %9s\n", "stage", "seconds", "share", "CPU s",
+                      "peak MB", "now MB", "faults");
         out << line;
         for (const Stage& s : stages_) {
-            std::snprintf(line, sizeof line, "%-34s %9.3f %5.1f%% %10.1f %10.1f %9ld\n", s.name.c_str(), s.seconds,
-                          total > 0 ? 100.0 * s.seconds / total : 0.0, s.peakKb / 1024.0, s.currentKb / 1024.0,
-                          s.faults);
+            std::snprintf(line, sizeof line, "%-34s %9.3f %5.1f%% %8.3f %10.1f %10.1f %9ld\n", s.name.c_str(),
+                          s.seconds, total > 0 ? 100.0 * s.seconds / total : 0.0, s.cpuSeconds, s.peakKb / 1024.0,
+                          s.currentKb / 1024.0, s.faults);
             out << line;
         }
-        std::snprintf(line, sizeof line, "%-34s %9.3f\n", "total", total);
+        std::snprintf(line, sizeof line, "%-34s %9.3f %6s %8.3f\n", "total", total, "", totalCpu);
         out << line;
     }
 
@@ -183,7 +196,7 @@ int Main(int argc, char** argv) {
         });
         timer.Run("export templates (whole)", [&] { Voltra::TemplateExporter::ExportFrom(*doc, prefix); });
     } else {
-        // The steps of the template-set commands, each on its own (hydrogen commands change nothing).
+        // The steps of the template-set commands, each on its own.
         const std::vector<StepFile> steps =
             assign == "amber"
                 ? std::vector<StepFile>{{"prot_amb.crg", true}, {"default.siz", false}, {"nuca_amb.crg", true}}
@@ -192,6 +205,22 @@ int Main(int argc, char** argv) {
         timer.Run("assign: load templates", [&] {
             for (std::size_t i = 0; i < steps.size(); ++i) Voltra::LoadTemplate(steps[i].fileName, templates[i]);
         });
+        if (assign == "amber") {
+            // CmdHydrogens then CmdNameHydrogens, as the command runs them, a step at a time.
+            HostModel::PreparationReport& report = doc->GetPreparationReport();
+            timer.Run("assign: protonation states", [&] { HostChem::ChooseProtonationStates(*doc); });
+            const auto molecules = HostModel_Commands::VisibleMoleculeList(*doc);
+            timer.Run("assign: add hydrogens", [&] {
+                for (HostModel::Molecule* molecule : molecules)
+                    HostChem::AddMissingHydrogens(*molecule, HostModel::Atom::AllHydrogens, report);
+            });
+            timer.Run("assign: chain ends", [&] {
+                for (HostModel::Molecule* molecule : molecules) HostChem::MarkChainEnds(*molecule);
+            });
+            timer.Run("assign: name hydrogens", [&] {
+                for (HostModel::Molecule* molecule : molecules) HostChem::NameHydrogens(*molecule, report);
+            });
+        }
         timer.Run("assign: reset", [&] { Voltra::ResetTemplateProperties(doc.get()); });
         auto applicator = std::make_unique<Voltra::TemplateApplicator>(doc.get());
         for (std::size_t i = 0; i < steps.size(); ++i) {

@@ -6,10 +6,12 @@
 #include "chem/ResidueAtoms.h"
 #include "chem/ResidueConventions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace HostChem {
 namespace {
@@ -90,11 +92,14 @@ bool IsLigandAcceptor(const std::string& residueName, const std::string& atomNam
 
 }  // namespace
 
+// Every polar atom with its cell, sorted by cell (atoms of one cell in walk order): one
+// allocation for the whole structure, and a cell's atoms are found by binary search.
 struct PolarAtoms::Grid {
-    std::unordered_map<CellKey, std::vector<const HostModel::Atom*>> cells;
+    std::vector<std::pair<CellKey, const HostModel::Atom*>> atoms;
 };
 
 PolarAtoms::PolarAtoms(const std::vector<HostModel::Residue*>& residues) : grid_(std::make_unique<Grid>()) {
+    auto& atoms = grid_->atoms;
     for (const HostModel::Residue* residue : residues) {
         for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
             const HostModel::Object* child = residue->GetChild(i);
@@ -103,9 +108,10 @@ PolarAtoms::PolarAtoms(const std::vector<HostModel::Residue*>& residues) : grid_
             const int z = atom.GetAtomicNumber();
             if (z != 7 && z != 8 && !IsMetal(z)) continue;
             const HostModel::Vec3& p = atom.GetPosition();
-            grid_->cells[KeyOf(CellOf(p.x), CellOf(p.y), CellOf(p.z))].push_back(&atom);
+            atoms.emplace_back(KeyOf(CellOf(p.x), CellOf(p.y), CellOf(p.z)), &atom);
         }
     }
+    std::stable_sort(atoms.begin(), atoms.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 PolarAtoms::~PolarAtoms() = default;
@@ -114,12 +120,15 @@ std::vector<const HostModel::Atom*> PolarAtoms::Near(const HostModel::Atom& atom
     std::vector<const HostModel::Atom*> near;
     const HostModel::Vec3& p = atom.GetPosition();
     const long cx = CellOf(p.x), cy = CellOf(p.y), cz = CellOf(p.z);
+    const auto& atoms = grid_->atoms;
     for (long x = cx - 1; x <= cx + 1; ++x) {
         for (long y = cy - 1; y <= cy + 1; ++y) {
             for (long z = cz - 1; z <= cz + 1; ++z) {
-                const auto cell = grid_->cells.find(KeyOf(x, y, z));
-                if (cell == grid_->cells.end()) continue;
-                for (const HostModel::Atom* other : cell->second) {
+                const CellKey key = KeyOf(x, y, z);
+                auto it = std::lower_bound(atoms.begin(), atoms.end(), key,
+                                           [](const auto& entry, CellKey k) { return entry.first < k; });
+                for (; it != atoms.end() && it->first == key; ++it) {
+                    const HostModel::Atom* other = it->second;
                     if (other != &atom && AtomDistance(atom, *other) <= radius) near.push_back(other);
                 }
             }

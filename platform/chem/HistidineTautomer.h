@@ -15,7 +15,7 @@ class Residue;
 
 namespace HostChem {
 
-/// The polar heavy atoms (N, O) and metal ions of a structure, on a grid for neighbour queries.
+/// The polar heavy atoms (N, O) and metal ions of a structure, by grid cell for neighbour queries.
 class HOST_API PolarAtoms {
 public:
     explicit PolarAtoms(const std::vector<HostModel::Residue*>& residues);

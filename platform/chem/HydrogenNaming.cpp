@@ -13,6 +13,7 @@
 #include <cctype>
 #include <map>
 #include <set>
+#include <string_view>
 
 namespace HostChem {
 namespace {
@@ -48,34 +49,61 @@ bool HasHydrogen(const Residue& residue) {
     return false;
 }
 
+// The heavy atom of the residue a hydrogen is bonded to (the last one, if several); null for none.
+const Atom* ParentInResidue(const Atom& h, const Residue& residue) {
+    const Atom* parent = nullptr;
+    for (const Atom* partner : h.GetBonds())
+        if (partner->GetParent() == &residue && partner->GetAtomicNumber() != 1) parent = partner;
+    return parent;
+}
+
+// True when naming would neither rename nor report: every hydrogen bears a name the recipe gives
+// its heavy atom or, bonded to none, a name the recipe knows. Hydrogens the placement added are
+// named so already; only those read from a file can fail this.
+bool AllHydrogensNamed(const Residue& residue, const std::vector<Atom*>& hydrogens, const HydrogenRecipe& recipe) {
+    for (const Atom* h : hydrogens) {
+        const Atom* parent = ParentInResidue(*h, residue);
+        if (!parent) {
+            if (!recipe.parentOf.count(h->GetLabel())) return false;
+            continue;
+        }
+        const auto targets = recipe.hydrogensOf.find(parent->GetLabel());
+        if (targets == recipe.hydrogensOf.end() ||
+            std::find(targets->second.begin(), targets->second.end(), h->GetLabel()) == targets->second.end())
+            return false;
+    }
+    return true;
+}
+
 void NameResidue(Residue& residue, HostModel::PreparationReport& report) {
-    const std::string type = residue.GetResidueType();
+    const std::string& type = residue.GetResidueType();
     if (type.empty()) return;
-    std::map<std::string, Atom*> atoms;
     std::vector<Atom*> hydrogens;
+    bool hasOxt = false, hasO5 = false, hasP = false;
     for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
         HostModel::Object* child = residue.GetChild(i);
         if (!child->IsA(Atom::classType)) continue;
         Atom* atom = static_cast<Atom*>(child);
-        atoms.emplace(atom->GetLabel(), atom);
+        const std::string_view label = atom->GetLabel();
+        hasOxt = hasOxt || label == "OXT";
+        hasO5 = hasO5 || label == "O5'";
+        hasP = hasP || label == "P";
         if (atom->GetAtomicNumber() == 1) hydrogens.push_back(atom);
     }
     ResidueForm form;
     form.allVariants = true;
     form.nTerminus = residue.IsA(HostModel::AminoAcid::classType) && IsStandardAminoAcidType(type) &&
                      Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue);
-    form.acidCTerminus = atoms.count("OXT") != 0;
-    form.fivePrimeEnd = atoms.count("O5'") && !atoms.count("P");
+    form.acidCTerminus = hasOxt;
+    form.fivePrimeEnd = hasO5 && !hasP;
     const auto recipe = FindHydrogenRecipe(MonomerNameOf(type), form);
-    if (!recipe) return;
+    if (!recipe || AllHydrogensNamed(residue, hydrogens, *recipe)) return;
 
     // Hydrogens grouped by their heavy atom, from the bonds read with the structure.
     std::map<std::string, std::vector<Atom*>> byParent;
     std::vector<Atom*> orphans;
     for (Atom* h : hydrogens) {
-        const Atom* parent = nullptr;
-        for (const Atom* partner : h->GetBonds())
-            if (partner->GetParent() == &residue && partner->GetAtomicNumber() != 1) parent = partner;
+        const Atom* parent = ParentInResidue(*h, residue);
         if (parent) byParent[parent->GetLabel()].push_back(h);
         else orphans.push_back(h);
     }

@@ -14,7 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -43,15 +44,18 @@ struct ResidueJob {
     }
 };
 
-struct PlacedHydrogen {
-    const std::string* name = nullptr;  // owned by the planner's placement kits
+// A hydrogen made by a planner, to be added to the tree and bonded to its parent afterwards.
+struct NewHydrogen {
+    std::unique_ptr<Atom> atom;
     Atom* parent = nullptr;
-    HostModel::Vec3 position;
 };
 
-struct ResidueResult {
-    std::vector<PlacedHydrogen> placed;
-    std::vector<std::string> failed;
+// What one planner made of a run of residues, in their order.
+struct PlanOutput {
+    std::vector<NewHydrogen> hydrogens;
+    std::vector<std::size_t> ends;  // per residue of the run: end of its hydrogens in hydrogens
+    std::vector<std::pair<std::size_t, std::string>> failed;  // residue index, line for the report
+    std::set<std::string> unknownTypes;
 };
 
 bool IsLinkElement(int z) { return z == 6 || z == 7 || z == 8 || z == 15 || z == 16 || z == 34; }
@@ -70,12 +74,16 @@ const Atom* PreviousCarbon(const Atom& n) {
     return nullptr;
 }
 
-ResidueJob MakeJob(Residue& residue, HostModel::Atom::HydrogenSet set) {
-    ResidueJob job;
+// Fills job for residue, reusing its storage. terminalState: the interned id of
+// TerminalStateProperty(), absent when no object carries it.
+void MakeJob(Residue& residue, HostModel::Atom::HydrogenSet set, std::optional<HostModel::PropertyNameId> terminalState,
+             ResidueJob& job) {
     job.residue = &residue;
+    job.recipe.reset();
+    job.atoms.clear();
+    job.previousCarbon = nullptr;
     const std::string& type = residue.GetResidueType();
-    if (type.empty()) return job;
-    job.atoms.reserve(residue.GetNumChildren());
+    if (type.empty()) return;
     for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
         HostModel::Object* child = residue.GetChild(i);
         if (child->IsA(Atom::classType)) job.atoms.emplace_back(&child->GetLabel(), static_cast<Atom*>(child));
@@ -94,13 +102,12 @@ ResidueJob MakeJob(Residue& residue, HostModel::Atom::HydrogenSet set) {
             residue.IsA(HostModel::AminoAcid::classType) && Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue);
         if (n && !form.nTerminus) job.previousCarbon = PreviousCarbon(*n);
         form.peptideContext = job.previousCarbon != nullptr;
-        const std::string state = residue.GetPropertyAsString(TerminalStateProperty());
+        const std::string state = terminalState ? residue.Properties().GetAsString(*terminalState) : std::string();
         form.neutralNTerminus = form.nTerminus && state == "NH2";
         form.acidCTerminus = state == "COOH" && job.Find("OXT");
     }
     form.fivePrimeEnd = job.Find("O5'") && !job.Find("P");
     job.recipe = FindHydrogenRecipe(type, form);
-    return job;
 }
 
 // Bonds of a heavy atom to heavy atoms of other residues, each of which takes the place of
@@ -153,8 +160,9 @@ struct PlacementKit {
     std::vector<Group> groups;
 };
 
+// missing: the first groups of the planner's scratch, which keeps the others for their storage.
 std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon,
-                                      const std::vector<MissingGroup>& missing) {
+                                      const std::vector<MissingGroup>& missing, std::size_t groups) {
     auto kit = std::make_unique<PlacementKit>();
     const gemmi::ChemComp& cc = job.recipe->chemComp;
     gemmi::Residue& model = kit->model;
@@ -163,8 +171,8 @@ std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon
     kit->hostAtoms = job.atoms.size();
     kit->previousCarbon = previousCarbon;
     if (previousCarbon) model.atoms.push_back(ToGemmi(PreviousCarbonName(), 6, {}));
-    for (const MissingGroup& group : missing)
-        for (const std::string* h : group.hydrogens) model.atoms.push_back(ToGemmi(*h, 1, {}));
+    for (std::size_t g = 0; g < groups; ++g)
+        for (const std::string* h : missing[g].hydrogens) model.atoms.push_back(ToGemmi(*h, 1, {}));
 
     gemmi::Topo& topo = kit->topo;
     topo.apply_restraints(cc.rt, model, nullptr);
@@ -177,7 +185,8 @@ std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon
     auto indexOf = [&](const std::string& name) {
         return static_cast<std::size_t>(model.find_atom(name, '*') - model.atoms.data());
     };
-    for (const MissingGroup& group : missing) {
+    for (std::size_t i = 0; i < groups; ++i) {
+        const MissingGroup& group = missing[i];
         PlacementKit::Group g;
         g.parent = indexOf(*group.parent);
         g.parentName = *group.parent;
@@ -191,23 +200,23 @@ std::unique_ptr<PlacementKit> MakeKit(const ResidueJob& job, bool previousCarbon
 // One planner per thread: its kits, and the scratch of the residue in hand.
 class Planner {
 public:
-    ResidueResult Plan(const ResidueJob& job);
+    /// Appends the residue's new hydrogens to out.hydrogens and its failures, as residueIndex's.
+    void Plan(const ResidueJob& job, std::size_t residueIndex, PlanOutput& out);
 
 private:
     std::unordered_map<std::string, std::unique_ptr<PlacementKit>> kits_;
-    std::vector<MissingGroup> missing_;
+    std::vector<MissingGroup> missing_;  // the residue's groups first; the rest keep their storage
     std::string key_;
 };
 
-ResidueResult Planner::Plan(const ResidueJob& job) {
-    ResidueResult result;
-    if (!job.recipe) return result;
+void Planner::Plan(const ResidueJob& job, std::size_t residueIndex, PlanOutput& out) {
+    if (!job.recipe) return;
     const HydrogenRecipe& recipe = *job.recipe;
     const bool aminoAcid = IsStandardAminoAcidType(job.residue->GetResidueType());
 
     // Which hydrogens are missing, per heavy atom, in the component's atom order, so that
     // hydrogens follow their heavy atoms' order.
-    missing_.clear();
+    std::size_t groups = 0;
     for (const auto& heavy : recipe.chemComp.atoms) {
         const auto entry = recipe.hydrogensOf.find(heavy.id);
         if (entry == recipe.hydrogensOf.end()) continue;
@@ -217,12 +226,15 @@ ResidueResult Planner::Plan(const ResidueJob& job) {
         const std::size_t external = std::min(ExternalBonds(*parent, aminoAcid), hydrogens.size());
         const std::size_t wanted = hydrogens.size() - external;
         if (BondedHydrogens(*parent) >= wanted) continue;
-        MissingGroup group{&entry->first, {}};
+        if (groups == missing_.size()) missing_.emplace_back();
+        MissingGroup& group = missing_[groups];
+        group.parent = &entry->first;
+        group.hydrogens.clear();
         for (std::size_t i = 0; i < wanted; ++i)
             if (!job.Find(hydrogens[i])) group.hydrogens.push_back(&hydrogens[i]);
-        if (!group.hydrogens.empty()) missing_.push_back(std::move(group));
+        if (!group.hydrogens.empty()) ++groups;
     }
-    if (missing_.empty()) return result;
+    if (groups == 0) return;
 
     // The kit's key: the recipe, the model's atoms (names and elements) and the groups.
     const bool previousCarbon =
@@ -234,13 +246,16 @@ ResidueResult Planner::Plan(const ResidueJob& job) {
         key_ += static_cast<char>(atom->GetAtomicNumber());
     }
     key_ += previousCarbon ? '\1' : '\2';
-    for (const MissingGroup& group : missing_) {
-        key_ += *group.parent;
+    for (std::size_t g = 0; g < groups; ++g) {
+        key_ += *missing_[g].parent;
         key_ += '\3';
-        for (const std::string* h : group.hydrogens) key_ += *h + '\0';
+        for (const std::string* h : missing_[g].hydrogens) {
+            key_ += *h;
+            key_ += '\0';
+        }
     }
     std::unique_ptr<PlacementKit>& slot = kits_[key_];
-    if (!slot) slot = MakeKit(job, previousCarbon, missing_);
+    if (!slot) slot = MakeKit(job, previousCarbon, missing_, groups);
     PlacementKit& kit = *slot;
 
     // The state that a model made afresh would have: positions read, hydrogens at the origin.
@@ -276,13 +291,14 @@ ResidueResult Planner::Plan(const ResidueJob& job) {
                 reason = "no consistent geometry";
             if (!reason.empty()) {
                 if (where.empty()) where = Describe(*job.residue);
-                result.failed.push_back(where + ": " + name + " on " + group.parentName + ": " + reason);
+                out.failed.emplace_back(residueIndex, where + ": " + name + " on " + group.parentName + ": " + reason);
                 continue;
             }
-            result.placed.push_back({&name, hostParent, {placed.pos.x, placed.pos.y, placed.pos.z}});
+            auto hydrogen = std::make_unique<Atom>(name, 1);
+            hydrogen->SetPosition({placed.pos.x, placed.pos.y, placed.pos.z});
+            out.hydrogens.push_back({std::move(hydrogen), hostParent});
         }
     }
-    return result;
 }
 
 }  // namespace
@@ -292,46 +308,60 @@ void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::Hydroge
     std::vector<Residue*> residues;
     HostModel::DescendentIterator it(&molecule, Residue::classType);
     while (HostModel::Object* object = it.GetNext()) residues.push_back(static_cast<Residue*>(object));
+    const std::optional<HostModel::PropertyNameId> terminalState =
+        HostModel::PropertyNames::Find(TerminalStateProperty());
 
-    std::vector<ResidueJob> jobs;
-    jobs.reserve(residues.size());
-    std::set<std::string> unknownTypes;
-    for (Residue* residue : residues) {
-        jobs.push_back(MakeJob(*residue, set));
-        if (!jobs.back().recipe && !residue->GetResidueType().empty()) unknownTypes.insert(residue->GetResidueType());
-    }
-
-    // Planning reads the tree only, so both halves run at once; the tree changes afterwards.
-    // Each half has its own planner: the kits hold the names that the results point to.
-    std::vector<ResidueResult> results(jobs.size());
-    Planner planners[2];
-    auto plan = [&](Planner& planner, std::size_t begin, std::size_t end, std::exception_ptr& error) {
+    // Planning reads the tree only, so both halves run at once, each making its hydrogens (their
+    // allocation is much of the cost); the tree changes afterwards, in residue order. Each half
+    // has its own planner: the kits are its own.
+    auto plan = [&](std::size_t begin, std::size_t end, PlanOutput& out, std::exception_ptr& error) {
         try {
-            for (std::size_t i = begin; i < end; ++i) results[i] = planner.Plan(jobs[i]);
+            Planner planner;
+            ResidueJob job;
+            out.ends.reserve(end - begin);
+            for (std::size_t i = begin; i < end; ++i) {
+                MakeJob(*residues[i], set, terminalState, job);
+                if (!job.recipe && !residues[i]->GetResidueType().empty())
+                    out.unknownTypes.insert(residues[i]->GetResidueType());
+                planner.Plan(job, i, out);
+                out.ends.push_back(out.hydrogens.size());
+            }
         } catch (...) {
             error = std::current_exception();
         }
     };
-    const std::size_t half = jobs.size() > 2000 ? jobs.size() / 2 : jobs.size();
+    const std::size_t half = residues.size() > 2000 ? residues.size() / 2 : residues.size();
+    PlanOutput outputs[2];
     std::exception_ptr failure, secondFailure;
     std::thread second;
-    if (half < jobs.size())
-        second = std::thread(plan, std::ref(planners[1]), half, jobs.size(), std::ref(secondFailure));
-    plan(planners[0], 0, half, failure);
+    if (half < residues.size())
+        second = std::thread(plan, half, residues.size(), std::ref(outputs[1]), std::ref(secondFailure));
+    plan(0, half, outputs[0], failure);
     if (second.joinable()) second.join();
     if (failure) std::rethrow_exception(failure);
     if (secondFailure) std::rethrow_exception(secondFailure);
 
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        Residue& residue = *jobs[i].residue;
-        for (const PlacedHydrogen& h : results[i].placed) {
-            Atom& atom = residue.Add(std::make_unique<Atom>(*h.name, 1));
-            atom.SetPosition(h.position);
-            Atom::Bond(*h.parent, atom);
+    const std::size_t begins[2] = {0, half};
+    for (std::size_t part = 0; part < 2; ++part) {
+        PlanOutput& out = outputs[part];
+        auto failed = out.failed.begin();
+        std::size_t next = 0;
+        for (std::size_t k = 0; k < out.ends.size(); ++k) {
+            const std::size_t index = begins[part] + k;
+            Residue& residue = *residues[index];
+            const std::size_t first = next;
+            for (; next < out.ends[k]; ++next) {
+                NewHydrogen& h = out.hydrogens[next];
+                Atom& atom = residue.Add(std::move(h.atom));
+                Atom::Bond(*h.parent, atom);
+            }
+            if (next > first) report.hydrogensAdded[residue.GetResidueType()] += next - first;
+            for (; failed != out.failed.end() && failed->first == index; ++failed)
+                report.hydrogensNotPlaced.push_back(std::move(failed->second));
         }
-        if (!results[i].placed.empty()) report.hydrogensAdded[residue.GetResidueType()] += results[i].placed.size();
-        for (std::string& line : results[i].failed) report.hydrogensNotPlaced.push_back(std::move(line));
     }
+    std::set<std::string> unknownTypes = std::move(outputs[0].unknownTypes);
+    unknownTypes.insert(outputs[1].unknownTypes.begin(), outputs[1].unknownTypes.end());
     for (const std::string& type : unknownTypes)
         report.warnings.push_back("no hydrogens added to " + type + ": not in the monomer library");
 }

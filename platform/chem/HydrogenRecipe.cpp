@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <mutex>
 #include <set>
+#include <unordered_set>
 
 namespace HostChem {
 namespace {
@@ -151,29 +152,57 @@ std::string ResidueForm::Key() const {
     return key;
 }
 
-std::string VariantNameOf(const std::string& typeName) {
-    // PARSE (PDB2PQR's PARSE naming) and CHARMM spell the variants their own way.
+namespace {
+// PARSE (PDB2PQR's PARSE naming) and CHARMM spell the variants their own way.
+const std::map<std::string, std::string>& VariantAliases() {
     static const std::map<std::string, std::string> aliases = {
         {"CSS", "CYX"}, {"CY-", "CYM"}, {"HI+", "HIP"}, {"HSP", "HIP"},  {"HSD", "HID"},
         {"HSE", "HIE"}, {"LY0", "LYN"}, {"AS0", "ASH"}, {"GL0", "GLH"},  {"TY-", "TYM"},
         {"AR0", "ARG"}, {"H2O", "HOH"}, {"WAT", "HOH"}, {"TIP3", "HOH"}, {"SOL", "HOH"}};
-    const auto it = aliases.find(typeName);
-    return it == aliases.end() ? typeName : it->second;
+    return aliases;
 }
 
-std::string MonomerNameOf(const std::string& typeName) {
+const std::map<std::string, std::string>& VariantParents() {
     static const std::map<std::string, std::string> parents = {{"HID", "HIS"}, {"HIE", "HIS"}, {"HIP", "HIS"},
                                                                {"CYX", "CYS"}, {"CYM", "CYS"}, {"ASH", "ASP"},
                                                                {"GLH", "GLU"}, {"LYN", "LYS"}, {"TYM", "TYR"}};
-    const std::string variant = VariantNameOf(typeName);
-    const auto it = parents.find(variant);
-    return it == parents.end() ? variant : it->second;
+    return parents;
+}
+}  // namespace
+
+std::string VariantNameOf(const std::string& typeName) {
+    const auto it = VariantAliases().find(typeName);
+    return it == VariantAliases().end() ? typeName : it->second;
 }
 
-bool IsStandardAminoAcidType(const std::string& typeName) {
+std::string MonomerNameOf(const std::string& typeName) {
+    const std::string variant = VariantNameOf(typeName);
+    const auto it = VariantParents().find(variant);
+    return it == VariantParents().end() ? variant : it->second;
+}
+
+namespace {
+const std::set<std::string>& StandardMonomers() {
     static const std::set<std::string> names = {"ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE",
                                                 "LEU", "LYS", "MET", "PHE", "PRO", "SER", "THR", "TRP", "TYR", "VAL"};
-    return names.count(MonomerNameOf(typeName)) != 0;
+    return names;
+}
+}  // namespace
+
+bool IsStandardAminoAcidType(const std::string& typeName) {
+    // Asked several times per residue, so every qualifying spelling is found once: a name that
+    // is neither alias nor variant is its own monomer name, so the candidates are the standard
+    // names and the two tables' keys.
+    static const std::unordered_set<std::string> spellings = [] {
+        std::vector<std::string> candidates(StandardMonomers().begin(), StandardMonomers().end());
+        for (const auto* table : {&VariantAliases(), &VariantParents()})
+            for (const auto& entry : *table) candidates.push_back(entry.first);
+        std::unordered_set<std::string> qualifying;
+        for (const std::string& name : candidates)
+            if (StandardMonomers().count(MonomerNameOf(name))) qualifying.insert(name);
+        return qualifying;
+    }();
+    return spellings.count(typeName) != 0;
 }
 
 double NuclearHydrogenDistance(gemmi::El parent, double fallback) {

@@ -12,6 +12,7 @@
 #include "chem/ResidueAtoms.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace HostChem {
@@ -87,7 +88,8 @@ void ChooseProtonationStates(HostModel::ChemDoc& doc) {
     report.ph = ph;
 
     const std::set<const HostModel::Residue*> bridged = FindBridgedCysteines(cysteines);
-    const PolarAtoms polar(residues);
+    // Only neutral histidines ask for neighbours; a structure without them skips the index.
+    std::unique_ptr<const PolarAtoms> polar;
     std::size_t tyrosinates = 0, neutralArginines = 0;
     for (HostModel::Residue* residue : open) {
         const std::string name = residue->GetResidueType();
@@ -98,7 +100,14 @@ void ChooseProtonationStates(HostModel::ChemDoc& doc) {
             switch (*group) {
                 case TitratableGroup::Asp: state = protonated ? "ASH" : "ASP"; break;
                 case TitratableGroup::Glu: state = protonated ? "GLH" : "GLU"; break;
-                case TitratableGroup::His: state = protonated ? "HIP" : ChooseHistidineTautomer(*residue, polar); break;
+                case TitratableGroup::His:
+                    if (protonated) {
+                        state = "HIP";
+                        break;
+                    }
+                    if (!polar) polar = std::make_unique<const PolarAtoms>(residues);
+                    state = ChooseHistidineTautomer(*residue, *polar);
+                    break;
                 case TitratableGroup::Cys:
                     // A bridge holds whatever the pH: the sulfur has no hydrogen to lose.
                     state = bridged.count(residue) ? "CYX" : protonated ? "CYS" : "CYM";

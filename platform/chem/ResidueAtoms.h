@@ -7,22 +7,23 @@
 #include "HostModel/Residue.h"
 
 #include <cmath>
+#include <string_view>
 #include <vector>
 
 namespace HostChem {
 
 /// The residue's atom labelled label, or null.
-inline HostModel::Atom* FindResidueAtom(const HostModel::Object& residue, const char* label) {
+inline HostModel::Atom* FindResidueAtom(const HostModel::Object& residue, std::string_view label) {
     for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
         HostModel::Object* child = residue.GetChild(i);
-        if (child->IsA(HostModel::Atom::classType) && child->GetLabel() == label) {
+        if (child->GetLabel() == label && child->IsA(HostModel::Atom::classType)) {
             return static_cast<HostModel::Atom*>(child);
         }
     }
     return nullptr;
 }
 
-inline bool HasResidueAtom(const HostModel::Object& residue, const char* label) {
+inline bool HasResidueAtom(const HostModel::Object& residue, std::string_view label) {
     return FindResidueAtom(residue, label) != nullptr;
 }
 

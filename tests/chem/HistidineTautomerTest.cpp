@@ -2,8 +2,12 @@
 #include "ChemTestStructures.h"
 
 #include "chem/HistidineTautomer.h"
+#include "chem/ResidueAtoms.h"
+#include "io/StructureReader.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -85,5 +89,46 @@ const TautomerCase kCases[] = {
 void PrintTo(const TautomerCase& c, std::ostream* out) { *out << c.what; }
 
 INSTANTIATE_TEST_SUITE_P(Table, HistidineTautomers, ::testing::ValuesIn(kCases));
+
+class PolarNeighbours : public ::testing::TestWithParam<const char*> {};
+
+// The cell index finds exactly the polar atoms (N, O, metals) a scan of all of them finds, at
+// the radii the tautomer rule asks for and at the cell size.
+TEST_P(PolarNeighbours, IndexAgreesWithAScan) {
+    HostModel::ChemDoc doc;
+    HostIO::ReadStructureFromMemory(doc, ChemTest::CorpusText(GetParam()), GetParam());
+    const std::vector<HostModel::Residue*> residues = ChemTest::Residues(doc);
+    std::vector<const HostModel::Atom*> polar;
+    for (const HostModel::Residue* residue : residues)
+        for (std::size_t i = 0; i < residue->GetNumChildren(); ++i)
+            if (const auto* atom = dynamic_cast<const HostModel::Atom*>(residue->GetChild(i)))
+                if (HostChem::ClassifyPartner(*atom) == HostChem::BondPartner::Metal || atom->GetAtomicNumber() == 7 ||
+                    atom->GetAtomicNumber() == 8)
+                    polar.push_back(atom);
+    ASSERT_GT(polar.size(), 100u);
+    const HostChem::PolarAtoms index(residues);
+    std::size_t found = 0;
+    for (std::size_t q = 0; q < polar.size(); q += 3) {
+        const HostModel::Atom& atom = *polar[q];
+        for (double radius : {2.6, 3.3, 3.5}) {
+            std::vector<const HostModel::Atom*> expected;
+            for (const HostModel::Atom* other : polar)
+                if (other != &atom && HostChem::AtomDistance(atom, *other) <= radius) expected.push_back(other);
+            std::vector<const HostModel::Atom*> near = index.Near(atom, radius);
+            std::sort(expected.begin(), expected.end());
+            std::sort(near.begin(), near.end());
+            ASSERT_EQ(near, expected) << GetParam() << ": " << atom.GetParent()->GetLabel() << ":" << atom.GetLabel()
+                                      << " within " << radius;
+            found += near.size();
+        }
+    }
+    EXPECT_GT(found, polar.size() / 3);  // hydrogen-bond partners abound in a protein
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, PolarNeighbours, ::testing::Values("1AFS.pdb", "3U7T.cif", "9X2O.cif"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             const std::string name = info.param;
+                             return name.substr(0, name.find('.'));
+                         });
 
 }  // namespace

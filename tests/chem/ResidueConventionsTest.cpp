@@ -2,6 +2,7 @@
 #include "ChemTestStructures.h"
 
 #include "HostModel/PreparationReport.h"
+#include "chem/HydrogenRecipe.h"
 #include "chem/ResidueConventions.h"
 #include "io/StructureReader.h"
 
@@ -215,6 +216,16 @@ TEST(ResidueNamesMore, WaterSpellings) {
         EXPECT_TRUE(HostChem::IsWaterResidueName(name)) << name;
     }
     for (const char* name : {"HO", "TIP2", "SO4", "OH"}) EXPECT_FALSE(HostChem::IsWaterResidueName(name)) << name;
+}
+
+// Standard amino acids under every spelling of their protonation variants; waters, modified
+// residues, nucleotides and other cases are not.
+TEST(StandardAminoAcidTypes, VariantSpellingsCountOthersDoNot) {
+    for (const char* name : {"ALA", "VAL", "HIS", "HID", "HIE", "HIP", "HSD", "HSE", "HSP", "HI+", "CYX", "CYM",
+                             "CSS", "CY-", "ASH", "AS0", "GLH", "GL0", "LYN", "LY0", "TYM", "TY-", "AR0"})
+        EXPECT_TRUE(HostChem::IsStandardAminoAcidType(name)) << name;
+    for (const char* name : {"HOH", "WAT", "TIP3", "SOL", "H2O", "MSE", "ACE", "NME", "DA", "A", "", "ala", "His"})
+        EXPECT_FALSE(HostChem::IsStandardAminoAcidType(name)) << name;
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 #include "apply/TemplateApplicator.h"
 
 #include "apply/ChemistryTrackerHelper.h"
-#include "templates/PropertyIds.h"
+#include "apply/TemplateLookupMemo.h"
 #include "apply/VisibleMolecules.h"
+#include "templates/PropertyIds.h"
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
@@ -15,6 +16,7 @@
 #include "HostModel/TreeRoot.h"
 #include "Quorva_ProteinCore/BuilderUtility.h"
 
+#include <memory>
 #include <string>
 
 namespace Voltra {
@@ -57,15 +59,24 @@ void ResetAtomProperties(HostModel::Object& atom, const ResetIds& ids) {
     properties.SetFloat(ids.radiusValue, 0.0f, kValuePropertyFlags);
 }
 
+// The property ids of one template's pass, taken once instead of once per atom.
+struct TemplateIds {
+    HostModel::PropertyNameId value;
+    HostModel::PropertyNameId source;
+};
+
 // A hit overwrites value and Source; a miss rewrites 0.0 only on an atom still "Missing" and
-// otherwise keeps what an earlier template (or command) gave it.
-void ApplyTemplateToAtom(HostModel::Atom& atom, const Template& t, HostModel::PropertyNameId sourceId) {
-    float value = 0.0f;
-    const std::string source = t.Lookup(atom, value);
-    if (source != kSourceMissing || t.IsSourceMissing(atom)) {
-        t.SetValue(atom, value);
-        t.SetSource(atom, source);
-    } else if (!atom.Properties().Has(sourceId)) {
+// otherwise keeps what an earlier template (or command) gave it. The value and the Missing test
+// go through the ids as Template::SetValue and IsSourceMissing do; the Source through
+// Template::SetSource, which also refreshes the combined Source.
+void ApplyTemplateToAtom(HostModel::Atom& atom, const Template& t, const TemplateLookupMemo::Answer& found,
+                         const TemplateIds& ids) {
+    HostModel::PropertyStore& properties = atom.Properties();
+    const std::string* source = properties.GetText(ids.source);
+    if (!found.missing || (source != nullptr && *source == kSourceMissing)) {
+        properties.SetFloat(ids.value, found.value, kValuePropertyFlags);
+        t.SetSource(atom, *found.source);
+    } else if (!properties.Has(ids.source)) {
         // Never assigned (no reset before): mark it, but write no value.
         t.SetSource(atom, MissingSource());
     }
@@ -101,17 +112,25 @@ void RecordMoleculeTemplate(HostModel::Molecule& molecule, const Template& t) {
     molecule.SetProperty(t.GetTemplatePropertyName(), t.GetFileName(), kTemplatePropertyFlags);
 }
 
+bool PutsNTerminalCharge(const TemplateApplicator::Pass& pass) {
+    return pass.charge && pass.values->GetSourceName() != "Amber";
+}
+
+ResetIds TakeResetIds() {
+    const Template& charges = SharedChargeTemplate();
+    const Template& radii = SharedRadiusTemplate();
+    return ResetIds{PropertyId(charges.GetValuePropertyName()), PropertyId(charges.GetSourcePropertyName()),
+                    PropertyId(radii.GetValuePropertyName()), PropertyId(radii.GetSourcePropertyName()),
+                    PropertyId(kCombinedSourcePropertyName),
+                    HostModel::PropertyTexts::Intern(kSourceMissing),
+                    HostModel::PropertyTexts::Intern(std::string(kSourceMissing) + " + " + kSourceMissing)};
+}
+
 }  // namespace
 
 void ResetTemplateProperties(HostModel::ChemDoc* doc) {
     if (doc == nullptr || doc->GetTreeRoot() == nullptr) return;
-    const Template& charges = SharedChargeTemplate();
-    const Template& radii = SharedRadiusTemplate();
-    const ResetIds ids{PropertyId(charges.GetValuePropertyName()), PropertyId(charges.GetSourcePropertyName()),
-                       PropertyId(radii.GetValuePropertyName()), PropertyId(radii.GetSourcePropertyName()),
-                       PropertyId(kCombinedSourcePropertyName),
-                       HostModel::PropertyTexts::Intern(kSourceMissing),
-                       HostModel::PropertyTexts::Intern(std::string(kSourceMissing) + " + " + kSourceMissing)};
+    const ResetIds ids = TakeResetIds();
     const HostModel::OrdCollection molecules = CollectVisibleMolecules(*doc->GetTreeRoot());
     for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
         HostModel::DescendentIterator atoms(molecules[i], HostModel::Atom::classType, false, 0, nullptr);
@@ -126,21 +145,64 @@ TemplateApplicator::~TemplateApplicator() {
 }
 
 void TemplateApplicator::ApplyChargeTemplate(TemplatePtr chargeTemplate) {
-    if (chargeTemplate && root_ != nullptr) Apply(*chargeTemplate, chargeTemplate->GetSourceName() != "Amber");
+    if (chargeTemplate && root_ != nullptr) Apply(*chargeTemplate, PutsNTerminalCharge({chargeTemplate, true}));
 }
 
 void TemplateApplicator::ApplyRadiusTemplate(TemplatePtr radiusTemplate) {
     if (radiusTemplate && root_ != nullptr) Apply(*radiusTemplate, false);
 }
 
-void TemplateApplicator::Apply(const Template& t, bool nTerminalRule) {
-    const HostModel::PropertyNameId sourceId = PropertyId(t.GetSourcePropertyName());
+void TemplateApplicator::ResetAndApply(const std::vector<Pass>& passes) {
+    if (root_ == nullptr) return;
+    std::vector<Pass> used;
+    for (const Pass& pass : passes)
+        if (pass.values) used.push_back(pass);
+    bool oneWalk = true;
+    for (std::size_t k = 0; k + 1 < used.size(); ++k) oneWalk = oneWalk && !PutsNTerminalCharge(used[k]);
+    if (!oneWalk) {
+        ResetTemplateProperties(root_->GetDocument());
+        for (const Pass& pass : used) Apply(*pass.values, PutsNTerminalCharge(pass));
+        return;
+    }
+
+    // Every write of a pass touches one atom's own properties, so doing an atom's reset and
+    // passes together leaves each atom as the passes in turn would; the molecule's N-terminal
+    // charge and records follow in pass order. One walk instead of one per pass.
+    const ResetIds resetIds = TakeResetIds();
+    std::vector<TemplateIds> ids;
+    std::vector<std::unique_ptr<TemplateLookupMemo>> lookups;
+    for (const Pass& pass : used) {
+        const Template& t = *pass.values;
+        ids.push_back({PropertyId(t.GetValuePropertyName()), PropertyId(t.GetSourcePropertyName())});
+        lookups.push_back(std::make_unique<TemplateLookupMemo>(t));
+    }
     const HostModel::OrdCollection molecules = CollectVisibleMolecules(*root_);
     for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
         auto& molecule = static_cast<HostModel::Molecule&>(*molecules[i]);
         HostModel::DescendentIterator atoms(&molecule, HostModel::Atom::classType, false, 0, nullptr);
-        while (HostModel::Object* atom = atoms.GetNext()) {
-            ApplyTemplateToAtom(static_cast<HostModel::Atom&>(*atom), t, sourceId);
+        while (HostModel::Object* object = atoms.GetNext()) {
+            auto& atom = static_cast<HostModel::Atom&>(*object);
+            ResetAtomProperties(atom, resetIds);
+            for (std::size_t k = 0; k < used.size(); ++k)
+                ApplyTemplateToAtom(atom, *used[k].values, lookups[k]->Find(atom), ids[k]);
+        }
+        for (const Pass& pass : used) {
+            if (PutsNTerminalCharge(pass)) ApplyNTerminalCharge(molecule, *pass.values);
+            RecordMoleculeTemplate(molecule, *pass.values);
+        }
+    }
+}
+
+void TemplateApplicator::Apply(const Template& t, bool nTerminalRule) {
+    const TemplateIds ids{PropertyId(t.GetValuePropertyName()), PropertyId(t.GetSourcePropertyName())};
+    const HostModel::OrdCollection molecules = CollectVisibleMolecules(*root_);
+    TemplateLookupMemo lookups(t);
+    for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
+        auto& molecule = static_cast<HostModel::Molecule&>(*molecules[i]);
+        HostModel::DescendentIterator atoms(&molecule, HostModel::Atom::classType, false, 0, nullptr);
+        while (HostModel::Object* object = atoms.GetNext()) {
+            auto& atom = static_cast<HostModel::Atom&>(*object);
+            ApplyTemplateToAtom(atom, t, lookups.Find(atom), ids);
         }
         if (nTerminalRule) ApplyNTerminalCharge(molecule, t);
         RecordMoleculeTemplate(molecule, t);

@@ -4,6 +4,8 @@
 
 #include "templates/Template.h"
 
+#include <vector>
+
 namespace HostModel {
 class ChemDoc;
 class TreeRoot;
@@ -30,6 +32,15 @@ public:
     void ApplyChargeTemplate(TemplatePtr chargeTemplate);
     /// Per-atom values of a radius template and the molecule record. A null template does nothing.
     void ApplyRadiusTemplate(TemplatePtr radiusTemplate);
+
+    struct Pass {
+        TemplatePtr values;  // null passes do nothing
+        bool charge;         // applied as ApplyChargeTemplate, else as ApplyRadiusTemplate
+    };
+    /// What ResetTemplateProperties and then one Apply...Template per pass, in order, do. The
+    /// atoms are walked once for all of them when no pass but the last puts the N-terminal
+    /// charge (which later passes would otherwise see before their own values); else in turn.
+    void ResetAndApply(const std::vector<Pass>& passes);
 
 private:
     void Apply(const Template& t, bool nTerminalRule);

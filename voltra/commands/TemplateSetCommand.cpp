@@ -14,6 +14,7 @@
 #include "HostModel_Commands/CmdNameHydrogens.h"
 
 #include <string>
+#include <vector>
 
 namespace Voltra {
 
@@ -46,16 +47,12 @@ bool RunTemplateSet(HostModel::Command& command, HostModel::ChemDoc* doc, const 
     }
 
     if (set.hydrogenSelector != 0) AddAndNameHydrogens(set.hydrogenSelector, doc);
-    ResetTemplateProperties(doc);
     {
+        std::vector<TemplateApplicator::Pass> passes;
+        for (std::size_t i = 0; i < set.stepCount; ++i)
+            passes.push_back({templates[i], set.steps[i].kind == TemplateKind::Charge});
         TemplateApplicator applicator(doc);
-        for (std::size_t i = 0; i < set.stepCount; ++i) {
-            if (set.steps[i].kind == TemplateKind::Charge) {
-                applicator.ApplyChargeTemplate(templates[i]);
-            } else {
-                applicator.ApplyRadiusTemplate(templates[i]);
-            }
-        }
+        applicator.ResetAndApply(passes);
     }
     return true;
 }

@@ -1,0 +1,55 @@
+// Remembers a template's answers during one application pass, so that a million atoms cost a
+// lookup per residue shape instead of one per atom.
+#pragma once
+
+#include "templates/Template.h"
+
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace HostModel {
+class Atom;
+class Object;
+}  // namespace HostModel
+
+namespace Voltra {
+
+/// Answers as Template::Lookup does. A residue-keyed template's answer for an atom depends on
+/// its residue's key name, its own name and whether it is a hydrogen, so every residue of one
+/// key name whose atoms carry the same names in the same order (a shape) is looked up once; an
+/// element-keyed template's answer depends on the element alone. Atoms outside residues are
+/// looked up each time. The template must not change while the memo is in use.
+class TemplateLookupMemo {
+public:
+    struct Answer {
+        const std::string* source;  // as Lookup returns it; lives as long as the memo
+        float value;                // 0.0 when the source is "Missing", as Lookup leaves it
+        bool missing;               // the source is "Missing"
+    };
+
+    explicit TemplateLookupMemo(const Template& t) : template_(t) {}
+    TemplateLookupMemo(const TemplateLookupMemo&) = delete;
+    TemplateLookupMemo& operator=(const TemplateLookupMemo&) = delete;
+
+    Answer Find(const HostModel::Atom& atom);
+
+private:
+    Answer LookUp(const HostModel::Atom& atom);
+    void EnterResidue(const HostModel::Object& residue, const HostModel::Atom& atom);
+
+    const Template& template_;
+    std::deque<std::string> sources_;  // the distinct Source texts answered; stable addresses
+    std::vector<Answer> byElement_;    // element-keyed: by atomic number; source null until known
+    std::unordered_map<std::string, std::vector<Answer>> byShape_;
+
+    // The residue of the atoms in hand: its atom children, their answers and where the walk is.
+    const HostModel::Object* residue_ = nullptr;
+    std::vector<const HostModel::Atom*> residueAtoms_;
+    const std::vector<Answer>* residueAnswers_ = nullptr;
+    std::size_t next_ = 0;
+    std::string shapeKey_;
+};
+
+}  // namespace Voltra
