@@ -133,7 +133,7 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
 // The pairs sorted, in linear time: grouped by first atom with a counting pass, then each
 // atom's few partners sorted among themselves. A million pairs sort in a quarter of the read.
-std::vector<BondPair> InPairOrder(const std::vector<BondPair>& pairs) {
+std::vector<BondPair> InPairOrder(std::vector<BondPair> pairs) {
     std::uint32_t atoms = 0;
     for (const BondPair& pair : pairs) atoms = std::max(atoms, pair.first + 1);
     std::vector<std::uint32_t> start(static_cast<std::size_t>(atoms) + 1, 0);
@@ -142,8 +142,10 @@ std::vector<BondPair> InPairOrder(const std::vector<BondPair>& pairs) {
     std::vector<std::uint32_t> seconds(pairs.size());
     std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
     for (const BondPair& pair : pairs) seconds[fill[pair.first]++] = pair.second;
+    const std::size_t count = pairs.size();
+    std::vector<BondPair>().swap(pairs);  // the ordered pairs take as much again: not both at once
     std::vector<BondPair> ordered;
-    ordered.reserve(pairs.size());
+    ordered.reserve(count);
     for (std::uint32_t first = 0; first < atoms; ++first) {
         const auto begin = seconds.begin() + start[first], end = seconds.begin() + start[first + 1];
         std::sort(begin, end);
@@ -179,7 +181,9 @@ public:
         for (std::uint32_t h = 0; h < n_; ++h) {
             if (nearest_[h] != kNone) bonds_.emplace_back(std::min(h, nearest_[h]), std::max(h, nearest_[h]));
         }
-        return InPairOrder(bonds_);
+        std::vector<BondPair> found;
+        found.swap(bonds_);
+        return InPairOrder(std::move(found));
     }
 
 private:

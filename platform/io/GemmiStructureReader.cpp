@@ -83,7 +83,9 @@ bool PdbStreamingWanted() {
 ModelRead ReadPdbThroughGemmi(std::string text, const std::string& name, const ReadOptions& options,
                               const std::string& defaultLabel) {
     gemmi::Structure structure = ParsePdb(text, name);
-    text = std::string();  // the structure holds everything from here on
+    // The structure holds everything from here on. Swapped, not assigned: assigning an empty
+    // string keeps the capacity, and the file's text would stay alive through the build.
+    std::string().swap(text);
     return BuildModel(structure, true, name, options, defaultLabel);
 }
 
@@ -92,7 +94,7 @@ GemmiModelRead ReadGemmiModel(std::string text, const std::string& name, Structu
     GemmiModelRead read;
     if (format != StructureFormat::Pdb) {
         gemmi::Structure structure = ReadMmcifStructure(text, name);
-        text = std::string();
+        std::string().swap(text);  // assigning an empty string would keep the capacity
         read.model = BuildModel(structure, false, name, options, defaultLabel);
         return read;
     }

@@ -124,6 +124,9 @@ BuiltMolecule HostTreeBuilder::Finish() {
     out_.chainCount = chains_.MoveInto(*out_.molecule);
     // Bonds while the molecule is still outside the document: no revision moves yet.
     const std::vector<BondPair> bonds = PerceiveBonds(bondAtoms_, residueFlags_);
+    // Released before the atoms' bond lists are made, the largest allocation of the step.
+    std::vector<BondAtom>().swap(bondAtoms_);
+    std::vector<std::uint8_t>().swap(residueFlags_);
     std::vector<std::uint8_t> degree(out_.atoms.size(), 0);
     for (const BondPair& bond : bonds) {
         if (degree[bond.first] < UINT8_MAX) ++degree[bond.first];
@@ -134,8 +137,6 @@ BuiltMolecule HostTreeBuilder::Finish() {
     }
     for (const BondPair& bond : bonds) HostModel::Atom::Bond(*out_.atoms[bond.first], *out_.atoms[bond.second]);
     out_.bondCount = bonds.size();
-    bondAtoms_.clear();
-    residueFlags_.clear();
     return std::move(out_);
 }
 

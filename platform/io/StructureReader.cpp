@@ -52,7 +52,7 @@ std::unique_ptr<HostModel::Molecule> ReadModel(std::string text, const std::stri
                                                ReadResult& result) {
     if (result.format == StructureFormat::Pqr) {
         PqrModelRead read = ReadPqrModel(text, name, options.model, StructureFileStem(name));
-        text = std::string();
+        std::string().swap(text);  // assigning an empty string would keep the capacity
         TakeModel(read.model, result);
         TakePqrValues(read, options, result);
         return std::move(read.model.built.molecule);
