@@ -31,10 +31,10 @@ struct Options {
     // Set by the program, not an option: its process ends after the run, so the document of a
     // single input is left for the system to reclaim instead of being freed object by object.
     bool leaveDocumentToExit = false;
-    std::optional<std::string> root;             // persistence root (templates in root/../share/voltra/templates)
-    std::optional<std::string> templatesDir;     // the templates folder itself
-    double ph = 7.0;                             // pH of the protonation states
-    bool pkaFromPropka = false;                  // --pka=propka: pKa values from PROPKA 3
+    std::optional<std::string> root;          // persistence root (templates in root/../share/voltra/templates)
+    std::optional<std::string> templatesDir;  // the templates folder itself
+    double ph = 7.0;                          // pH of the protonation states
+    bool pkaFromPropka = false;               // --pka=propka: pKa values from PROPKA 3
     bool quiet = false;
     bool showHelp = false;
     bool showVersion = false;

@@ -250,7 +250,8 @@ int Main(int argc, char** argv) {
     timer.Run("pqr: format and write", [&] {
         Common::AtomicFileWriter file(prefix + ".pqr");
         file.Begin();
-        VoltraApp::FormatPqr(*doc, "Charges and radii: benchmark", [&](const std::string& chunk) { file.Append(chunk); });
+        VoltraApp::FormatPqr(*doc, "Charges and radii: benchmark",
+                             [&](const std::string& chunk) { file.Append(chunk); });
         file.Finish();
         file.Commit();
     });

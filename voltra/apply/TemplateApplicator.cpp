@@ -119,8 +119,10 @@ bool PutsNTerminalCharge(const TemplateApplicator::Pass& pass) {
 ResetIds TakeResetIds() {
     const Template& charges = SharedChargeTemplate();
     const Template& radii = SharedRadiusTemplate();
-    return ResetIds{PropertyId(charges.GetValuePropertyName()), PropertyId(charges.GetSourcePropertyName()),
-                    PropertyId(radii.GetValuePropertyName()), PropertyId(radii.GetSourcePropertyName()),
+    return ResetIds{PropertyId(charges.GetValuePropertyName()),
+                    PropertyId(charges.GetSourcePropertyName()),
+                    PropertyId(radii.GetValuePropertyName()),
+                    PropertyId(radii.GetSourcePropertyName()),
                     PropertyId(kCombinedSourcePropertyName),
                     HostModel::PropertyTexts::Intern(kSourceMissing),
                     HostModel::PropertyTexts::Intern(std::string(kSourceMissing) + " + " + kSourceMissing)};
