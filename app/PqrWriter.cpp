@@ -92,12 +92,6 @@ void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::strin
     });
 }
 
-std::string PqrText(const HostModel::ChemDoc& doc, const std::string& description) {
-    std::string text;
-    FormatPqr(doc, description, [&text](const std::string& chunk) { text += chunk; });
-    return text;
-}
-
 void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink) {
     using namespace HostModel;
     const PqrStats stats = CountPqrAtoms(doc);

@@ -33,9 +33,6 @@ PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc);
 /// header remarks (for example the assignment used).
 void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::string& description);
 
-/// What WritePqr writes, as one string.
-std::string PqrText(const HostModel::ChemDoc& doc, const std::string& description);
-
 /// Receives the PQR text in order, in pieces of about kPqrChunkBytes (the last may be shorter
 /// or empty); a piece is only valid during the call.
 using PqrChunkSink = std::function<void(const std::string&)>;

@@ -13,6 +13,7 @@ namespace Common {
 
 constexpr char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 /// text with A-Z folded to a-z: the key under which CompareNoCase's equal texts are equal.
 HOST_API std::string ToLowerAscii(std::string_view text);

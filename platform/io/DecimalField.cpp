@@ -1,5 +1,7 @@
 #include "io/DecimalField.h"
 
+#include "Common/Text.h"
+
 #include <gemmi/atof.hpp>
 
 #include <cstdint>
@@ -11,8 +13,6 @@ constexpr int kMostDigits = 15;  // below 2^53: the digits are an exact double
 const double kPowersOfTen[kMostDigits + 1] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // "[blanks][-]digits[.digits]" filling the field to its end; false for anything else (a '+',
 // an exponent, text after the number, too many digits), which the general parser reads.
 bool ReadPlainDecimal(const char* p, const char* end, double& value) {
@@ -22,10 +22,11 @@ bool ReadPlainDecimal(const char* p, const char* end, double& value) {
     std::uint64_t digits = 0;
     int count = 0;
     int fraction = 0;
-    for (; p < end && IsDigit(*p); ++p, ++count) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    for (; p < end && Common::IsAsciiDigit(*p); ++p, ++count)
+        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
     if (count == 0) return false;
     if (p < end && *p == '.') {
-        for (++p; p < end && IsDigit(*p); ++p, ++count, ++fraction)
+        for (++p; p < end && Common::IsAsciiDigit(*p); ++p, ++count, ++fraction)
             digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
     }
     if (p != end || count > kMostDigits) return false;

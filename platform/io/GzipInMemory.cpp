@@ -31,8 +31,7 @@ GzipInflation InflateGzipInMemory(const char* data, std::size_t size, std::uint6
     if (!decompressor) throw std::bad_alloc();
     // Room for one byte past the limit tells a text at the limit from one beyond it.
     const std::uint64_t cap = limit == 0 ? UINT64_MAX : limit + 1;
-    std::uint64_t room = std::min(cap, std::max(LastMemberSize(data, size), kSmallest));
-    text.resize(static_cast<std::size_t>(room));
+    text.resize(static_cast<std::size_t>(std::min(cap, std::max(LastMemberSize(data, size), kSmallest))));
     std::size_t produced = 0;
     std::size_t consumed = 0;
     while (consumed < size) {
@@ -44,19 +43,15 @@ GzipInflation InflateGzipInMemory(const char* data, std::size_t size, std::uint6
         if (result == LIBDEFLATE_INSUFFICIENT_SPACE) {
             // The member is inflated again from its start into a larger text.
             if (text.size() >= cap) return GzipInflation::TooLarge;
-            room = std::min<std::uint64_t>(cap, std::max<std::uint64_t>(2 * text.size(), kSmallest));
-            text.resize(static_cast<std::size_t>(room));
+            text.resize(static_cast<std::size_t>(std::min<std::uint64_t>(cap, 2 * std::uint64_t{text.size()})));
             continue;
         }
         if (result != LIBDEFLATE_SUCCESS) return GzipInflation::Refused;
         produced += memberOut;
         consumed += memberIn;
         // As gzip does: another member follows only where its first magic byte does.
+        // A full text grows when the next member asks for room.
         if (consumed >= size || static_cast<unsigned char>(data[consumed]) != 0x1f) break;
-        if (text.size() == produced) {
-            if (text.size() >= cap) return GzipInflation::TooLarge;
-            text.resize(static_cast<std::size_t>(std::min<std::uint64_t>(cap, 2 * text.size())));
-        }
     }
     if (limit != 0 && produced > limit) return GzipInflation::TooLarge;
     text.resize(produced);

@@ -17,6 +17,8 @@
 #include "io/DecimalField.h"
 #include "io/ReadError.h"
 
+#include "Common/Text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -107,14 +109,13 @@ const std::vector<Field>& ConnectionFields(char kind) {
     return kind == 'S' ? kSsbond : kind == 'L' ? kLink : kCispep;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsSign(char c) { return c == '+' || c == '-'; }
 bool IsBlank(char c) { return c == ' ' || c == '\0' || c == '\n' || c == '\r' || c == '\t'; }
 
 // A formal charge as the format writes it ("2+"), or as some programs do ("+2"), or nothing.
 bool IsFormalCharge(char first, char second) {
     if (IsBlank(first) && IsBlank(second)) return true;
-    return (IsDigit(first) && IsSign(second)) || (IsSign(first) && IsDigit(second));
+    return (Common::IsAsciiDigit(first) && IsSign(second)) || (IsSign(first) && Common::IsAsciiDigit(second));
 }
 
 std::string Printable(const char* begin, std::size_t length) {

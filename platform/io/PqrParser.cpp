@@ -15,7 +15,6 @@ namespace {
 using Common::SplitFields;  // lines come without their line end
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlpha(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 std::string_view Trim(std::string_view text) {
@@ -37,7 +36,7 @@ std::optional<ResidueNumber> ParseResidueNumber(std::string_view field) {
         result.insertionCode = field.back();
         field.remove_suffix(1);
     }
-    if (field.empty() || !(IsDigit(field.back()))) return std::nullopt;
+    if (field.empty() || !(Common::IsAsciiDigit(field.back()))) return std::nullopt;
     const char* begin = field.data();
     const char* end = begin + field.size();
     if (*begin == '+') ++begin;
@@ -158,7 +157,7 @@ private:
         } else if (rest.size() >= 2 && ParseResidueNumber(rest[1])) {
             numberIndex = 1;
         } else {
-            const bool firstLooksNumeric = IsDigit(rest[0][0]) || rest[0][0] == '-' || rest[0][0] == '+';
+            const bool firstLooksNumeric = Common::IsAsciiDigit(rest[0][0]) || rest[0][0] == '-' || rest[0][0] == '+';
             const std::string_view offending = (firstLooksNumeric || rest.size() < 2) ? rest[0] : rest[1];
             Fail("residue number " + Quote(offending) + " is not a number");
         }
@@ -181,7 +180,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) { return text.su
 // A record name alone or followed by a blank or the end of the line ("TER", "TER   123").
 bool IsRecord(std::string_view line, std::string_view name) {
     return StartsWith(line, name) &&
-           (line.size() == name.size() || IsBlank(line[name.size()]) || IsDigit(line[name.size()]));
+           (line.size() == name.size() || IsBlank(line[name.size()]) || Common::IsAsciiDigit(line[name.size()]));
 }
 
 void ReadRemark(std::string_view line, PqrRemarks& remarks) {
