@@ -21,11 +21,14 @@
 #include "io/DecimalField.h"
 #include "io/GemmiPartConversion.h"
 #include "io/ModelSelection.h"
+#include "io/PartHandoff.h"
 #include "io/ReadError.h"
 
 #include <gemmi/pdb.hpp>
 
 #include <cstdlib>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -38,6 +41,11 @@ namespace pdb = gemmi::pdb_impl;
 constexpr int kLineBytes = 120;                  // gemmi's longest record: PdbReadOptions::max_line_length at most
 constexpr std::size_t kShortestAtomRecord = 55;  // bytes; gemmi refuses shorter ATOM lines
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+// Parts waiting for the builder hold at most about this many atoms (a few MB) beyond the one
+// being converted.
+constexpr std::size_t kAtomsInFlight = 32768;
+// Below this much text a second thread costs more than it saves.
+constexpr std::size_t kTextForSecondThread = std::size_t{2} << 20;
 
 struct ModelEntry {
     std::string name;
@@ -56,10 +64,57 @@ public:
         if (options.model != 0) wantedModel_ = std::to_string(options.model);
     }
 
+    // The whole read on this thread: each part is converted where it ends.
     ModelRead Read(const std::string& text) {
+        ReserveAtoms(text);
+        ReadRecords(text);
+        return Finish();
+    }
+
+    // The records are read on a second thread while this one converts the parts they make, in
+    // the same order and with the same errors as Read.
+    ModelRead ReadBesideBuild(const std::string& text) {
+        ReserveAtoms(text);
+        PartHandoff handoff(kAtomsInFlight);
+        handoff_ = &handoff;
+        std::thread reader([&] {
+            try {
+                ReadRecords(text);
+                handoff.Close();
+            } catch (const BuildStopped&) {
+                handoff.Close();
+            } catch (...) {
+                handoff.Close(std::current_exception());
+            }
+        });
+        try {
+            gemmi::Chain part("");
+            std::size_t atoms = 0;
+            while (handoff.Pop(part, atoms)) {
+                ConvertPart(part, true, altlocs_, builder_);
+                handoff.Return(std::move(part), atoms);
+                part = gemmi::Chain("");
+            }
+        } catch (...) {
+            handoff.Stop();
+            reader.join();
+            throw;
+        }
+        reader.join();
+        return Finish();
+    }
+
+private:
+    // Thrown on the reading thread when the builder has failed: nothing more is wanted.
+    struct BuildStopped {};
+
+    void ReserveAtoms(const std::string& text) {
         // At most this many atoms: room for them costs address space, growing by doubling
         // would touch each atom's memory several times.
         builder_.ReserveAtoms(text.size() / kShortestAtomRecord);
+    }
+
+    void ReadRecords(const std::string& text) {
         gemmi::MemoryStream stream(text.data(), text.size());
         char line[kLineBytes + 2] = {0};  // as gemmi's: later lines leave earlier bytes behind
         while (const std::size_t length = gemmi::copy_line_from_stream(line, kLineBytes + 1, stream)) {
@@ -89,10 +144,8 @@ public:
             }
         }
         EndPart();
-        return Finish();
     }
 
-private:
     // At the line where gemmi's message puts it; gemmi names none for a file of another format.
     [[noreturn]] void Decline(const std::string& why, bool atLine = true) const {
         throw ReadError(name_, atLine ? lineNumber_ : 0, why);
@@ -166,6 +219,7 @@ private:
         residue.atoms.push_back(MakeAtom(line, length));
         residue.atoms.back().charge = charge;
         ++atomsRead_;
+        ++partAtoms_;
     }
 
     void StartPart(std::string chainName) {
@@ -182,6 +236,7 @@ private:
         collecting_ = IsModelRead(model_);
         if (!collecting_) return;
         part_.name = partName_;
+        partAtoms_ = 0;
         residueIndex_.clear();
         residue_ = kNone;
     }
@@ -230,14 +285,18 @@ private:
         return atom;
     }
 
-    // Converts the part being read, if it is of the model read, and keeps its atoms' storage for
-    // the parts to come.
+    // Converts the part being read, if it is of the model read, or passes it to the thread that
+    // converts, and keeps the atoms' storage of a converted part for the parts to come.
     void EndPart() {
         if (!inPart_) return;
         inPart_ = false;
         if (!collecting_) return;
         collecting_ = false;
-        ConvertPart(part_, true, altlocs_, builder_);
+        if (handoff_ == nullptr) {
+            ConvertPart(part_, true, altlocs_, builder_);
+        } else if (!handoff_->Push(part_, partAtoms_)) {
+            throw BuildStopped();
+        }
         for (gemmi::Residue& residue : part_.residues) {
             residue.atoms.clear();
             spareAtoms_.push_back(std::move(residue.atoms));
@@ -268,8 +327,12 @@ private:
     const ReadOptions& options_;
     std::string* releaseText_;
     std::string wantedModel_;  // the name of the model read; empty: the first
+    // The builder's side: with a handoff, only the thread that converts touches these.
     HostTreeBuilder builder_;
     AltlocFilter altlocs_;
+    PartHandoff* handoff_ = nullptr;
+
+    // The reader's side.
     int lineNumber_ = 0;
     std::string entryId_;
 
@@ -287,13 +350,24 @@ private:
     std::unordered_map<gemmi::ResidueId, std::size_t> residueIndex_;
     std::size_t residue_ = kNone;  // the residue of the last atom
     std::size_t atomsRead_ = 0;    // of the model read
+    std::size_t partAtoms_ = 0;
     std::vector<std::vector<gemmi::Atom>> spareAtoms_;
 };
 
 }  // namespace
 
 ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
-                           const std::string& defaultLabel, std::string* releaseText) {
+                           const std::string& defaultLabel, std::string* releaseText, PdbReadThreads threads) {
+    const bool beside = threads == PdbReadThreads::Two ||
+                        (threads == PdbReadThreads::BySize && text.size() >= kTextForSecondThread);
+    if (beside) {
+        try {
+            return PdbStream(name, options, defaultLabel, releaseText).ReadBesideBuild(text);
+        } catch (const std::system_error& e) {
+            // No second thread to be had: the same read on this one.
+            if (e.code() != std::errc::resource_unavailable_try_again) throw;
+        }
+    }
     return PdbStream(name, options, defaultLabel, releaseText).Read(text);
 }
 

@@ -12,13 +12,22 @@
 
 namespace HostIO {
 
+enum class PdbReadThreads {
+    BySize,  // two on a file large enough to gain from it, else one
+    One,
+    Two,     // the records read on a second thread beside the build, whatever the size
+};
+
 /// The model options.model names, from PDB text mended by GuardPdbRecords, as
 /// ReadPdbThroughGemmi builds it. Throws ReadError where gemmi's reader refuses the file, the
 /// model is missing or empty, or the builder refuses an atom; the message is not always gemmi's,
 /// so the program then reads the file through gemmi. When releaseText is given (it may be the
 /// text itself), it is emptied and its memory returned once every record is read and the model
 /// checked: the bonds, the largest step of the build, are found without the file's text alive.
+/// threads: whether the records are read on a second thread while this one builds the tree.
+/// Either way the model, the errors and their order are the same.
 ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
-                           const std::string& defaultLabel, std::string* releaseText = nullptr);
+                           const std::string& defaultLabel, std::string* releaseText = nullptr,
+                           PdbReadThreads threads = PdbReadThreads::BySize);
 
 }  // namespace HostIO

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -41,8 +42,9 @@ std::string Outcome(Read read) {
     }
 }
 
-std::string Streamed(const std::string& text, const std::string& name, const ReadOptions& options) {
-    return Outcome([&] { return HostIO::ReadPdbStreaming(text, name, options, "default-label"); });
+std::string Streamed(const std::string& text, const std::string& name, const ReadOptions& options,
+                     HostIO::PdbReadThreads threads = HostIO::PdbReadThreads::BySize) {
+    return Outcome([&] { return HostIO::ReadPdbStreaming(text, name, options, "default-label", nullptr, threads); });
 }
 
 std::string ThroughGemmi(const std::string& text, const std::string& name, const ReadOptions& options) {
@@ -201,6 +203,69 @@ TEST(PdbStreamReader, ErrorAfterBuiltPartsIsGemmis) {
     }
     EXPECT_NE(reference.find("too short"), std::string::npos) << reference;
     EXPECT_EQ(programs, reference);
+}
+
+// With the records read on a second thread beside the build: the same trees, the same errors.
+TEST(PdbStreamReader, ReadingBesideTheBuildChangesNothing) {
+    std::vector<std::string> paths;
+    for (const char* folder : {VOLTRA_CORPUS_DIR, VOLTRA_PDB_STREAM_CASES_DIR}) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.path().extension() == ".pdb") paths.push_back(entry.path().string());
+        }
+    }
+    ASSERT_GE(paths.size(), 21u);
+    for (const std::string& path : paths) {
+        std::string text = IoTest::ReadText(path);
+        HostIO::GuardPdbRecords(text, path);
+        for (const AltlocChoice altloc : {AltlocChoice::First, AltlocChoice::HighestOccupancy}) {
+            for (int model = 0; model <= 3; ++model) {
+                const ReadOptions options = Options(model, altloc);
+                EXPECT_EQ(FirstDifference(Streamed(text, path, options, HostIO::PdbReadThreads::Two),
+                                          Streamed(text, path, options, HostIO::PdbReadThreads::One)),
+                          "")
+                    << path << ", model " << model;
+            }
+        }
+    }
+}
+
+// Many parts, one atom each, numbered from first: the builder works through a queue of them.
+std::string ManyParts(int parts, int first = 1) {
+    std::string text;
+    char line[100];
+    for (int i = first; i < first + parts; ++i) {
+        std::snprintf(line, sizeof line,
+                      "HETATM%5d  O   HOH W%4d    %8.3f%8.3f%8.3f  1.00 20.00           O  \nTER\n", i % 100000,
+                      i % 10000, 1.0 + i % 50, 2.0, 3.0);
+        text += line;
+    }
+    return text;
+}
+
+TEST(PdbStreamReader, ErrorsBesideTheBuildComeInReadingOrder) {
+    using HostIO::PdbReadThreads;
+    const std::string tooShort = "ATOM      1  N   PRO A   4      -0.169\n";
+    const std::string farAway =
+        "HETATM    1  O   HOH W   1    99999999   2.000   3.000  1.00 20.00           O  \nTER\n";
+    const std::vector<std::string> texts = {
+        // The reader's error, after thousands of parts were queued and built.
+        ManyParts(50000) + tooShort + ManyParts(10),
+        // The builder's error (a coordinate past 1e6 Å) with a reader's error further down:
+        // the builder's comes first, as when each part is built where it ends.
+        ManyParts(20000) + farAway + ManyParts(20000) + tooShort,
+        // The builder fails on the first part while the reader has far to go.
+        farAway + ManyParts(200000),
+    };
+    for (const std::string& text : texts) {
+        const std::string one = Streamed(text, "queue.pdb", Options(0), PdbReadThreads::One);
+        const std::string two = Streamed(text, "queue.pdb", Options(0), PdbReadThreads::Two);
+        EXPECT_EQ(one.rfind("error: ", 0), 0u) << one.substr(0, 200);
+        EXPECT_EQ(two, one);
+    }
+    const std::string fine = ManyParts(60000);
+    EXPECT_EQ(FirstDifference(Streamed(fine, "queue.pdb", Options(0), PdbReadThreads::Two),
+                              Streamed(fine, "queue.pdb", Options(0), PdbReadThreads::One)),
+              "");
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+// The queue between the thread that reads PDB records and the one that builds the tree: order,
+// the bound on atoms in flight, the reader's error after its parts, and a builder that stops.
+#include "io/PartHandoff.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+gemmi::Chain Part(const std::string& name, std::size_t residues = 1) {
+    gemmi::Chain part(name);
+    for (std::size_t i = 0; i < residues; ++i) part.residues.emplace_back(gemmi::ResidueId());
+    return part;
+}
+
+TEST(PartHandoff, PartsArriveInOrderAndComeBackForReuse) {
+    HostIO::PartHandoff handoff(100);
+    std::thread reader([&] {
+        for (int i = 0; i < 1000; ++i) {
+            gemmi::Chain part = Part(std::to_string(i), 3);
+            ASSERT_TRUE(handoff.Push(part, 3));
+            // Empty, or a part the builder has finished with.
+            EXPECT_TRUE(part.name.empty() || std::stoi(part.name) < i) << part.name;
+        }
+        handoff.Close();
+    });
+    gemmi::Chain part("");
+    std::size_t atoms = 0;
+    int expected = 0;
+    while (handoff.Pop(part, atoms)) {
+        EXPECT_EQ(part.name, std::to_string(expected++));
+        EXPECT_EQ(atoms, 3u);
+        EXPECT_EQ(part.residues.size(), 3u);
+        handoff.Return(std::move(part), atoms);
+        part = gemmi::Chain("");
+    }
+    reader.join();
+    EXPECT_EQ(expected, 1000);
+}
+
+TEST(PartHandoff, ReaderWaitsWhileTheBoundIsFull) {
+    HostIO::PartHandoff handoff(10);
+    std::atomic<int> pushed{0};
+    std::thread reader([&] {
+        for (int i = 0; i < 3; ++i) {
+            gemmi::Chain part = Part("p");
+            handoff.Push(part, 6);
+            ++pushed;
+        }
+        handoff.Close();
+    });
+    // The first part passes (nothing is in flight); the second would make 12 of 10.
+    while (pushed.load() < 1) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(pushed.load(), 1);
+    gemmi::Chain part("");
+    std::size_t atoms = 0;
+    ASSERT_TRUE(handoff.Pop(part, atoms));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(pushed.load(), 1) << "taken but not converted still counts";
+    handoff.Return(std::move(part), atoms);
+    part = gemmi::Chain("");
+    int popped = 1;
+    while (handoff.Pop(part, atoms)) {
+        ++popped;
+        handoff.Return(std::move(part), atoms);
+        part = gemmi::Chain("");
+    }
+    reader.join();
+    EXPECT_EQ(popped, 3);
+}
+
+TEST(PartHandoff, ALargePartPassesAlone) {
+    HostIO::PartHandoff handoff(10);
+    gemmi::Chain part = Part("big");
+    EXPECT_TRUE(handoff.Push(part, 1000));
+    handoff.Close();
+    std::size_t atoms = 0;
+    EXPECT_TRUE(handoff.Pop(part, atoms));
+    EXPECT_EQ(atoms, 1000u);
+    EXPECT_FALSE(handoff.Pop(part, atoms));
+}
+
+TEST(PartHandoff, ReadersErrorComesAfterItsParts) {
+    HostIO::PartHandoff handoff(100);
+    for (const char* name : {"A", "B"}) {
+        gemmi::Chain part = Part(name);
+        ASSERT_TRUE(handoff.Push(part, 1));
+    }
+    handoff.Close(std::make_exception_ptr(std::runtime_error("line 7: bad")));
+    gemmi::Chain part("");
+    std::size_t atoms = 0;
+    ASSERT_TRUE(handoff.Pop(part, atoms));
+    EXPECT_EQ(part.name, "A");
+    ASSERT_TRUE(handoff.Pop(part, atoms));
+    EXPECT_EQ(part.name, "B");
+    EXPECT_THROW(handoff.Pop(part, atoms), std::runtime_error);
+}
+
+TEST(PartHandoff, StoppedBuilderReleasesAWaitingReader) {
+    HostIO::PartHandoff handoff(5);
+    std::atomic<bool> refused{false};
+    std::thread reader([&] {
+        for (int i = 0; i < 100 && !refused; ++i) {
+            gemmi::Chain part = Part("p");
+            if (!handoff.Push(part, 5)) {
+                EXPECT_EQ(part.name, "p") << "a refused part stays with the reader";
+                refused = true;
+            }
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    handoff.Stop();
+    reader.join();
+    EXPECT_TRUE(refused.load());
+}
+
+}  // namespace
