@@ -104,22 +104,16 @@ const char* RadiusTemplate::GetTemplatePropertyName() const { return kRadiusTemp
 const char* RadiusTemplate::GetSourcePropertyName() const { return kRadiusSourcePropertyName; }
 const char* RadiusTemplate::GetFileHeader() const { return kRadiusFileHeader; }
 
-TemplateEntry BuildLookupKey(const Template& t, const HostModel::Atom& atom, bool withResidue) {
-    TemplateEntry key;
-    if (t.IsElementKeyed()) {
-        key.atomName = atom.GetElementSymbol();
-        return key;
-    }
-
-    key.atomName = atom.GetLabel();
+std::string AtomKeyName(const HostModel::Atom& atom) {
+    const std::string& name = atom.GetLabel();
     // Hydrogen names of four characters are keyed with the trailing digit in front (HD21 as
     // 1HD2), the older PDB spelling the residue-keyed templates use.
-    if (key.atomName.size() == 4 && atom.GetAtomicNumber() == 1) {
-        key.atomName = key.atomName.substr(3, 1) + key.atomName.substr(0, 3);
-    }
-    if (!withResidue) return key;
+    if (name.size() == 4 && atom.GetAtomicNumber() == 1) return name.substr(3, 1) + name.substr(0, 3);
+    return name;
+}
 
-    const HostModel::Object* parent = atom.GetParent();
+TemplateEntry BuildResidueKey(const HostModel::Object* parent) {
+    TemplateEntry key;
     if (parent == nullptr || !parent->IsA(HostModel::Residue::classType)) return key;
     const auto& residue = static_cast<const HostModel::Residue&>(*parent);
 
@@ -132,6 +126,17 @@ TemplateEntry BuildLookupKey(const Template& t, const HostModel::Atom& atom, boo
     if (chain != nullptr && chain->IsA(HostModel::Chain::classType) && !IsWaterChainLabel(chain->GetLabel())) {
         key.chain = chain->GetLabel();
     }
+    return key;
+}
+
+TemplateEntry BuildLookupKey(const Template& t, const HostModel::Atom& atom, bool withResidue) {
+    if (t.IsElementKeyed()) {
+        TemplateEntry key;
+        key.atomName = atom.GetElementSymbol();
+        return key;
+    }
+    TemplateEntry key = withResidue ? BuildResidueKey(atom.GetParent()) : TemplateEntry();
+    key.atomName = AtomKeyName(atom);
     return key;
 }
 

@@ -85,6 +85,12 @@ using TemplatePtr = boost::shared_ptr<Template>;
 /// The key of an atom under a template (see Lookup); its value is 0.
 TemplateEntry BuildLookupKey(const Template& t, const HostModel::Atom& atom, bool withResidue);
 
+/// The parts of BuildLookupKey for a template keyed by name, for callers that key many atoms of
+/// one residue: the atom's name, and the residue fields (name, number, chain) that every child
+/// of parent shares (all empty when parent is not a residue).
+std::string AtomKeyName(const HostModel::Atom& atom);
+TemplateEntry BuildResidueKey(const HostModel::Object* parent);
+
 /// The key Lookup matches first: BuildLookupKey with the residue, where a charged chain end
 /// (Residue::GetChainEnd) is keyed by its terminal set's name (NALA, CHIE). Exported templates
 /// keep the plain type name, which is what the PQR beside them prints.
