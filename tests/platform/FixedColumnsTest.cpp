@@ -10,6 +10,9 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
+#include <algorithm>
 
 namespace {
 
@@ -122,6 +125,48 @@ TEST(AppendFixed, AgreesWithToCharsOnManyValues) {
 TEST(AppendFixed, LongerThanTheWidthIsWrittenWhole) {
     EXPECT_EQ(Fixed(-12345.6789, 4, 2), "-12345.68");
     EXPECT_EQ(Fixed(1.0, 0, 0), "1");
+}
+
+}  // namespace
+
+namespace {
+
+// The raw-memory writers give AppendFixed's and printf's bytes, and stay within their room.
+TEST(WriteFixed, WritesWhatAppendFixedAppends) {
+    std::mt19937_64 random(7);
+    std::vector<double> values = {0.0, -0.0, 0.5, -0.0004, 1234.5678, -999.9995, 1e300, -1.7976931348623157e308,
+                                  std::numeric_limits<double>::infinity(), std::nan("")};
+    for (int i = 0; i < 20000; ++i) {
+        std::uint64_t bits = random();
+        double value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        values.push_back(i % 2 ? value : std::ldexp(static_cast<double>(bits >> 11), -40) - 4096.0);
+    }
+    for (const double value : values) {
+        for (const auto& [width, decimals] : {std::pair{8, 3}, std::pair{7, 4}, std::pair{1, 0}, std::pair{64, 16}}) {
+            std::string room(Common::kFixedFieldRoom + 64, '#');
+            char* end = Common::WriteFixed(room.data(), value, width, decimals);
+            const std::string written(room.data(), end);
+            std::string appended;
+            Common::AppendFixed(appended, value, width, decimals);
+            ASSERT_EQ(written, appended) << std::hexfloat << value;
+            ASSERT_LE(written.size(), std::max<std::size_t>(width, Common::kFixedFieldRoom));
+            ASSERT_EQ(*end, '#') << "wrote past what it reports";
+        }
+    }
+}
+
+TEST(WriteUnsignedRight, WritesWhatPrintfWrites) {
+    for (const std::size_t value : {std::size_t{0}, std::size_t{7}, std::size_t{99999}, std::size_t{100000},
+                                    std::size_t{1234567}, std::numeric_limits<std::size_t>::max()}) {
+        for (const int width : {0, 5, 22}) {
+            char written[64];
+            char* end = Common::WriteUnsignedRight(written, value, width);
+            char printed[64];
+            std::snprintf(printed, sizeof printed, "%*zu", width, value);
+            EXPECT_EQ(std::string(written, end), printed);
+        }
+    }
 }
 
 }  // namespace
