@@ -16,43 +16,34 @@
 namespace Voltra {
 namespace {
 
-struct PassIds {
-    HostModel::PropertyNameId value;
-    HostModel::PropertyNameId source;
-};
-
 // What a walk reads and never changes, shared by both threads.
 struct WalkPlan {
     const std::vector<const Template*>& templates;
-    std::vector<PassIds> passes;
+    std::vector<bool> writesCharge;  // per template: its values are charges, else radii
     ResetIds reset;
     SourceTextTable texts;
 };
 
-// A pass's write rule (see ApplyTemplateToAtom) on an atom just reset: both Sources are texts,
-// so the Missing test and the combined Source go by id, and every record exists already.
-void ApplyAnswer(HostModel::PropertyStore& properties, const PassIds& pass, const TemplateLookupMemo::Answer& found,
-                 const WalkPlan& plan) {
-    HostModel::PropertyTextId current = plan.reset.missing;
-    properties.GetTextId(pass.source, current);
-    if (found.missing && current != plan.reset.missing) return;
-    properties.SetFloat(pass.value, found.value, kValuePropertyFlags);
-    properties.SetTextId(pass.source, found.sourceId, kSourcePropertyFlags);
-    HostModel::PropertyTextId charge = found.sourceId;
-    HostModel::PropertyTextId radius = found.sourceId;
-    if (pass.source != plan.reset.chargeSource) properties.GetTextId(plan.reset.chargeSource, charge);
-    if (pass.source != plan.reset.radiusSource) properties.GetTextId(plan.reset.radiusSource, radius);
-    properties.SetTextId(plan.reset.combinedSource, plan.texts.Combined(charge, radius), kCombinedSourcePropertyFlags);
-}
-
+// After the reset an atom's properties hold nothing but what the reset and the passes write, so
+// its final values are worked out first and written once, without reading back. A pass's rule
+// (see ApplyTemplateToAtom): a hit overwrites value and Source; a miss writes 0.0 and "Missing"
+// again only where the Source is still "Missing", which leaves it as it is. The combined Source
+// that each write refreshes ends as the pair of the final Sources.
 void WalkRange(const AtomRange& range, const WalkPlan& plan) {
     std::vector<std::unique_ptr<TemplateLookupMemo>> memos;
     for (const Template* t : plan.templates) memos.push_back(std::make_unique<TemplateLookupMemo>(*t));
     ForEachAtom(range, [&](HostModel::Atom& atom) {
-        ResetAtomProperties(atom, plan.reset);
-        HostModel::PropertyStore& properties = atom.Properties();
-        for (std::size_t k = 0; k < memos.size(); ++k)
-            ApplyAnswer(properties, plan.passes[k], memos[k]->Find(atom), plan);
+        AtomAssignment values = ResetAssignment(plan.reset);
+        for (std::size_t k = 0; k < memos.size(); ++k) {
+            const TemplateLookupMemo::Answer found = memos[k]->Find(atom);
+            float& value = plan.writesCharge[k] ? values.charge : values.radius;
+            HostModel::PropertyTextId& source = plan.writesCharge[k] ? values.chargeSource : values.radiusSource;
+            if (found.missing && source != plan.reset.missing) continue;
+            value = found.value;
+            source = found.sourceId;
+        }
+        values.combinedSource = plan.texts.Combined(values.chargeSource, values.radiusSource);
+        WriteAtomAssignment(atom, plan.reset, values);
     });
 }
 
@@ -70,7 +61,7 @@ void AssignAtomsInOneWalk(const HostModel::OrdCollection& molecules, const std::
                           std::size_t minAtomsToShare) {
     WalkPlan plan{templates, {}, TakeResetIds(), SourceTextTable(templates)};
     for (const Template* t : templates) {
-        plan.passes.push_back({PropertyId(t->GetValuePropertyName()), PropertyId(t->GetSourcePropertyName())});
+        plan.writesCharge.push_back(PropertyId(t->GetSourcePropertyName()) == plan.reset.chargeSource);
         t->BuildLookupIndex();
     }
     const std::vector<AtomRange> ranges = SplitAtomWalk(molecules, minAtomsToShare);

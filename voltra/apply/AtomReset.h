@@ -25,24 +25,45 @@ struct ResetIds {
 /// The ids of the shared templates' names and of the two texts; interns what is new.
 ResetIds TakeResetIds();
 
-/// The end state of SetSource("Missing") then SetValue(0.0) with the charge template and then
-/// with the radius template, written directly: the combined text's intermediate value
-/// ("Missing + " and the old radius Source) is overwritten within the same reset, so it is
-/// skipped. New properties are created in the same order as the four calls would create them.
-/// The records are made room for at once: one allocation per atom instead of one per two.
-inline void ResetAtomProperties(HostModel::Object& atom, const ResetIds& ids) {
+/// An atom's five assignment properties.
+struct AtomAssignment {
+    float charge;
+    HostModel::PropertyTextId chargeSource;
+    float radius;
+    HostModel::PropertyTextId radiusSource;
+    HostModel::PropertyTextId combinedSource;
+};
+
+/// The reset's values: 0.0 and "Missing" for both kinds.
+inline AtomAssignment ResetAssignment(const ResetIds& ids) {
+    return AtomAssignment{0.0f, ids.missing, 0.0f, ids.missing, ids.missingPair};
+}
+
+/// Writes the five properties as the reset writes them (see ResetAtomProperties), with these
+/// values: properties that are new are created in the reset's order, so an atom given its final
+/// values at once holds its records as one reset, then writes in place, would leave them.
+inline void WriteAtomAssignment(HostModel::Object& atom, const ResetIds& ids, const AtomAssignment& values) {
     HostModel::PropertyStore& properties = atom.Properties();
     std::uint32_t added = 0;
     for (HostModel::PropertyNameId name :
          {ids.chargeSource, ids.combinedSource, ids.chargeValue, ids.radiusSource, ids.radiusValue}) {
         if (!properties.Has(name)) ++added;
     }
+    // One allocation per atom instead of one per two properties.
     properties.Reserve(static_cast<std::uint32_t>(properties.Size()) + added);
-    properties.SetTextId(ids.chargeSource, ids.missing, kSourcePropertyFlags);
-    properties.SetTextId(ids.combinedSource, ids.missingPair, kCombinedSourcePropertyFlags);
-    properties.SetFloat(ids.chargeValue, 0.0f, kValuePropertyFlags);
-    properties.SetTextId(ids.radiusSource, ids.missing, kSourcePropertyFlags);
-    properties.SetFloat(ids.radiusValue, 0.0f, kValuePropertyFlags);
+    properties.SetTextId(ids.chargeSource, values.chargeSource, kSourcePropertyFlags);
+    properties.SetTextId(ids.combinedSource, values.combinedSource, kCombinedSourcePropertyFlags);
+    properties.SetFloat(ids.chargeValue, values.charge, kValuePropertyFlags);
+    properties.SetTextId(ids.radiusSource, values.radiusSource, kSourcePropertyFlags);
+    properties.SetFloat(ids.radiusValue, values.radius, kValuePropertyFlags);
+}
+
+/// The end state of SetSource("Missing") then SetValue(0.0) with the charge template and then
+/// with the radius template, written directly: the combined text's intermediate value
+/// ("Missing + " and the old radius Source) is overwritten within the same reset, so it is
+/// skipped. New properties are created in the same order as the four calls would create them.
+inline void ResetAtomProperties(HostModel::Object& atom, const ResetIds& ids) {
+    WriteAtomAssignment(atom, ids, ResetAssignment(ids));
 }
 
 }  // namespace Voltra
