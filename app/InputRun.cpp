@@ -304,10 +304,13 @@ void RunOrThrow(const Options& options, std::ostream& out, const StageCallback& 
     if (reportSuitable && *options.reportPath != "-") {
         reportText = std::async(std::launch::async, Voltra::VoltraReport::Text, std::cref(doc));
     }
+    // And the summary, which this thread would otherwise make after the others while the PQR
+    // thread still formats; taken where it was made, so a failure comes at the same point.
+    std::future<AssignmentSummary> summary;
+    if (outcome.assigned) summary = std::async(std::launch::async, SummarizeAssignment, std::cref(doc));
     if (options.templatePrefix) WriteTemplates(doc, *options.templatePrefix);
     if (options.reportPath) WriteReport(doc, *options.reportPath, out, reportSuitable, reportText);
-    // Summarised while the PQR may still be formatting.
-    if (outcome.assigned) outcome.summary = SummarizeAssignment(doc);
+    if (summary.valid()) outcome.summary = summary.get();
     if (pqr) pqr->Commit(out);
     if (options.apbsInputPath) WriteApbsInput(doc, *options.pqrPath, *options.apbsInputPath);
 }

@@ -3,8 +3,8 @@
 //
 // The stages are the program's own calls in its order (read, assign, templates, report, PQR,
 // summary, freeing the document); --split replaces the assignment command by its steps (load
-// the templates, the hydrogen steps of amber, reset, each template, start tracking) and the
-// template export by its parts.
+// the templates, the hydrogen steps of amber, the one walk of the reset and the templates,
+// start tracking) and the template export by its parts.
 // A reference stage parses the file with gemmi alone first, to tell gemmi's share of reading.
 //
 // Usage: ProgramPhases [--assign=default|amber] [--split] [--no-gemmi] INPUT OUTDIR
@@ -221,17 +221,13 @@ int Main(int argc, char** argv) {
                 for (HostModel::Molecule* molecule : molecules) HostChem::NameHydrogens(*molecule, report);
             });
         }
-        timer.Run("assign: reset", [&] { Voltra::ResetTemplateProperties(doc.get()); });
+        // The reset and every template in one walk over the atoms (two threads at this size).
         auto applicator = std::make_unique<Voltra::TemplateApplicator>(doc.get());
-        for (std::size_t i = 0; i < steps.size(); ++i) {
-            timer.Run(std::string("assign: apply ") + steps[i].fileName, [&] {
-                if (steps[i].charge) {
-                    applicator->ApplyChargeTemplate(templates[i]);
-                } else {
-                    applicator->ApplyRadiusTemplate(templates[i]);
-                }
-            });
-        }
+        timer.Run("assign: reset and apply", [&] {
+            std::vector<Voltra::TemplateApplicator::Pass> passes;
+            for (std::size_t i = 0; i < steps.size(); ++i) passes.push_back({templates[i], steps[i].charge});
+            applicator->ResetAndApply(passes);
+        });
         timer.Run("assign: start tracking", [&] { applicator.reset(); });
 
         // What the program runs: both files formatted as the atoms are walked, written atomically.

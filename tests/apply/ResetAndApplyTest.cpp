@@ -39,7 +39,7 @@ void ReadPrepared(HostModel::ChemDoc& doc, const std::string& structure) {
 TEST(ResetAndApply, OneWalkEqualsPassesInTurn) {
     const std::vector<SetCase> sets = {
         {"amber", {{"prot_amb.crg", true}, {"default.siz", false}, {"nuca_amb.crg", true}}},
-        {"default (N-terminal charge first: in turn)", {{"default.crg", true}, {"default.siz", false}}},
+        {"default (N-terminal charge, then radii)", {{"default.crg", true}, {"default.siz", false}}},
         {"N-terminal charge last", {{"bondi.siz", false}, {"default.crg", true}}},
         {"parse", {{"parseres.crg", true}, {"parseres.siz", false}}},
     };

@@ -1,6 +1,8 @@
 // Template application: reset, per-atom write rule, N-terminal charge and molecule records.
 #include "apply/TemplateApplicator.h"
 
+#include "apply/AssignmentWalk.h"
+#include "apply/AtomReset.h"
 #include "apply/ChemistryTrackerHelper.h"
 #include "apply/TemplateLookupMemo.h"
 #include "apply/VisibleMolecules.h"
@@ -16,6 +18,7 @@
 #include "HostModel/TreeRoot.h"
 #include "Quorva_ProteinCore/BuilderUtility.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -26,37 +29,6 @@ namespace {
 const std::string& MissingSource() {
     static const std::string text(kSourceMissing);
     return text;
-}
-
-// Property ids of the reset, taken from the shared templates' names.
-struct ResetIds {
-    HostModel::PropertyNameId chargeValue;
-    HostModel::PropertyNameId chargeSource;
-    HostModel::PropertyNameId radiusValue;
-    HostModel::PropertyNameId radiusSource;
-    HostModel::PropertyNameId combinedSource;
-    HostModel::PropertyTextId missing;      // "Missing"
-    HostModel::PropertyTextId missingPair;  // "Missing + Missing"
-};
-
-// The end state of SetSource("Missing") then SetValue(0.0) with the charge template and then
-// with the radius template, written directly: the combined text's intermediate value
-// ("Missing + " and the old radius Source) is overwritten within the same reset, so it is
-// skipped. New properties are created in the same order as the four calls would create them.
-// The records are made room for at once: one allocation per atom instead of one per two.
-void ResetAtomProperties(HostModel::Object& atom, const ResetIds& ids) {
-    HostModel::PropertyStore& properties = atom.Properties();
-    std::uint32_t added = 0;
-    for (HostModel::PropertyNameId name :
-         {ids.chargeSource, ids.combinedSource, ids.chargeValue, ids.radiusSource, ids.radiusValue}) {
-        if (!properties.Has(name)) ++added;
-    }
-    properties.Reserve(static_cast<std::uint32_t>(properties.Size()) + added);
-    properties.SetTextId(ids.chargeSource, ids.missing, kSourcePropertyFlags);
-    properties.SetTextId(ids.combinedSource, ids.missingPair, kCombinedSourcePropertyFlags);
-    properties.SetFloat(ids.chargeValue, 0.0f, kValuePropertyFlags);
-    properties.SetTextId(ids.radiusSource, ids.missing, kSourcePropertyFlags);
-    properties.SetFloat(ids.radiusValue, 0.0f, kValuePropertyFlags);
 }
 
 // The property ids of one template's pass, taken once instead of once per atom.
@@ -116,18 +88,6 @@ bool PutsNTerminalCharge(const TemplateApplicator::Pass& pass) {
     return pass.charge && pass.values->GetSourceName() != "Amber";
 }
 
-ResetIds TakeResetIds() {
-    const Template& charges = SharedChargeTemplate();
-    const Template& radii = SharedRadiusTemplate();
-    return ResetIds{PropertyId(charges.GetValuePropertyName()),
-                    PropertyId(charges.GetSourcePropertyName()),
-                    PropertyId(radii.GetValuePropertyName()),
-                    PropertyId(radii.GetSourcePropertyName()),
-                    PropertyId(kCombinedSourcePropertyName),
-                    HostModel::PropertyTexts::Intern(kSourceMissing),
-                    HostModel::PropertyTexts::Intern(std::string(kSourceMissing) + " + " + kSourceMissing)};
-}
-
 }  // namespace
 
 void ResetTemplateProperties(HostModel::ChemDoc* doc) {
@@ -159,35 +119,31 @@ void TemplateApplicator::ResetAndApply(const std::vector<Pass>& passes) {
     std::vector<Pass> used;
     for (const Pass& pass : passes)
         if (pass.values) used.push_back(pass);
+    // The N-terminal charge goes on after the walk. Only a later pass writing the same Source
+    // would have seen it before its own write (its miss rule reads that Source); a pass of the
+    // other kind rewrites the combined Source, which the N-terminal write refreshes again from
+    // the same two final Sources.
     bool oneWalk = true;
-    for (std::size_t k = 0; k + 1 < used.size(); ++k) oneWalk = oneWalk && !PutsNTerminalCharge(used[k]);
+    std::vector<HostModel::PropertyNameId> nTerminalSources;
+    for (const Pass& pass : used) {
+        const HostModel::PropertyNameId source = PropertyId(pass.values->GetSourcePropertyName());
+        oneWalk = oneWalk && WritesResetProperties(*pass.values) &&
+                  std::find(nTerminalSources.begin(), nTerminalSources.end(), source) == nTerminalSources.end();
+        if (PutsNTerminalCharge(pass)) nTerminalSources.push_back(source);
+    }
     if (!oneWalk) {
         ResetTemplateProperties(root_->GetDocument());
         for (const Pass& pass : used) Apply(*pass.values, PutsNTerminalCharge(pass));
         return;
     }
 
-    // Every write of a pass touches one atom's own properties, so doing an atom's reset and
-    // passes together leaves each atom as the passes in turn would; the molecule's N-terminal
-    // charge and records follow in pass order. One walk instead of one per pass.
-    const ResetIds resetIds = TakeResetIds();
-    std::vector<TemplateIds> ids;
-    std::vector<std::unique_ptr<TemplateLookupMemo>> lookups;
-    for (const Pass& pass : used) {
-        const Template& t = *pass.values;
-        ids.push_back({PropertyId(t.GetValuePropertyName()), PropertyId(t.GetSourcePropertyName())});
-        lookups.push_back(std::make_unique<TemplateLookupMemo>(t));
-    }
+    std::vector<const Template*> templates;
+    for (const Pass& pass : used) templates.push_back(pass.values.get());
     const HostModel::OrdCollection molecules = CollectVisibleMolecules(*root_);
+    AssignAtomsInOneWalk(molecules, templates);
+    // Each molecule's steps touch its own atoms and record: molecule by molecule, in pass order.
     for (std::size_t i = 0; i < molecules.GetSize(); ++i) {
         auto& molecule = static_cast<HostModel::Molecule&>(*molecules[i]);
-        HostModel::DescendentIterator atoms(&molecule, HostModel::Atom::classType, false, 0, nullptr);
-        while (HostModel::Object* object = atoms.GetNext()) {
-            auto& atom = static_cast<HostModel::Atom&>(*object);
-            ResetAtomProperties(atom, resetIds);
-            for (std::size_t k = 0; k < used.size(); ++k)
-                ApplyTemplateToAtom(atom, *used[k].values, lookups[k]->Find(atom), ids[k]);
-        }
         for (const Pass& pass : used) {
             if (PutsNTerminalCharge(pass)) ApplyNTerminalCharge(molecule, *pass.values);
             RecordMoleculeTemplate(molecule, *pass.values);

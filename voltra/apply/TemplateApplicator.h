@@ -38,8 +38,10 @@ public:
         bool charge;         // applied as ApplyChargeTemplate, else as ApplyRadiusTemplate
     };
     /// What ResetTemplateProperties and then one Apply...Template per pass, in order, do. The
-    /// atoms are walked once for all of them when no pass but the last puts the N-terminal
-    /// charge (which later passes would otherwise see before their own values); else in turn.
+    /// atoms are walked once for all of them (AssignAtomsInOneWalk, on two threads for a large
+    /// document), and then the molecules, unless a pass writes the Source that an earlier
+    /// pass's N-terminal charge wrote (it would see that charge before its own values); then in
+    /// turn.
     void ResetAndApply(const std::vector<Pass>& passes);
 
 private:

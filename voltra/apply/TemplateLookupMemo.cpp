@@ -13,9 +13,11 @@ namespace Voltra {
 TemplateLookupMemo::Answer TemplateLookupMemo::LookUp(const HostModel::Atom& atom) {
     float value = 0.0f;
     const std::string source = template_.Lookup(atom, value);
-    auto known = std::find(sources_.begin(), sources_.end(), source);
-    if (known == sources_.end()) known = sources_.insert(sources_.end(), source);
-    return Answer{&*known, value, source == kSourceMissing};
+    auto known = std::find_if(sources_.begin(), sources_.end(), [&](const auto& text) { return text.first == source; });
+    // A template answers with two or three texts, so the pool is asked a few times per memo.
+    if (known == sources_.end())
+        known = sources_.insert(sources_.end(), {source, HostModel::PropertyTexts::Intern(source)});
+    return Answer{&known->first, known->second, value, source == kSourceMissing};
 }
 
 void TemplateLookupMemo::EnterResidue(const HostModel::Object& residue, const HostModel::Atom& atom) {
@@ -47,7 +49,7 @@ void TemplateLookupMemo::EnterResidue(const HostModel::Object& residue, const Ho
 TemplateLookupMemo::Answer TemplateLookupMemo::Find(const HostModel::Atom& atom) {
     if (template_.IsElementKeyed()) {
         const auto z = static_cast<std::size_t>(atom.GetAtomicNumber());
-        if (z >= byElement_.size()) byElement_.resize(z + 1, Answer{nullptr, 0.0f, false});
+        if (z >= byElement_.size()) byElement_.resize(z + 1, Answer{nullptr, 0, 0.0f, false});
         if (byElement_[z].source == nullptr) byElement_[z] = LookUp(atom);
         return byElement_[z];
     }

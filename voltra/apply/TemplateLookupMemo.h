@@ -4,9 +4,12 @@
 
 #include "templates/Template.h"
 
+#include "HostModel/PropertyStore.h"
+
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace HostModel {
@@ -20,11 +23,14 @@ namespace Voltra {
 /// its residue's key name, its own name and whether it is a hydrogen, so every residue of one
 /// key name whose atoms carry the same names in the same order (a shape) is looked up once; an
 /// element-keyed template's answer depends on the element alone. Atoms outside residues are
-/// looked up each time. The template must not change while the memo is in use.
+/// looked up each time. The template must not change while the memo is in use. Memos of one
+/// template may be used on several threads at once (one memo each) once its lookup index is built
+/// (Template::BuildLookupIndex).
 class TemplateLookupMemo {
 public:
     struct Answer {
         const std::string* source;  // as Lookup returns it; lives as long as the memo
+        HostModel::PropertyTextId sourceId;  // the pooled id of *source
         float value;                // 0.0 when the source is "Missing", as Lookup leaves it
         bool missing;               // the source is "Missing"
     };
@@ -40,7 +46,8 @@ private:
     void EnterResidue(const HostModel::Object& residue, const HostModel::Atom& atom);
 
     const Template& template_;
-    std::deque<std::string> sources_;  // the distinct Source texts answered; stable addresses
+    // The distinct Source texts answered (stable addresses) with their pooled ids.
+    std::deque<std::pair<std::string, HostModel::PropertyTextId>> sources_;
     std::vector<Answer> byElement_;    // element-keyed: by atomic number; source null until known
     std::unordered_map<std::string, std::vector<Answer>> byShape_;
 

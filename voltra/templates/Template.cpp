@@ -71,8 +71,12 @@ void Template::AddEntry(const TemplateEntry& entry) {
     index_.reset();
 }
 
-std::string Template::Lookup(const HostModel::Atom& atom, float& value) const {
+void Template::BuildLookupIndex() const {
     if (!index_ || !index_->Covers(entries)) index_ = std::make_unique<TemplateIndex>(entries);
+}
+
+std::string Template::Lookup(const HostModel::Atom& atom, float& value) const {
+    BuildLookupIndex();
 
     const TemplateEntry key = BuildMatchKey(*this, atom);
     std::size_t hit = index_->FindFirst(key.atomName, key.residueName);

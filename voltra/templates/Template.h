@@ -35,6 +35,9 @@ public:
     void AddEntry(const TemplateEntry& entry);
     /// The Source of the atom's value ("Missing" when none); stores the value on a hit.
     std::string Lookup(const HostModel::Atom& atom, float& value) const;
+    /// Builds the index Lookup otherwise builds on first use, so that lookups on several
+    /// threads at once only read it; entries must not be added while they run.
+    void BuildLookupIndex() const;
     void AppendHeaderText(const std::string& text);
     /// headerText followed by the column header.
     std::string ComposeHeader() const;
