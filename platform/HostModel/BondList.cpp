@@ -7,8 +7,6 @@
 
 namespace HostModel {
 
-bool BondList::contains(const Atom* partner) const { return std::find(begin(), end(), partner) != end(); }
-
 void BondList::reserve(std::size_t count) {
     if (count <= capacity_) return;
     if (count > UINT32_MAX) {
@@ -22,10 +20,7 @@ void BondList::reserve(std::size_t count) {
     capacity_ = static_cast<std::uint32_t>(count);
 }
 
-void BondList::push_back(Atom* partner) {
-    if (size_ == capacity_) reserve(capacity_ == 0 ? 1 : std::size_t{capacity_} * 2);
-    partners_[size_++] = partner;
-}
+void BondList::Grow() { reserve(capacity_ == 0 ? 1 : std::size_t{capacity_} * 2); }
 
 bool BondList::erase(const Atom* partner) {
     Atom** const last = partners_ + size_;

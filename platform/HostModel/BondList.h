@@ -30,16 +30,26 @@ public:
     Atom* operator[](std::size_t index) const { return partners_[index]; }
     Atom* front() const { return partners_[0]; }
     Atom* back() const { return partners_[size_ - 1]; }
-    bool contains(const Atom* partner) const;
+    bool contains(const Atom* partner) const {
+        for (Atom* held : *this) {
+            if (held == partner) return true;
+        }
+        return false;
+    }
 
     /// Makes room for count partners in one allocation. Throws std::length_error past 2^32 - 1.
     void reserve(std::size_t count);
     /// Appends partner; the room doubles when full, as a std::vector's would.
-    void push_back(Atom* partner);
+    void push_back(Atom* partner) {
+        if (size_ == capacity_) Grow();
+        partners_[size_++] = partner;
+    }
     /// Removes partner, the others keeping their order; false when it is not in the list.
     bool erase(const Atom* partner);
 
 private:
+    void Grow();
+
     Atom** partners_ = nullptr;
     std::uint32_t size_ = 0;
     std::uint32_t capacity_ = 0;
