@@ -41,9 +41,7 @@ void Atom::SetAtomicNumber(int atomicNumber) {
 
 float Atom::GetRadius() const { return VanDerWaalsRadius(atomicNumber_); }
 
-bool Atom::IsBondedTo(const Atom& other) const {
-    return bonds_.contains(&other);
-}
+bool Atom::IsBondedTo(const Atom& other) const { return bonds_.contains(&other); }
 
 void Atom::Bond(Atom& a, Atom& b) {
     if (&a == &b) throw std::invalid_argument("cannot bond atom '" + a.GetLabel() + "' to itself");

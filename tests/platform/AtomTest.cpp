@@ -76,18 +76,6 @@ TEST(AtomBonds, UnbondKeepsTheOrderOfTheOtherBondsOnBothAtoms) {
     EXPECT_EQ(c.GetBonds()[1], &s);
 }
 
-TEST(AtomBonds, ReservedRoomHoldsTheBondsWithoutMovingThem) {
-    Atom centre("C", 6), a("H", 1), b("H", 1), c("H", 1), d("H", 1);
-    centre.ReserveBonds(4);
-    for (Atom* partner : {&a, &b, &c}) Atom::Bond(centre, *partner);
-    const auto first = centre.GetBonds().begin();
-    Atom::Bond(d, centre);
-    EXPECT_EQ(centre.GetBonds().begin(), first);  // the fourth bond fitted the reserved room
-    EXPECT_EQ(Partners(centre), (std::vector<Atom*>{&a, &b, &c, &d}));
-    centre.ReserveBonds(2);  // less than held: nothing changes
-    EXPECT_EQ(Partners(centre), (std::vector<Atom*>{&a, &b, &c, &d}));
-}
-
 // Random bonds made and broken among a few atoms, against a plain model: every bond is seen
 // from both atoms, once, and each list keeps the order its bonds were made in.
 TEST(AtomBonds, RandomBondAndUnbondAgreeWithAModelOnBothAtoms) {

@@ -1,6 +1,5 @@
 // An object's list of children: ownership, order through removals, reserved room.
 #include "HostModel/ChildList.h"
-#include "HostModel/Molecule.h"
 #include "HostModel/Object.h"
 
 #include <gtest/gtest.h>
@@ -33,14 +32,6 @@ std::vector<std::string> Labels(const ChildList& list) {
 
 using L = std::vector<std::string>;
 
-TEST(ChildList, AnUnusedListHoldsNoRoom) {
-    ChildList list;
-    EXPECT_EQ(list.size(), 0u);
-    EXPECT_EQ(list.capacity(), 0u);
-    Molecule stranger("m");
-    EXPECT_EQ(list.find(&stranger), 0u);  // not there: size()
-}
-
 TEST(ChildList, DestroysItsChildrenFirstToLast) {
     std::vector<std::string> log;
     {
@@ -61,7 +52,7 @@ TEST(ChildList, ReleaseHandsBackOneChildAndKeepsTheOthersInOrder) {
     EXPECT_TRUE(log.empty());  // released, not destroyed
     c.reset();
     EXPECT_EQ(log, (L{"c"}));
-    list.release(0);  // the first; the returned pointer destroys it at once
+    list.release(0);                // the first; the returned pointer destroys it at once
     list.release(list.size() - 1);  // the last
     EXPECT_EQ(Labels(list), (L{"b", "d"}));
     EXPECT_EQ(log, (L{"c", "a", "e"}));
