@@ -1,12 +1,12 @@
 // Atoms: a point in space (Atom3d) and a chemical atom with element, bonds and force-field charge.
 #pragma once
 
+#include "HostModel/BondList.h"
 #include "HostModel/ClassMacros.h"
 #include "HostModel/Object.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace HostModel {
 
@@ -46,7 +46,8 @@ public:
     /// The host's van der Waals radius of the element in Å (see Elements.h).
     float GetRadius() const;
 
-    const std::vector<Atom*>& GetBonds() const { return bonds_; }
+    /// Partners in the order the bonds were made.
+    const BondList& GetBonds() const { return bonds_; }
     bool IsBondedTo(const Atom& other) const;
     /// Adds a bond between two distinct atoms (no-op if present); a chemistry change.
     static void Bond(Atom& a, Atom& b);
@@ -65,7 +66,7 @@ public:
     bool IsInSubtreeOf(const Object& ancestor) const;
 
 private:
-    std::vector<Atom*> bonds_;
+    BondList bonds_;
     float partialCharge_ = 0.0f;
     std::uint8_t atomicNumber_;
     bool hasPartialCharge_ = false;

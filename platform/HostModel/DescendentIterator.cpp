@@ -30,7 +30,7 @@ Object* DescendentIterator::GetNext() {
             stack_.pop_back();
             continue;
         }
-        Object* child = node->children_[next++].get();
+        Object* child = node->children_[next++];
         const bool match = Matches(*child) && (!callback_ || callback_(child));
         if (!(match && pruneMatches_) && (child->subtreeKinds_ & wanted_) != 0) stack_.emplace_back(child, 0);
         if (match) return child;

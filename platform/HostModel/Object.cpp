@@ -6,6 +6,7 @@
 #include "HostModel/TreeRoot.h"
 
 #include <stdexcept>
+#include <vector>
 
 namespace HostModel {
 namespace {
@@ -53,32 +54,31 @@ Object& Object::AddChild(std::unique_ptr<Object> child) {
     // An ancestor that has every bit already passes them on to its own ancestors.
     const auto kinds = static_cast<ClassKinds>(KindsOf(child->GetClassType()) | child->subtreeKinds_);
     for (Object* o = this; o && (o->subtreeKinds_ & kinds) != kinds; o = o->parent_) o->subtreeKinds_ |= kinds;
-    children_.push_back(std::move(child));
-    Object& added = *children_.back();
+    Object& added = children_.push_back(std::move(child));
     if (GetDocument() && SubtreeHoldsAtoms(added)) NoteChemistryChange();
     return added;
 }
 
 std::unique_ptr<Object> Object::RemoveChild(Object& child) {
-    for (auto it = children_.begin(); it != children_.end(); ++it) {
-        if (it->get() != &child) continue;
-        const bool chemistry = SubtreeHoldsAtoms(child);
-        std::unique_ptr<Object> detached = std::move(*it);
-        children_.erase(it);
-        // Break bonds that cross the cut, so no atom keeps a pointer into the detached part.
-        auto breakBonds = [&detached](Atom& atom) {
-            for (Atom* partner : std::vector<Atom*>(atom.GetBonds())) {
-                if (!partner->IsInSubtreeOf(*detached)) Atom::Unbond(atom, *partner);
-            }
-        };
-        if (auto* atom = dynamic_cast<Atom*>(detached.get())) breakBonds(*atom);
-        DescendentIterator atoms(detached.get(), Atom::classType);
-        while (Object* a = atoms.GetNext()) breakBonds(static_cast<Atom&>(*a));
-        if (chemistry) NoteChemistryChange();
-        detached->parent_ = nullptr;
-        return detached;
+    const std::size_t index = children_.find(&child);
+    if (index == children_.size()) {
+        throw std::invalid_argument("RemoveChild: '" + child.label_ + "' is not a child of '" + label_ + "'");
     }
-    throw std::invalid_argument("RemoveChild: '" + child.label_ + "' is not a child of '" + label_ + "'");
+    const bool chemistry = SubtreeHoldsAtoms(child);
+    std::unique_ptr<Object> detached = children_.release(index);
+    // Break bonds that cross the cut, so no atom keeps a pointer into the detached part.
+    auto breakBonds = [&detached](Atom& atom) {
+        const auto& bonds = atom.GetBonds();
+        for (Atom* partner : std::vector<Atom*>(bonds.begin(), bonds.end())) {
+            if (!partner->IsInSubtreeOf(*detached)) Atom::Unbond(atom, *partner);
+        }
+    };
+    if (auto* atom = dynamic_cast<Atom*>(detached.get())) breakBonds(*atom);
+    DescendentIterator atoms(detached.get(), Atom::classType);
+    while (Object* a = atoms.GetNext()) breakBonds(static_cast<Atom&>(*a));
+    if (chemistry) NoteChemistryChange();
+    detached->parent_ = nullptr;
+    return detached;
 }
 
 std::size_t Object::GetNumDescendents(ClassType type) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "HostApi.h"
+#include "HostModel/ChildList.h"
 #include "HostModel/ClassType.h"
 #include "HostModel/PropertyStore.h"
 
@@ -41,8 +42,11 @@ public:
 
     // Tree. Children are owned; adding a subtree that holds atoms is a chemistry change.
     std::size_t GetNumChildren() const { return children_.size(); }
-    Object* GetChild(std::size_t index) const { return children_[index].get(); }
+    Object* GetChild(std::size_t index) const { return children_[index]; }
     Object& AddChild(std::unique_ptr<Object> child);
+    /// Makes room for count children: a reader that knows a residue's atoms gives its list one
+    /// allocation of the right size instead of a growing one.
+    void ReserveChildren(std::size_t count) { children_.reserve(count); }
     template <class T>
     T& Add(std::unique_ptr<T> child) {
         return static_cast<T&>(AddChild(std::unique_ptr<Object>(std::move(child))));
@@ -81,7 +85,7 @@ private:
 
     CStringT label_;
     Object* parent_ = nullptr;
-    std::vector<std::unique_ptr<Object>> children_;
+    ChildList children_;
     PropertyStore properties_;
     int id_;
     bool visible_ = true;

@@ -94,6 +94,7 @@ void HostTreeBuilder::AddResidue(const ResidueSite& site, const ResidueClass& re
 void HostTreeBuilder::AddAtoms(HostModel::Residue& residue, const ResidueClass& residueClass,
                                const std::vector<AtomSite>& atoms) {
     const auto residueIndex = static_cast<std::uint32_t>(residueFlags_.size() - 1);
+    residue.ReserveChildren(atoms.size());
     for (const AtomSite& site : atoms) {
         if (!IsAcceptedCoordinate(site.x) || !IsAcceptedCoordinate(site.y) || !IsAcceptedCoordinate(site.z)) {
             throw ReadError(fileName_, "atom '" + std::string(site.name) + "' of residue '" + residue.GetLabel() +

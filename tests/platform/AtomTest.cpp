@@ -4,11 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <random>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
 using namespace HostModel;
+
+std::vector<Atom*> Partners(const Atom& atom) { return {atom.GetBonds().begin(), atom.GetBonds().end()}; }
 
 TEST(AtomBonds, BondIsSymmetricAndUnique) {
     Atom c("C", 6), o("O", 8), n("N", 7);
@@ -17,16 +24,16 @@ TEST(AtomBonds, BondIsSymmetricAndUnique) {
     Atom::Bond(c, n);
     EXPECT_TRUE(c.IsBondedTo(o));
     EXPECT_TRUE(o.IsBondedTo(c));
-    EXPECT_EQ(c.GetBonds(), (std::vector<Atom*>{&o, &n}));
-    EXPECT_EQ(o.GetBonds(), (std::vector<Atom*>{&c}));
+    EXPECT_EQ(Partners(c), (std::vector<Atom*>{&o, &n}));
+    EXPECT_EQ(Partners(o), (std::vector<Atom*>{&c}));
     EXPECT_FALSE(o.IsBondedTo(n));
 
     Atom::Unbond(o, c);
     EXPECT_FALSE(c.IsBondedTo(o));
     EXPECT_FALSE(o.IsBondedTo(c));
-    EXPECT_EQ(c.GetBonds(), (std::vector<Atom*>{&n}));
+    EXPECT_EQ(Partners(c), (std::vector<Atom*>{&n}));
     Atom::Unbond(o, c);  // absent: nothing happens
-    EXPECT_EQ(n.GetBonds(), (std::vector<Atom*>{&c}));
+    EXPECT_EQ(Partners(n), (std::vector<Atom*>{&c}));
 }
 
 TEST(AtomBonds, SelfBondIsRefusedWithTheLabel) {
@@ -49,6 +56,64 @@ TEST(AtomBonds, DestroyingAnAtomRemovesItFromItsPartners) {
         Atom::Bond(gone, alsoGone);
     }
     EXPECT_TRUE(kept.GetBonds().empty());
+}
+
+TEST(AtomBonds, UnbondKeepsTheOrderOfTheOtherBondsOnBothAtoms) {
+    Atom c("C", 6), n("N", 7), o("O", 8), h("H", 1), s("S", 16);
+    for (Atom* partner : {&n, &o, &h, &s}) Atom::Bond(c, *partner);
+    Atom::Bond(n, h);
+    Atom::Bond(n, s);
+    Atom::Unbond(c, o);  // from the middle
+    EXPECT_EQ(Partners(c), (std::vector<Atom*>{&n, &h, &s}));
+    Atom::Unbond(n, c);  // the first of n's list, named from the other side
+    EXPECT_EQ(Partners(c), (std::vector<Atom*>{&h, &s}));
+    EXPECT_EQ(Partners(n), (std::vector<Atom*>{&h, &s}));
+    Atom::Bond(c, n);  // made again: at the end of both lists
+    EXPECT_EQ(Partners(c), (std::vector<Atom*>{&h, &s, &n}));
+    EXPECT_EQ(Partners(n), (std::vector<Atom*>{&h, &s, &c}));
+    EXPECT_EQ(c.GetBonds().front(), &h);
+    EXPECT_EQ(c.GetBonds().back(), &n);
+    EXPECT_EQ(c.GetBonds()[1], &s);
+}
+
+// Random bonds made and broken among a few atoms, against a plain model: every bond is seen
+// from both atoms, once, and each list keeps the order its bonds were made in.
+TEST(AtomBonds, RandomBondAndUnbondAgreeWithAModelOnBothAtoms) {
+    constexpr std::size_t kAtoms = 7;
+    std::vector<std::unique_ptr<Atom>> atoms;
+    for (std::size_t i = 0; i < kAtoms; ++i) atoms.push_back(std::make_unique<Atom>("A" + std::to_string(i), 6));
+    std::array<std::vector<Atom*>, kAtoms> model;
+    std::mt19937 random(11);
+    for (int step = 0; step < 2000; ++step) {
+        const std::size_t i = random() % kAtoms;
+        const std::size_t j = random() % kAtoms;
+        if (i == j) continue;
+        Atom& a = *atoms[i];
+        Atom& b = *atoms[j];
+        if (random() % 2 == 0) {
+            if (std::find(model[i].begin(), model[i].end(), &b) == model[i].end()) {
+                model[i].push_back(&b);
+                model[j].push_back(&a);
+            }
+            Atom::Bond(a, b);
+        } else {
+            model[i].erase(std::remove(model[i].begin(), model[i].end(), &b), model[i].end());
+            model[j].erase(std::remove(model[j].begin(), model[j].end(), &a), model[j].end());
+            Atom::Unbond(a, b);
+        }
+        ASSERT_EQ(Partners(a), model[i]) << "step " << step;
+        ASSERT_EQ(Partners(b), model[j]) << "step " << step;
+        ASSERT_EQ(a.IsBondedTo(b), b.IsBondedTo(a)) << "step " << step;
+    }
+    // Destroying atoms one by one leaves the rest with the model's lists minus the destroyed.
+    while (!atoms.empty()) {
+        Atom* gone = atoms.back().get();
+        atoms.pop_back();
+        for (std::size_t i = 0; i < atoms.size(); ++i) {
+            model[i].erase(std::remove(model[i].begin(), model[i].end(), gone), model[i].end());
+            ASSERT_EQ(Partners(*atoms[i]), model[i]);
+        }
+    }
 }
 
 TEST(AtomElement, AtomicNumberSymbolAndRadius) {

@@ -161,6 +161,83 @@ TEST(ObjectTree, DestroyedAtomLeavesNoBondBehind) {
     EXPECT_TRUE(keptAtom.GetBonds().empty());
 }
 
+std::vector<Object*> ChildrenOf(const Object& node) {
+    std::vector<Object*> out;
+    for (std::size_t i = 0; i < node.GetNumChildren(); ++i) out.push_back(node.GetChild(i));
+    return out;
+}
+
+std::vector<Object*> Walk(const Object& start) {
+    std::vector<Object*> out;
+    DescendentIterator it(&start, Object::classType);
+    while (Object* o = it.GetNext()) out.push_back(o);
+    return out;
+}
+
+TEST(ObjectTree, AnAtomTakesAChildAndGivesItBack) {
+    Molecule molecule("m");
+    auto& atom = molecule.Add(std::make_unique<Atom>("C", 6));
+    EXPECT_EQ(atom.GetNumChildren(), 0u);
+    EXPECT_TRUE(Walk(atom).empty());
+    EXPECT_THROW(atom.RemoveChild(molecule), std::invalid_argument);  // no list yet to look in
+    auto& dummy = atom.Add(std::make_unique<Atom3d>("dummy"));
+    ASSERT_EQ(ChildrenOf(atom), (std::vector<Object*>{&dummy}));
+    EXPECT_EQ(Walk(molecule), (std::vector<Object*>{&atom, &dummy}));
+    std::unique_ptr<Object> back = atom.RemoveChild(dummy);
+    EXPECT_EQ(back.get(), &dummy);
+    EXPECT_EQ(dummy.GetParent(), nullptr);
+    EXPECT_EQ(atom.GetNumChildren(), 0u);
+    EXPECT_EQ(Walk(molecule), (std::vector<Object*>{&atom}));
+}
+
+TEST(ObjectTree, RemovingTheLastChildLeavesAResidueThatTakesAtomsAgain) {
+    ChemDoc doc;
+    auto& molecule = doc.GetTreeRoot()->Add(std::make_unique<Molecule>("m"));
+    auto residues = AddPeptide(molecule.Add(std::make_unique<AminoAcidChain>("A")), {"ALA"});
+    AminoAcid& residue = *residues[0].residue;
+    for (Atom* atom : {residues[0].c, residues[0].n, residues[0].o, residues[0].ca}) residue.RemoveChild(*atom);
+    EXPECT_EQ(residue.GetNumChildren(), 0u);
+    EXPECT_EQ(residue.GetNumDescendents(Atom::classType), 0u);
+    EXPECT_TRUE(Walk(residue).empty());
+    auto& n = residue.Add(std::make_unique<Atom>("N", 7));
+    auto& ca = residue.Add(std::make_unique<Atom>("CA", 6));
+    EXPECT_EQ(ChildrenOf(residue), (std::vector<Object*>{&n, &ca}));
+    EXPECT_EQ(Walk(residue), (std::vector<Object*>{&n, &ca}));
+    EXPECT_EQ(ca.GetDocument(), &doc);
+}
+
+TEST(ObjectTree, ReservedChildrenArriveInOrderUnderTheirParent) {
+    Residue residue("LIG1", 1, "LIG");
+    residue.ReserveChildren(3);
+    std::vector<Object*> added;
+    for (const char* name : {"C1", "C2", "O1", "O2"}) added.push_back(&residue.Add(std::make_unique<Atom>(name, 6)));
+    residue.ReserveChildren(1);  // fewer than held: nothing is lost
+    EXPECT_EQ(ChildrenOf(residue), added);
+    for (Object* atom : added) EXPECT_EQ(atom->GetParent(), &residue);
+}
+
+// Random adds and removals on a residue against a plain vector of its atoms: GetChild and the
+// walk see the same order, and each removed atom comes back alone.
+TEST(ObjectTree, RandomAddsAndRemovalsKeepTheOrderOfAModel) {
+    Residue residue("R1", 1, "R");
+    std::vector<Object*> model;
+    std::mt19937 random(17);
+    for (int step = 0; step < 600; ++step) {
+        if (model.empty() || random() % 5 < 3) {
+            model.push_back(&residue.Add(std::make_unique<Atom>("A" + std::to_string(step), 6)));
+        } else {
+            const std::size_t index = random() % model.size();
+            Object* chosen = model[index];
+            std::unique_ptr<Object> removed = residue.RemoveChild(*chosen);
+            ASSERT_EQ(removed.get(), chosen);
+            ASSERT_EQ(removed->GetParent(), nullptr);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(index));
+        }
+        ASSERT_EQ(ChildrenOf(residue), model) << "step " << step;
+        ASSERT_EQ(Walk(residue), model) << "step " << step;
+    }
+}
+
 // Oracle for the counts: a plain recursive walk over GetChild.
 std::size_t CountByRecursion(const Object& node, ClassType type) {
     std::size_t count = 0;
