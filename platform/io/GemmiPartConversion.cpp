@@ -44,12 +44,13 @@ void TakeAtomSites(const KeptResidue& kept, std::vector<AtomSite>& sites) {
 
 }  // namespace
 
-void ConvertPart(const gemmi::Chain& part, bool judgeByName, AltlocFilter& altlocs, HostTreeBuilder& builder) {
+void MakePart(const gemmi::Chain& part, bool judgeByName, AltlocFilter& altlocs, const std::string& fileName,
+              MadePart& made) {
     const std::vector<gemmi::Residue>& residues = part.residues;
     std::vector<ResidueClass> classes;
     classes.reserve(residues.size());
     for (const gemmi::Residue& residue : residues) classes.push_back(Classify(residue, judgeByName));
-    builder.StartPart(part.name, PolymerKindByMajority(classes));
+    StartMadePart(made, part.name, PolymerKindByMajority(classes));
     KeptResidue kept;
     std::vector<AtomSite> sites;
     for (std::size_t begin = 0; begin < residues.size();) {
@@ -59,8 +60,14 @@ void ConvertPart(const gemmi::Chain& part, bool judgeByName, AltlocFilter& altlo
         if (kept.atoms.empty()) continue;
         TakeAtomSites(kept, sites);
         const auto index = static_cast<std::size_t>(kept.residue - residues.data());
-        builder.AddResidue(SiteOf(*kept.residue), classes[index], sites);
+        MakeResidue(made, SiteOf(*kept.residue), classes[index], sites, fileName);
     }
+}
+
+void ConvertPart(const gemmi::Chain& part, bool judgeByName, AltlocFilter& altlocs, HostTreeBuilder& builder) {
+    MadePart made;
+    MakePart(part, judgeByName, altlocs, builder.FileName(), made);
+    builder.AddPart(std::move(made));
 }
 
 }  // namespace HostIO

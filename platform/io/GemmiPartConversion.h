@@ -9,7 +9,14 @@
 
 #include <gemmi/model.hpp>
 
+#include <string>
+
 namespace HostIO {
+
+/// Makes part's residues with their atoms into made (emptied first by the caller), one conformer
+/// per position, without a builder: on any thread. Throws ReadError as MakeResidue does.
+void MakePart(const gemmi::Chain& part, bool judgeByName, AltlocFilter& altlocs, const std::string& fileName,
+              MadePart& made);
 
 /// Adds part's residues to builder. judgeByName: the file names no entities (PDB), so residues
 /// are classified by name rather than by gemmi's entity types. Throws ReadError as

@@ -41,7 +41,7 @@ std::uint8_t BondFlags(const ResidueClass& residueClass, const std::vector<AtomS
     return flags;
 }
 
-std::unique_ptr<HostModel::Residue> MakeResidue(const ResidueSite& site, ResidueType type, const std::string& chainId) {
+std::unique_ptr<HostModel::Residue> NewResidue(const ResidueSite& site, ResidueType type, const std::string& chainId) {
     const std::string name(site.name);
     const int number = site.number.value_or(0);
     std::string label = name;
@@ -74,40 +74,74 @@ void HostTreeBuilder::StartPart(const std::string& chainId, ChainKind polymerKin
     chainId_ = chainId;
     polymerKind_ = polymerKind;
     previousWasPolymer_ = false;
+    StartMadePart(current_, chainId, polymerKind);
 }
 
 void HostTreeBuilder::AddResidue(const ResidueSite& site, const ResidueClass& residueClass,
                                  const std::vector<AtomSite>& atoms) {
-    if (!residueClass.known) out_.unknownResidues.emplace(site.name);
+    MakeResidue(current_, site, residueClass, atoms, fileName_);
+    TakeAtomsOf(current_);
+    Place(std::move(current_.residues.back()));
+    current_.residues.clear();
+}
+
+void HostTreeBuilder::AddPart(MadePart&& part) {
+    StartPart(part.chainId, part.polymerKind);
+    TakeAtomsOf(part);
+    for (MadeResidue& made : part.residues) Place(std::move(made));
+    part.residues.clear();
+}
+
+void HostTreeBuilder::TakeAtomsOf(MadePart& part) {
+    const auto firstResidue = static_cast<std::uint32_t>(residueFlags_.size());
+    for (BondAtom atom : part.bondAtoms) {
+        atom.residue += firstResidue;
+        bondAtoms_.push_back(atom);
+    }
+    part.bondAtoms.clear();
+    if (out_.unknownElements == 0) out_.firstUnknownElement = part.firstUnknownElement;
+    out_.unknownElements += part.unknownElements;
+    part.unknownElements = 0;
+    part.firstUnknownElement.clear();
+}
+
+void HostTreeBuilder::Place(MadeResidue&& made) {
+    const ResidueClass& residueClass = made.residueClass;
+    if (!residueClass.known) out_.unknownResidues.emplace(made.residue->GetResidueType());
     HostModel::Chain& chain =
         residueClass.water
             ? chains_.Water()
             : chains_.Get(chainId_, residueClass.polymer ? polymerKind_ : ChainKind::Ligand, !previousWasPolymer_);
     previousWasPolymer_ = residueClass.polymer;
-    residueFlags_.push_back(BondFlags(residueClass, atoms));
-    std::unique_ptr<HostModel::Residue> residue = MakeResidue(site, residueClass.type, chainId_);
-    AddAtoms(*residue, residueClass, atoms);
-    chain.AddChild(std::move(residue));
+    residueFlags_.push_back(made.bondFlags);
+    for (std::size_t i = 0; i < made.residue->GetNumChildren(); ++i)
+        out_.atoms.push_back(static_cast<HostModel::Atom*>(made.residue->GetChild(i)));
+    chain.AddChild(std::move(made.residue));
     ++out_.residueCount;
 }
 
-void HostTreeBuilder::AddAtoms(HostModel::Residue& residue, const ResidueClass& residueClass,
-                               const std::vector<AtomSite>& atoms) {
-    const auto residueIndex = static_cast<std::uint32_t>(residueFlags_.size() - 1);
-    residue.ReserveChildren(atoms.size());
+void StartMadePart(MadePart& part, const std::string& chainId, ChainKind polymerKind) {
+    part.chainId = chainId;
+    part.polymerKind = polymerKind;
+}
+
+void MakeResidue(MadePart& part, const ResidueSite& site, const ResidueClass& residueClass,
+                 const std::vector<AtomSite>& atoms, const std::string& fileName) {
+    std::unique_ptr<HostModel::Residue> residue = NewResidue(site, residueClass.type, part.chainId);
+    const auto residueIndex = static_cast<std::uint32_t>(part.residues.size());
+    residue->ReserveChildren(atoms.size());
     for (const AtomSite& site : atoms) {
         if (!IsAcceptedCoordinate(site.x) || !IsAcceptedCoordinate(site.y) || !IsAcceptedCoordinate(site.z)) {
-            throw ReadError(fileName_, "atom '" + std::string(site.name) + "' of residue '" + residue.GetLabel() +
-                                           "' has a coordinate that is not a finite number within 1e6 Å");
+            throw ReadError(fileName, "atom '" + std::string(site.name) + "' of residue '" + residue->GetLabel() +
+                                          "' has a coordinate that is not a finite number within 1e6 Å");
         }
         const gemmi::Element element(site.atomicNumber);
         const int z = element.atomic_number();
-        if (z == 0 && out_.unknownElements++ == 0)
-            out_.firstUnknownElement = "'" + std::string(site.name) + "' in residue '" + residue.GetLabel() + "'";
+        if (z == 0 && part.unknownElements++ == 0)
+            part.firstUnknownElement = "'" + std::string(site.name) + "' in residue '" + residue->GetLabel() + "'";
         auto atom = std::make_unique<HostModel::Atom>(std::string(site.name), z);
         atom->SetPosition({site.x, site.y, site.z});
-        out_.atoms.push_back(atom.get());
-        residue.AddChild(std::move(atom));
+        residue->AddChild(std::move(atom));
 
         BondAtom bondAtom;
         bondAtom.x = static_cast<float>(site.x);
@@ -117,8 +151,9 @@ void HostTreeBuilder::AddAtoms(HostModel::Residue& residue, const ResidueClass& 
         bondAtom.residue = residueIndex;
         bondAtom.role = RoleOf(site.name, z, residueClass.type);
         bondAtom.hydrogen = element.is_hydrogen();
-        bondAtoms_.push_back(bondAtom);
+        part.bondAtoms.push_back(bondAtom);
     }
+    part.residues.push_back({std::move(residue), residueClass, BondFlags(residueClass, atoms)});
 }
 
 BuiltMolecule HostTreeBuilder::Finish() {

@@ -9,6 +9,7 @@
 #include "io/ResidueClassification.h"
 
 #include "HostModel/Molecule.h"
+#include "HostModel/Residue.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +22,6 @@
 
 namespace HostModel {
 class Atom;
-class Residue;
 }  // namespace HostModel
 
 namespace HostIO {
@@ -60,6 +60,32 @@ struct ModelRead {
     std::size_t altlocResiduesDropped = 0;
 };
 
+/// A residue with its atoms, made before its place in the tree is known, and what placing it
+/// takes.
+struct MadeResidue {
+    std::unique_ptr<HostModel::Residue> residue;
+    ResidueClass residueClass;
+    std::uint8_t bondFlags = 0;
+};
+
+/// The residues of one part of a file, made in file order by MakeResidue, for
+/// HostTreeBuilder::AddPart. Making them needs no builder, so it may happen on another thread.
+struct MadePart {
+    std::string chainId;
+    ChainKind polymerKind = ChainKind::OtherPolymer;
+    std::vector<MadeResidue> residues;
+    std::vector<BondAtom> bondAtoms;  // every atom of the residues in order; residue: its index in residues
+    std::size_t unknownElements = 0;
+    std::string firstUnknownElement;  // of this part
+};
+
+/// Starts part as a part of the file: see HostTreeBuilder::StartPart.
+void StartMadePart(MadePart& part, const std::string& chainId, ChainKind polymerKind);
+/// Makes a residue of part with its atoms (at least one) and appends it. Throws ReadError
+/// (naming fileName) for an atom whose coordinate is not finite or beyond kCoordinateLimit.
+void MakeResidue(MadePart& part, const ResidueSite& site, const ResidueClass& residueClass,
+                 const std::vector<AtomSite>& atoms, const std::string& fileName);
+
 class HostTreeBuilder {
 public:
     /// label names the molecule; fileName is for messages.
@@ -77,11 +103,17 @@ public:
     /// Adds a residue of the current part with its atoms (at least one). Throws ReadError for an
     /// atom whose coordinate is not finite or beyond kCoordinateLimit.
     void AddResidue(const ResidueSite& site, const ResidueClass& residueClass, const std::vector<AtomSite>& atoms);
+    /// Places the residues of a part made beforehand, as StartPart and AddResidue would have.
+    void AddPart(MadePart&& part);
     /// Moves the chains into the molecule and bonds its atoms.
     BuiltMolecule Finish();
 
+    const std::string& FileName() const { return fileName_; }
+
 private:
-    void AddAtoms(HostModel::Residue& residue, const ResidueClass& residueClass, const std::vector<AtomSite>& atoms);
+    void Place(MadeResidue&& made);
+    // Adds the part's bond records and unknown elements, and empties them.
+    void TakeAtomsOf(MadePart& part);
 
     std::string fileName_;
     BuiltMolecule out_;
@@ -89,6 +121,7 @@ private:
     std::string chainId_;
     ChainKind polymerKind_ = ChainKind::OtherPolymer;
     bool previousWasPolymer_ = false;
+    MadePart current_;  // AddResidue's residue on its way to its place
     std::vector<BondAtom> bondAtoms_;
     std::vector<std::uint8_t> residueFlags_;
 };

@@ -1,46 +1,88 @@
-// Passes finished parts of a model (gemmi::Chain) from the thread that reads the text to the
-// thread that builds the tree, in the order they were read, so that the two run side by side on
-// a large file. Parts in flight are bounded by their atoms: a reader faster than the builder
-// waits instead of holding a second copy of the structure. Converted parts come back to the
-// reader, whose atom storage it reuses.
+// Passes finished parts of a model from the thread that reads the text to the thread that builds
+// the tree, in the order they were read, so that the two run side by side on a large file. Parts
+// in flight are bounded by their atoms, so that a reader faster than the builder waits instead
+// of running ahead through the file. Taken parts come back to the reader, which may reuse their
+// storage.
 #pragma once
-
-#include <gemmi/model.hpp>
 
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 namespace HostIO {
 
+template <class Part>
 class PartHandoff {
 public:
     explicit PartHandoff(std::size_t atomsInFlight) : atomsInFlight_(atomsInFlight) {}
 
     // The reader's side.
 
-    /// Queues part, leaving it empty or holding a converted part whose storage the reader may
-    /// reuse. Waits while the parts queued hold more atoms than the bound (a single larger part
-    /// still passes). Returns false, leaving part as it was, once the builder has stopped.
-    bool Push(gemmi::Chain& part, std::size_t atoms);
+    /// Queues part, leaving it as a default Part or a part the builder has handed back. Waits
+    /// while the parts queued and being built hold more atoms than the bound (a single larger
+    /// part still passes). Returns false, leaving part as it was, once the builder has stopped.
+    bool Push(Part& part, std::size_t atoms) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock,
+                      [&] { return stopped_ || atomsQueued_ == 0 || atomsQueued_ + atoms <= atomsInFlight_; });
+        if (stopped_) return false;
+        full_.push_back(Queued{std::move(part), atoms});
+        atomsQueued_ += atoms;
+        part = Part();
+        if (!returned_.empty()) {
+            part = std::move(returned_.front());
+            returned_.pop_front();
+        }
+        changed_.notify_all();
+        return true;
+    }
+
     /// No more parts; error, when set, is rethrown to the builder after the parts before it.
-    void Close(std::exception_ptr error = nullptr);
+    void Close(std::exception_ptr error = nullptr) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        error_ = std::move(error);
+        changed_.notify_all();
+    }
 
     // The builder's side.
 
     /// The next part, in reading order, and its atoms. Returns false once the reader has closed
     /// and every part is taken; rethrows the reader's error at that point.
-    bool Pop(gemmi::Chain& part, std::size_t& atoms);
-    /// Hands a converted part back to the reader and releases its atoms from the bound.
-    void Return(gemmi::Chain&& part, std::size_t atoms);
+    bool Pop(Part& part, std::size_t& atoms) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return closed_ || !full_.empty(); });
+        if (full_.empty()) {
+            if (error_) std::rethrow_exception(error_);
+            return false;
+        }
+        part = std::move(full_.front().part);
+        atoms = full_.front().atoms;
+        full_.pop_front();
+        return true;
+    }
+
+    /// Hands a built part back to the reader and releases its atoms from the bound.
+    void Return(Part&& part, std::size_t atoms) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        atomsQueued_ -= atoms;
+        returned_.push_back(std::move(part));
+        changed_.notify_all();
+    }
+
     /// The builder gives up (it failed): a waiting reader returns from Push with false.
-    void Stop();
+    void Stop() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+        changed_.notify_all();
+    }
 
 private:
     struct Queued {
-        gemmi::Chain part{""};
+        Part part;
         std::size_t atoms = 0;
     };
 
@@ -48,7 +90,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Queued> full_;
-    std::deque<gemmi::Chain> converted_;
+    std::deque<Part> returned_;
     std::size_t atomsQueued_ = 0;
     bool closed_ = false;
     bool stopped_ = false;

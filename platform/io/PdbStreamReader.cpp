@@ -41,8 +41,8 @@ namespace pdb = gemmi::pdb_impl;
 constexpr int kLineBytes = 120;                  // gemmi's longest record: PdbReadOptions::max_line_length at most
 constexpr std::size_t kShortestAtomRecord = 55;  // bytes; gemmi refuses shorter ATOM lines
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-// Parts waiting for the builder hold at most about this many atoms (a few MB) beyond the one
-// being converted.
+// Parts made but not yet placed hold at most about this many atoms beyond the one being placed:
+// the reader never runs far ahead.
 constexpr std::size_t kAtomsInFlight = 32768;
 // Below this much text a second thread costs more than it saves.
 constexpr std::size_t kTextForSecondThread = std::size_t{2} << 20;
@@ -71,11 +71,11 @@ public:
         return Finish();
     }
 
-    // The records are read on a second thread while this one converts the parts they make, in
-    // the same order and with the same errors as Read.
+    // The records are read, and each part's residues made, on a second thread while this one
+    // places them in the tree, in the same order and with the same errors as Read.
     ModelRead ReadBesideBuild(const std::string& text) {
         ReserveAtoms(text);
-        PartHandoff handoff(kAtomsInFlight);
+        PartHandoff<MadePart> handoff(kAtomsInFlight);
         handoff_ = &handoff;
         std::thread reader([&] {
             try {
@@ -88,12 +88,12 @@ public:
             }
         });
         try {
-            gemmi::Chain part("");
+            MadePart part;
             std::size_t atoms = 0;
             while (handoff.Pop(part, atoms)) {
-                ConvertPart(part, true, altlocs_, builder_);
+                builder_.AddPart(std::move(part));
                 handoff.Return(std::move(part), atoms);
-                part = gemmi::Chain("");
+                part = MadePart();
             }
         } catch (...) {
             handoff.Stop();
@@ -219,7 +219,6 @@ private:
         residue.atoms.push_back(MakeAtom(line, length));
         residue.atoms.back().charge = charge;
         ++atomsRead_;
-        ++partAtoms_;
     }
 
     void StartPart(std::string chainName) {
@@ -236,7 +235,6 @@ private:
         collecting_ = IsModelRead(model_);
         if (!collecting_) return;
         part_.name = partName_;
-        partAtoms_ = 0;
         residueIndex_.clear();
         residue_ = kNone;
     }
@@ -294,8 +292,12 @@ private:
         collecting_ = false;
         if (handoff_ == nullptr) {
             ConvertPart(part_, true, altlocs_, builder_);
-        } else if (!handoff_->Push(part_, partAtoms_)) {
-            throw BuildStopped();
+        } else {
+            // The residues and atoms are made here, the builder only places them: the two
+            // threads then share the work about evenly.
+            MadePart made;
+            MakePart(part_, true, altlocs_, name_, made);
+            if (!handoff_->Push(made, made.bondAtoms.size())) throw BuildStopped();
         }
         for (gemmi::Residue& residue : part_.residues) {
             residue.atoms.clear();
@@ -327,12 +329,12 @@ private:
     const ReadOptions& options_;
     std::string* releaseText_;
     std::string wantedModel_;  // the name of the model read; empty: the first
-    // The builder's side: with a handoff, only the thread that converts touches these.
+    // The builder's side: with a handoff, only the thread that builds touches it.
     HostTreeBuilder builder_;
-    AltlocFilter altlocs_;
-    PartHandoff* handoff_ = nullptr;
+    PartHandoff<MadePart>* handoff_ = nullptr;
 
     // The reader's side.
+    AltlocFilter altlocs_;
     int lineNumber_ = 0;
     std::string entryId_;
 
@@ -350,7 +352,6 @@ private:
     std::unordered_map<gemmi::ResidueId, std::size_t> residueIndex_;
     std::size_t residue_ = kNone;  // the residue of the last atom
     std::size_t atomsRead_ = 0;    // of the model read
-    std::size_t partAtoms_ = 0;
     std::vector<std::vector<gemmi::Atom>> spareAtoms_;
 };
 
