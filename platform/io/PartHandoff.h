@@ -5,6 +5,7 @@
 // storage.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -40,6 +41,10 @@ public:
         return true;
     }
 
+    /// Whether the builder waits for a part now, with nothing queued: a hint (it may change at
+    /// once) for a reader that can hand over work.
+    bool BuilderWaiting() const { return builderWaiting_; }
+
     /// No more parts; error, when set, is rethrown to the builder after the parts before it.
     void Close(std::exception_ptr error = nullptr) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -54,7 +59,9 @@ public:
     /// and every part is taken; rethrows the reader's error at that point.
     bool Pop(Part& part, std::size_t& atoms) {
         std::unique_lock<std::mutex> lock(mutex_);
+        builderWaiting_ = full_.empty() && !closed_;
         changed_.wait(lock, [&] { return closed_ || !full_.empty(); });
+        builderWaiting_ = false;
         if (full_.empty()) {
             if (error_) std::rethrow_exception(error_);
             return false;
@@ -94,6 +101,7 @@ private:
     std::size_t atomsQueued_ = 0;
     bool closed_ = false;
     bool stopped_ = false;
+    std::atomic<bool> builderWaiting_{false};
     std::exception_ptr error_;
 };
 

@@ -73,9 +73,10 @@ public:
 
     // The records are read, and each part's residues made, on a second thread while this one
     // places them in the tree, in the same order and with the same errors as Read.
-    ModelRead ReadBesideBuild(const std::string& text) {
+    ModelRead ReadBesideBuild(const std::string& text, PdbReadThreads threads) {
+        threads_ = threads;
         ReserveAtoms(text);
-        PartHandoff<MadePart> handoff(kAtomsInFlight);
+        PartHandoff<QueuedPart> handoff(kAtomsInFlight);
         handoff_ = &handoff;
         std::thread reader([&] {
             try {
@@ -87,13 +88,16 @@ public:
                 handoff.Close(std::current_exception());
             }
         });
+        AltlocFilter builderAltlocs(options_.altloc);
         try {
-            MadePart part;
+            QueuedPart part;
             std::size_t atoms = 0;
             while (handoff.Pop(part, atoms)) {
-                builder_.AddPart(std::move(part));
+                if (part.asRead) MakePart(part.raw, true, builderAltlocs, name_, part.made);
+                builder_.AddPart(std::move(part.made));
+                part.made = MadePart();
                 handoff.Return(std::move(part), atoms);
-                part = MadePart();
+                part = QueuedPart();
             }
         } catch (...) {
             handoff.Stop();
@@ -101,6 +105,8 @@ public:
             throw;
         }
         reader.join();
+        altlocs_.atomsDropped += builderAltlocs.atomsDropped;
+        altlocs_.residuesDropped += builderAltlocs.residuesDropped;
         return Finish();
     }
 
@@ -293,17 +299,38 @@ private:
         if (handoff_ == nullptr) {
             ConvertPart(part_, true, altlocs_, builder_);
         } else {
-            // The residues and atoms are made here, the builder only places them: the two
-            // threads then share the work about evenly.
-            MadePart made;
-            MakePart(part_, true, altlocs_, name_, made);
-            if (!handoff_->Push(made, made.bondAtoms.size())) throw BuildStopped();
+            PassPart();
         }
-        for (gemmi::Residue& residue : part_.residues) {
+        KeepAtomStorage(part_);
+    }
+
+    // Making a part's residues and atoms costs more than reading its records, placing them much
+    // less: a part goes to the builder as read while it waits, else is made here first, so
+    // that the two threads share the work whatever the parts' sizes.
+    void PassPart() {
+        QueuedPart queued;
+        std::size_t atoms = 0;
+        const bool builderMakes = threads_ == PdbReadThreads::TwoBuilderMakes ||
+                                  (threads_ != PdbReadThreads::TwoReaderMakes && handoff_->BuilderWaiting());
+        if (builderMakes) {
+            for (const gemmi::Residue& residue : part_.residues) atoms += residue.atoms.size();
+            queued.asRead = true;
+            std::swap(queued.raw, part_);
+        } else {
+            MakePart(part_, true, altlocs_, name_, queued.made);
+            atoms = queued.made.bondAtoms.size();
+        }
+        if (!handoff_->Push(queued, atoms)) throw BuildStopped();
+        // queued is now a part the builder has handed back: its atoms' storage serves again.
+        KeepAtomStorage(queued.raw);
+    }
+
+    void KeepAtomStorage(gemmi::Chain& part) {
+        for (gemmi::Residue& residue : part.residues) {
             residue.atoms.clear();
             spareAtoms_.push_back(std::move(residue.atoms));
         }
-        part_.residues.clear();
+        part.residues.clear();
     }
 
     ModelRead Finish() {
@@ -329,9 +356,17 @@ private:
     const ReadOptions& options_;
     std::string* releaseText_;
     std::string wantedModel_;  // the name of the model read; empty: the first
+    // A part on its way to the builder: made, or as read for the builder to make.
+    struct QueuedPart {
+        bool asRead = false;  // raw holds the part, for the builder to make
+        gemmi::Chain raw{""};
+        MadePart made;
+    };
+
     // The builder's side: with a handoff, only the thread that builds touches it.
     HostTreeBuilder builder_;
-    PartHandoff<MadePart>* handoff_ = nullptr;
+    PartHandoff<QueuedPart>* handoff_ = nullptr;
+    PdbReadThreads threads_ = PdbReadThreads::One;
 
     // The reader's side.
     AltlocFilter altlocs_;
@@ -359,11 +394,12 @@ private:
 
 ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
                            const std::string& defaultLabel, std::string* releaseText, PdbReadThreads threads) {
-    const bool beside = threads == PdbReadThreads::Two ||
+    const bool beside = threads == PdbReadThreads::Two || threads == PdbReadThreads::TwoReaderMakes ||
+                        threads == PdbReadThreads::TwoBuilderMakes ||
                         (threads == PdbReadThreads::BySize && text.size() >= kTextForSecondThread);
     if (beside) {
         try {
-            return PdbStream(name, options, defaultLabel, releaseText).ReadBesideBuild(text);
+            return PdbStream(name, options, defaultLabel, releaseText).ReadBesideBuild(text, threads);
         } catch (const std::system_error& e) {
             // No second thread to be had: the same read on this one.
             if (e.code() != std::errc::resource_unavailable_try_again) throw;

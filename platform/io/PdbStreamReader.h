@@ -16,6 +16,10 @@ enum class PdbReadThreads {
     BySize,  // two on a file large enough to gain from it, else one
     One,
     Two,     // the records read on a second thread beside the build, whatever the size
+    // Two, with every part's residues made by one side (for tests; Two shares them out as the
+    // threads keep up).
+    TwoReaderMakes,
+    TwoBuilderMakes,
 };
 
 /// The model options.model names, from PDB text mended by GuardPdbRecords, as

@@ -220,10 +220,12 @@ TEST(PdbStreamReader, ReadingBesideTheBuildChangesNothing) {
         for (const AltlocChoice altloc : {AltlocChoice::First, AltlocChoice::HighestOccupancy}) {
             for (int model = 0; model <= 3; ++model) {
                 const ReadOptions options = Options(model, altloc);
-                EXPECT_EQ(FirstDifference(Streamed(text, path, options, HostIO::PdbReadThreads::Two),
-                                          Streamed(text, path, options, HostIO::PdbReadThreads::One)),
-                          "")
-                    << path << ", model " << model;
+                const std::string one = Streamed(text, path, options, HostIO::PdbReadThreads::One);
+                for (const auto threads : {HostIO::PdbReadThreads::Two, HostIO::PdbReadThreads::TwoReaderMakes,
+                                           HostIO::PdbReadThreads::TwoBuilderMakes}) {
+                    EXPECT_EQ(FirstDifference(Streamed(text, path, options, threads), one), "")
+                        << path << ", model " << model << ", threads " << static_cast<int>(threads);
+                }
             }
         }
     }
@@ -256,16 +258,16 @@ TEST(PdbStreamReader, ErrorsBesideTheBuildComeInReadingOrder) {
         // The builder fails on the first part while the reader has far to go.
         farAway + ManyParts(200000),
     };
-    for (const std::string& text : texts) {
-        const std::string one = Streamed(text, "queue.pdb", Options(0), PdbReadThreads::One);
-        const std::string two = Streamed(text, "queue.pdb", Options(0), PdbReadThreads::Two);
-        EXPECT_EQ(one.rfind("error: ", 0), 0u) << one.substr(0, 200);
-        EXPECT_EQ(two, one);
-    }
     const std::string fine = ManyParts(60000);
-    EXPECT_EQ(FirstDifference(Streamed(fine, "queue.pdb", Options(0), PdbReadThreads::Two),
-                              Streamed(fine, "queue.pdb", Options(0), PdbReadThreads::One)),
-              "");
+    const std::string fineOne = Streamed(fine, "queue.pdb", Options(0), PdbReadThreads::One);
+    for (const auto threads : {PdbReadThreads::Two, PdbReadThreads::TwoReaderMakes, PdbReadThreads::TwoBuilderMakes}) {
+        for (const std::string& text : texts) {
+            const std::string one = Streamed(text, "queue.pdb", Options(0), PdbReadThreads::One);
+            EXPECT_EQ(one.rfind("error: ", 0), 0u) << one.substr(0, 200);
+            EXPECT_EQ(Streamed(text, "queue.pdb", Options(0), threads), one) << static_cast<int>(threads);
+        }
+        EXPECT_EQ(FirstDifference(Streamed(fine, "queue.pdb", Options(0), threads), fineOne), "");
+    }
 }
 
 }  // namespace
