@@ -7,10 +7,6 @@
 namespace HostIO {
 namespace {
 
-// Residues up to this size compare all their pairs; larger ones (a whole membrane written as
-// one residue) go through the grid like everything else.
-constexpr std::uint32_t kSmallResidue = 64;
-
 float Square(float v) { return v * v; }
 
 bool IsPair(BondRole a, BondRole b, BondRole first, BondRole second) {
@@ -161,8 +157,9 @@ std::vector<BondPair> InPairOrder(std::vector<BondPair> pairs) {
 // Water, ions and hydrogens never bond across residues and stay out of it.
 class BondFinder {
 public:
+    // withinSmallResidues: the bonds inside small residues when found already, else null.
     BondFinder(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& residueFlags,
-               const BondRules& rules)
+               const BondRules& rules, std::vector<BondPair>* withinSmallResidues = nullptr)
         : atoms_(atoms),
           flags_(residueFlags),
           rules_(rules),
@@ -170,12 +167,16 @@ public:
           nearest_(n_, kNone),
           nearestD2_(n_, std::numeric_limits<float>::max()),
           linked_(n_, 0) {
+        if (withinSmallResidues) {
+            bonds_.swap(*withinSmallResidues);
+            smallResiduesDone_ = true;
+        }
         bonds_.reserve(n_ + n_ / 8);
         GroupByResidue();
     }
 
     std::vector<BondPair> Run() {
-        BondWithinSmallResidues();
+        if (!smallResiduesDone_) BondWithinSmallResidues();
         LinkSuccessiveResidues();
         SearchGrid();
         for (std::uint32_t h = 0; h < n_; ++h) {
@@ -313,9 +314,55 @@ private:
     std::vector<std::uint32_t> residueStart_;  // per residue, into byResidue_, plus the end
     std::vector<std::uint32_t> byResidue_;     // atom indices grouped by residue
     std::vector<BondPair> bonds_;
+    bool smallResiduesDone_ = false;
 };
 
 }  // namespace
+
+void BondWithinResidue(const std::vector<BondAtom>& atoms, std::uint32_t first, std::uint32_t count,
+                       std::uint8_t residueFlags, std::vector<BondPair>& bonds, const BondRules& rules) {
+    // Each hydrogen's nearest partner: a hydrogen bonds only inside its residue, so the whole
+    // choice is made here, as BondFinder makes it (nearest, then the lower index).
+    if (count > kSmallResidue) return;  // the grid's: PerceiveBondsBetweenResidues
+    std::uint32_t nearest[kSmallResidue];
+    float nearestD2[kSmallResidue];
+    const std::uint32_t n = count;
+    for (std::uint32_t k = 0; k < n; ++k) {
+        nearest[k] = kNone;
+        nearestD2[k] = std::numeric_limits<float>::max();
+    }
+    for (std::uint32_t p = 0; p < n; ++p) {
+        for (std::uint32_t q = p + 1; q < n; ++q) {
+            const std::uint32_t i = first + p, j = first + q;
+            const BondAtom& a = atoms[i];
+            const BondAtom& b = atoms[j];
+            const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+            const float d2 = dx * dx + dy * dy + dz * dz;
+            if (!BondAllowed(a, residueFlags, b, residueFlags, d2, rules)) continue;
+            if (a.hydrogen || b.hydrogen) {
+                const std::uint32_t h = a.hydrogen ? p : q;
+                const std::uint32_t partner = a.hydrogen ? j : i;
+                if (d2 < nearestD2[h] || (d2 == nearestD2[h] && partner < nearest[h])) {
+                    nearestD2[h] = d2;
+                    nearest[h] = partner;
+                }
+                continue;
+            }
+            bonds.emplace_back(i, j);
+        }
+    }
+    for (std::uint32_t k = 0; k < n; ++k) {
+        const std::uint32_t h = first + k;
+        if (nearest[k] != kNone) bonds.emplace_back(std::min(h, nearest[k]), std::max(h, nearest[k]));
+    }
+}
+
+std::vector<BondPair> PerceiveBondsBetweenResidues(const std::vector<BondAtom>& atoms,
+                                                   const std::vector<std::uint8_t>& residueFlags,
+                                                   std::vector<BondPair> withinSmallResidues, const BondRules& rules) {
+    if (atoms.size() < 2) return {};
+    return BondFinder(atoms, residueFlags, rules, &withinSmallResidues).Run();
+}
 
 std::vector<BondPair> PerceiveBonds(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& residueFlags,
                                     const BondRules& rules) {

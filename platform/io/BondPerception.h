@@ -52,9 +52,27 @@ using BondPair = std::pair<std::uint32_t, std::uint32_t>;  // atom indices, firs
 HOST_API bool BondAllowed(const BondAtom& a, std::uint8_t residueFlagsA, const BondAtom& b, std::uint8_t residueFlagsB,
                           float d2, const BondRules& rules);
 
-/// All bonds among atoms, sorted. sorted. residueFlags is indexed by BondAtom::residue.
+/// All bonds among atoms, sorted. residueFlags is indexed by BondAtom::residue.
 HOST_API std::vector<BondPair> PerceiveBonds(const std::vector<BondAtom>& atoms,
                                              const std::vector<std::uint8_t>& residueFlags,
                                              const BondRules& rules = {});
+
+/// Residues up to this many atoms compare all their pairs; larger ones (a whole membrane written
+/// as one residue) go through the grid like the bonds between residues.
+constexpr std::uint32_t kSmallResidue = 64;
+
+/// The bonds inside one residue of at most kSmallResidue atoms, atoms[first, first + count),
+/// as PerceiveBonds finds them (each hydrogen with its nearest partner), appended to bonds; a
+/// larger residue adds nothing here. A reader can find them as each residue is made, on any
+/// thread.
+HOST_API void BondWithinResidue(const std::vector<BondAtom>& atoms, std::uint32_t first, std::uint32_t count,
+                                std::uint8_t residueFlags, std::vector<BondPair>& bonds, const BondRules& rules = {});
+
+/// PerceiveBonds where the bonds inside every residue of at most kSmallResidue atoms were found
+/// already, by BondWithinResidue (in any order): the rest are found and all returned sorted.
+HOST_API std::vector<BondPair> PerceiveBondsBetweenResidues(const std::vector<BondAtom>& atoms,
+                                                            const std::vector<std::uint8_t>& residueFlags,
+                                                            std::vector<BondPair> withinSmallResidues,
+                                                            const BondRules& rules = {});
 
 }  // namespace HostIO

@@ -68,6 +68,7 @@ HostTreeBuilder::~HostTreeBuilder() = default;
 void HostTreeBuilder::ReserveAtoms(std::size_t atoms) {
     out_.atoms.reserve(atoms);
     bondAtoms_.reserve(atoms);
+    bondsWithinResidues_.reserve(atoms + atoms / 8);
 }
 
 void HostTreeBuilder::StartPart(const std::string& chainId, ChainKind polymerKind) {
@@ -94,11 +95,15 @@ void HostTreeBuilder::AddPart(MadePart&& part) {
 
 void HostTreeBuilder::TakeAtomsOf(MadePart& part) {
     const auto firstResidue = static_cast<std::uint32_t>(residueFlags_.size());
+    const auto firstAtom = static_cast<std::uint32_t>(bondAtoms_.size());
     for (BondAtom atom : part.bondAtoms) {
         atom.residue += firstResidue;
         bondAtoms_.push_back(atom);
     }
+    for (const BondPair& bond : part.bonds)
+        bondsWithinResidues_.emplace_back(bond.first + firstAtom, bond.second + firstAtom);
     part.bondAtoms.clear();
+    part.bonds.clear();
     if (out_.unknownElements == 0) out_.firstUnknownElement = part.firstUnknownElement;
     out_.unknownElements += part.unknownElements;
     part.unknownElements = 0;
@@ -129,6 +134,7 @@ void MakeResidue(MadePart& part, const ResidueSite& site, const ResidueClass& re
                  const std::vector<AtomSite>& atoms, const std::string& fileName) {
     std::unique_ptr<HostModel::Residue> residue = NewResidue(site, residueClass.type, part.chainId);
     const auto residueIndex = static_cast<std::uint32_t>(part.residues.size());
+    const auto firstAtom = static_cast<std::uint32_t>(part.bondAtoms.size());
     residue->ReserveChildren(atoms.size());
     for (const AtomSite& site : atoms) {
         if (!IsAcceptedCoordinate(site.x) || !IsAcceptedCoordinate(site.y) || !IsAcceptedCoordinate(site.z)) {
@@ -153,13 +159,17 @@ void MakeResidue(MadePart& part, const ResidueSite& site, const ResidueClass& re
         bondAtom.hydrogen = element.is_hydrogen();
         part.bondAtoms.push_back(bondAtom);
     }
-    part.residues.push_back({std::move(residue), residueClass, BondFlags(residueClass, atoms)});
+    const std::uint8_t flags = BondFlags(residueClass, atoms);
+    BondWithinResidue(part.bondAtoms, firstAtom, static_cast<std::uint32_t>(atoms.size()), flags, part.bonds);
+    part.residues.push_back({std::move(residue), residueClass, flags});
 }
 
 BuiltMolecule HostTreeBuilder::Finish() {
     out_.chainCount = chains_.MoveInto(*out_.molecule);
     // Bonds while the molecule is still outside the document: no revision moves yet.
-    const std::vector<BondPair> bonds = PerceiveBonds(bondAtoms_, residueFlags_);
+    // The bonds inside residues were found as each was made.
+    const std::vector<BondPair> bonds =
+        PerceiveBondsBetweenResidues(bondAtoms_, residueFlags_, std::move(bondsWithinResidues_));
     // Released before the atoms' bond lists are made, the largest allocation of the step.
     std::vector<BondAtom>().swap(bondAtoms_);
     std::vector<std::uint8_t>().swap(residueFlags_);

@@ -75,6 +75,7 @@ struct MadePart {
     ChainKind polymerKind = ChainKind::OtherPolymer;
     std::vector<MadeResidue> residues;
     std::vector<BondAtom> bondAtoms;  // every atom of the residues in order; residue: its index in residues
+    std::vector<BondPair> bonds;      // inside the residues (BondWithinResidue), indices into bondAtoms
     std::size_t unknownElements = 0;
     std::string firstUnknownElement;  // of this part
 };
@@ -123,6 +124,7 @@ private:
     bool previousWasPolymer_ = false;
     MadePart current_;  // AddResidue's residue on its way to its place
     std::vector<BondAtom> bondAtoms_;
+    std::vector<BondPair> bondsWithinResidues_;
     std::vector<std::uint8_t> residueFlags_;
 };
 

@@ -208,3 +208,45 @@ TEST(BondPerception, CyclicClosureIsFoundAcrossTheChain) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bonds found residue by residue as a reader makes them, then between residues: the same set as
+// all pairs, small residues, large ones and hydrogens included.
+TEST(BondPerception, ResidueByResidueThenBetweenFindsTheSameBonds) {
+    struct Case {
+        unsigned seed;
+        std::size_t residues, atomsPerResidue;
+        float spread;
+    };
+    for (const Case& c :
+         {Case{1, 300, 6, 25.0f}, Case{2, 60, 10, 400.0f}, Case{3, 4, 150, 8.0f}, Case{5, 200, 64, 40.0f}}) {
+        std::vector<BondAtom> atoms;
+        std::vector<std::uint8_t> flags;
+        RandomSystem(c.seed, c.residues, c.atomsPerResidue, c.spread, atoms, flags);
+        std::vector<BondPair> within;
+        for (std::size_t r = 0; r < c.residues; ++r) {
+            const auto first = static_cast<std::uint32_t>(r * c.atomsPerResidue);
+            HostIO::BondWithinResidue(atoms, first, static_cast<std::uint32_t>(c.atomsPerResidue), flags[r], within);
+        }
+        if (c.atomsPerResidue > HostIO::kSmallResidue) {
+            EXPECT_TRUE(within.empty()) << "large residues are the grid's";
+        }
+        const auto expected = AllPairs(atoms, flags);
+        EXPECT_GT(expected.size(), 10u) << "seed " << c.seed;
+        EXPECT_EQ(HostIO::PerceiveBondsBetweenResidues(atoms, flags, within), expected) << "seed " << c.seed;
+    }
+}
+
+TEST(BondPerception, ResidueByResidueKeepsAHydrogensNearestPartner) {
+    // Two partners at the same distance: the lower index wins, as in the whole search.
+    const std::vector<BondAtom> atoms = {MakeAtom(5, 5, 5, 0.73f, 0), MakeAtom(0, 0, 0, 0.73f, 1),
+                                         MakeAtom(1.0f, 0, 0, 0.31f, 1, BondRole::None, true),
+                                         MakeAtom(2.0f, 0, 0, 0.73f, 1)};
+    std::vector<BondPair> within;
+    HostIO::BondWithinResidue(atoms, 1, 3, 0, within);
+    EXPECT_EQ(within, (std::vector<BondPair>{{1, 2}}));
+    EXPECT_EQ(HostIO::PerceiveBondsBetweenResidues(atoms, {0, 0}, within), PerceiveBonds(atoms, {0, 0}));
+}
+
+}  // namespace
