@@ -1,8 +1,8 @@
-# The program's allocator: jemalloc on transparent huge pages (app/AllocatorSettings.cpp holds its
-# settings). A large structure is millions of small objects, and on virtual machines the first
-# touch of each 4 KiB page is expensive; 2 MiB pages take a third off the program's CPU time.
+# The program's allocator: jemalloc (app/AllocatorSettings.cpp holds its settings). A large
+# structure is millions of small objects, kept in size classes without per-object headers and,
+# with one arena, without the C library's per-thread heaps.
 # Not with the sanitizers, which bring their own allocator; without jemalloc the C library's is used.
-option(VOLTRA_JEMALLOC "Link the voltra program with jemalloc on transparent huge pages" ON)
+option(VOLTRA_JEMALLOC "Link the voltra program with jemalloc" ON)
 set(VOLTRA_JEMALLOC_ACTIVE OFF)
 if(VOLTRA_JEMALLOC AND NOT VOLTRA_SANITIZE AND NOT VOLTRA_BUILD_FUZZERS)
   find_library(VOLTRA_JEMALLOC_LIBRARY NAMES jemalloc)
