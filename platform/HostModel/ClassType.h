@@ -20,8 +20,13 @@ struct ClassInfo {
 /// Identifies a class of the document tree; compare with IsA, not ==, to include subclasses.
 using ClassType = const ClassInfo*;
 
-/// True when type is base or derives from it.
-HOST_API bool IsKindOf(ClassType type, ClassType base);
+/// True when type is base or derives from it. Inline: every step of a tree walk asks it.
+inline bool IsKindOf(ClassType type, ClassType base) {
+    for (ClassType t = type; t; t = t->base) {
+        if (t == base) return true;
+    }
+    return false;
+}
 
 /// The bits of type and all its bases: an object of type is an instance of each of them. A class
 /// without a bit of its own in its line makes this every bit, which never rules anything out.

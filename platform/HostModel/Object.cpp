@@ -18,13 +18,6 @@ bool SubtreeHoldsAtoms(const Object& object) {
 }
 }  // namespace
 
-bool IsKindOf(ClassType type, ClassType base) {
-    for (ClassType t = type; t; t = t->base) {
-        if (t == base) return true;
-    }
-    return false;
-}
-
 ClassKinds KindsOf(ClassType type) {
     ClassKinds kinds = 0;
     for (ClassType t = type; t; t = t->base) {
