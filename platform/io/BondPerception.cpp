@@ -127,6 +127,22 @@ namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
+float SquaredDistance(const BondAtom& a, const BondAtom& b) {
+    const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+    return dx * dx + dy * dy + dz * dz;
+}
+
+// A hydrogen keeps its nearest allowed partner, the lower index among equals; true when partner,
+// d2 away, is now the one.
+bool KeepIfNearer(std::uint32_t partner, float d2, std::uint32_t& nearest, float& nearestD2) {
+    if (d2 < nearestD2 || (d2 == nearestD2 && partner < nearest)) {
+        nearestD2 = d2;
+        nearest = partner;
+        return true;
+    }
+    return false;
+}
+
 // The pairs sorted, in linear time: grouped by first atom with a counting pass, then each
 // atom's few partners sorted among themselves. A million pairs sort in a quarter of the read.
 std::vector<BondPair> InPairOrder(std::vector<BondPair> pairs) {
@@ -192,18 +208,11 @@ private:
     bool Consider(std::uint32_t i, std::uint32_t j) {
         const BondAtom& a = atoms_[i];
         const BondAtom& b = atoms_[j];
-        const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-        const float d2 = dx * dx + dy * dy + dz * dz;
+        const float d2 = SquaredDistance(a, b);
         if (!BondAllowed(a, flags_[a.residue], b, flags_[b.residue], d2, rules_)) return false;
         if (a.hydrogen || b.hydrogen) {
             const std::uint32_t h = a.hydrogen ? i : j;
-            const std::uint32_t partner = a.hydrogen ? j : i;
-            if (d2 < nearestD2_[h] || (d2 == nearestD2_[h] && partner < nearest_[h])) {
-                nearestD2_[h] = d2;
-                nearest_[h] = partner;
-                return true;
-            }
-            return false;
+            return KeepIfNearer(a.hydrogen ? j : i, d2, nearest_[h], nearestD2_[h]);
         }
         bonds_.emplace_back(std::min(i, j), std::max(i, j));
         return true;
@@ -336,16 +345,11 @@ void BondWithinResidue(const std::vector<BondAtom>& atoms, std::uint32_t first, 
             const std::uint32_t i = first + p, j = first + q;
             const BondAtom& a = atoms[i];
             const BondAtom& b = atoms[j];
-            const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-            const float d2 = dx * dx + dy * dy + dz * dz;
+            const float d2 = SquaredDistance(a, b);
             if (!BondAllowed(a, residueFlags, b, residueFlags, d2, rules)) continue;
             if (a.hydrogen || b.hydrogen) {
                 const std::uint32_t h = a.hydrogen ? p : q;
-                const std::uint32_t partner = a.hydrogen ? j : i;
-                if (d2 < nearestD2[h] || (d2 == nearestD2[h] && partner < nearest[h])) {
-                    nearestD2[h] = d2;
-                    nearest[h] = partner;
-                }
+                KeepIfNearer(a.hydrogen ? j : i, d2, nearest[h], nearestD2[h]);
                 continue;
             }
             bonds.emplace_back(i, j);

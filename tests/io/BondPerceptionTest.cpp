@@ -77,21 +77,34 @@ void RandomSystem(unsigned seed, std::size_t residues, std::size_t atomsPerResid
     }
 }
 
-TEST(BondPerception, GridFindsExactlyTheBondsOfAllPairs) {
+// Both ways a caller may find the bonds: all at once, or residue by residue as a reader makes
+// them (BondWithinResidue) and then between residues.
+TEST(BondPerception, GridAndResidueByResidueFindExactlyTheBondsOfAllPairs) {
     struct Case {
         unsigned seed;
         std::size_t residues, atomsPerResidue;
         float spread;
     };
-    // Dense, sparse, and with residues too large for direct comparison.
-    for (const Case& c :
-         {Case{1, 300, 6, 25.0f}, Case{2, 60, 10, 400.0f}, Case{3, 4, 150, 8.0f}, Case{4, 500, 3, 15.0f}}) {
+    // Dense, sparse, residues too large for direct comparison, and residues of the largest size
+    // still compared directly.
+    for (const Case& c : {Case{1, 300, 6, 25.0f}, Case{2, 60, 10, 400.0f}, Case{3, 4, 150, 8.0f},
+                          Case{4, 500, 3, 15.0f}, Case{5, 200, HostIO::kSmallResidue, 40.0f}}) {
         std::vector<BondAtom> atoms;
         std::vector<std::uint8_t> flags;
         RandomSystem(c.seed, c.residues, c.atomsPerResidue, c.spread, atoms, flags);
         const auto expected = AllPairs(atoms, flags);
         EXPECT_GT(expected.size(), 10u) << "seed " << c.seed;
         EXPECT_EQ(PerceiveBonds(atoms, flags), expected) << "seed " << c.seed;
+
+        std::vector<BondPair> within;
+        for (std::size_t r = 0; r < c.residues; ++r) {
+            const auto first = static_cast<std::uint32_t>(r * c.atomsPerResidue);
+            HostIO::BondWithinResidue(atoms, first, static_cast<std::uint32_t>(c.atomsPerResidue), flags[r], within);
+        }
+        if (c.atomsPerResidue > HostIO::kSmallResidue) {
+            EXPECT_TRUE(within.empty()) << "large residues are the grid's";
+        }
+        EXPECT_EQ(HostIO::PerceiveBondsBetweenResidues(atoms, flags, within), expected) << "seed " << c.seed;
     }
 }
 
@@ -205,37 +218,6 @@ TEST(BondPerception, CyclicClosureIsFoundAcrossTheChain) {
             MakeAtom(to[0] - dx / length * 1.33f, to[1] - dy / length * 1.33f, 0, 0.73f, r, BondRole::PeptideC));
     }
     EXPECT_EQ(PerceiveBonds(atoms, {kAa, kAa, kAa}), (std::vector<BondPair>{{0, 5}, {1, 2}, {3, 4}}));
-}
-
-}  // namespace
-
-namespace {
-
-// Bonds found residue by residue as a reader makes them, then between residues: the same set as
-// all pairs, small residues, large ones and hydrogens included.
-TEST(BondPerception, ResidueByResidueThenBetweenFindsTheSameBonds) {
-    struct Case {
-        unsigned seed;
-        std::size_t residues, atomsPerResidue;
-        float spread;
-    };
-    for (const Case& c :
-         {Case{1, 300, 6, 25.0f}, Case{2, 60, 10, 400.0f}, Case{3, 4, 150, 8.0f}, Case{5, 200, 64, 40.0f}}) {
-        std::vector<BondAtom> atoms;
-        std::vector<std::uint8_t> flags;
-        RandomSystem(c.seed, c.residues, c.atomsPerResidue, c.spread, atoms, flags);
-        std::vector<BondPair> within;
-        for (std::size_t r = 0; r < c.residues; ++r) {
-            const auto first = static_cast<std::uint32_t>(r * c.atomsPerResidue);
-            HostIO::BondWithinResidue(atoms, first, static_cast<std::uint32_t>(c.atomsPerResidue), flags[r], within);
-        }
-        if (c.atomsPerResidue > HostIO::kSmallResidue) {
-            EXPECT_TRUE(within.empty()) << "large residues are the grid's";
-        }
-        const auto expected = AllPairs(atoms, flags);
-        EXPECT_GT(expected.size(), 10u) << "seed " << c.seed;
-        EXPECT_EQ(HostIO::PerceiveBondsBetweenResidues(atoms, flags, within), expected) << "seed " << c.seed;
-    }
 }
 
 TEST(BondPerception, ResidueByResidueKeepsAHydrogensNearestPartner) {
