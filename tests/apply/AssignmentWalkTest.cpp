@@ -1,12 +1,10 @@
 // The walk on two threads against the walk on one, and the template sets on a document above
 // the threshold against the reset and the passes in turn: every property of every object the
 // same, names, kinds, flags, values, texts and text ids, in order.
-#include "chem/ChemTestSupport.h"
+#include "AssignmentComparison.h"
 
 #include "apply/AssignmentWalk.h"
-#include "apply/TemplateApplicator.h"
 #include "apply/VisibleMolecules.h"
-#include "commands/TemplateSetCommand.h"
 #include "templates/PropertyVocabulary.h"
 
 #include <gtest/gtest.h>
@@ -18,29 +16,7 @@
 
 namespace {
 
-using Pass = Voltra::TemplateApplicator::Pass;
-
-// Every property of every object below the root, one line each, in tree and property order;
-// texts with their pool ids.
-std::vector<std::string> PropertyLines(const HostModel::Object& root) {
-    std::vector<std::string> lines;
-    HostModel::DescendentIterator it(&root, HostModel::Object::classType);
-    while (const HostModel::Object* object = it.GetNext()) {
-        for (const HostModel::PropertyView& p : object->GetProperties()) {
-            HostModel::PropertyTextId id = 0;
-            const bool text = object->Properties().GetTextId(*HostModel::PropertyNames::Find(p.name), id);
-            lines.push_back(object->GetLabel() + " " + p.name + " " + std::to_string(static_cast<int>(p.kind)) + " " +
-                            std::to_string(p.flags) + " " + std::to_string(p.number) + " " + p.text +
-                            (text ? " #" + std::to_string(id) : ""));
-        }
-    }
-    return lines;
-}
-
-struct SetCase {
-    const char* name;
-    std::vector<std::pair<const char*, bool>> files;  // file, charge
-};
+using namespace AssignmentTest;
 
 const std::vector<SetCase> kSets = {
     {"amber", {{"prot_amb.crg", true}, {"default.siz", false}, {"nuca_amb.crg", true}}},
@@ -49,18 +25,6 @@ const std::vector<SetCase> kSets = {
     {"bondi radii, then charges", {{"bondi.siz", false}, {"default.crg", true}}},
 };
 
-std::vector<Pass> PassesOf(const SetCase& set) {
-    std::vector<Pass> passes;
-    for (const auto& [file, charge] : set.files) passes.push_back({ChemTest::ShippedTemplate(file), charge});
-    return passes;
-}
-
-// The structures read one after the other into the document (a molecule each), with hydrogens.
-void ReadPrepared(HostModel::ChemDoc& doc, const std::vector<const char*>& structures) {
-    for (const char* structure : structures) HostIO::ReadStructure(doc, ChemTest::CorpusPath(structure));
-    ASSERT_TRUE(Voltra::AddAndNameHydrogens(1, &doc));
-}
-
 std::vector<std::string> AfterWalk(const std::vector<const char*>& structures, const std::vector<Pass>& passes,
                                    std::size_t minAtomsToShare) {
     HostModel::ChemDoc doc;
@@ -68,7 +32,7 @@ std::vector<std::string> AfterWalk(const std::vector<const char*>& structures, c
     std::vector<const Voltra::Template*> templates;
     for (const Pass& pass : passes) templates.push_back(pass.values.get());
     Voltra::AssignAtomsInOneWalk(Voltra::CollectVisibleMolecules(*doc.GetTreeRoot()), templates, minAtomsToShare);
-    return PropertyLines(*doc.GetTreeRoot());
+    return PropertyLines(*doc.GetTreeRoot(), true);
 }
 
 TEST(AssignmentWalk, TwoThreadsGiveWhatOneGives) {
@@ -93,21 +57,12 @@ TEST(AssignmentWalk, SetsAboveTheThresholdGiveWhatThePassesInTurnGive) {
         HostModel::ChemDoc inTurn;
         ReadPrepared(inTurn, structures);
         ASSERT_GE(ChemTest::Atoms(*inTurn.GetTreeRoot()).size(), Voltra::kMinAtomsToShareWalk);
-        Voltra::ResetTemplateProperties(&inTurn);
-        {
-            Voltra::TemplateApplicator applicator(&inTurn);
-            for (const Pass& pass : passes) {
-                if (pass.charge) applicator.ApplyChargeTemplate(pass.values);
-                else applicator.ApplyRadiusTemplate(pass.values);
-            }
-        }
+        ApplyInTurn(inTurn, passes);
         HostModel::ChemDoc together;
         ReadPrepared(together, structures);
-        {
-            Voltra::TemplateApplicator applicator(&together);
-            applicator.ResetAndApply(passes);
-        }
-        EXPECT_EQ(PropertyLines(*together.GetTreeRoot()), PropertyLines(*inTurn.GetTreeRoot())) << set.name;
+        ApplyInOneWalk(together, passes);
+        EXPECT_EQ(PropertyLines(*together.GetTreeRoot(), true), PropertyLines(*inTurn.GetTreeRoot(), true))
+            << set.name;
     }
 }
 
@@ -128,7 +83,7 @@ TEST(AssignmentWalk, EarlierPropertiesKeepTheirPlaceAndAreOverwritten) {
         std::vector<const Voltra::Template*> templates;
         for (const Pass& pass : passes) templates.push_back(pass.values.get());
         Voltra::AssignAtomsInOneWalk(Voltra::CollectVisibleMolecules(*doc.GetTreeRoot()), templates, minAtomsToShare);
-        results.push_back(PropertyLines(*doc.GetTreeRoot()));
+        results.push_back(PropertyLines(*doc.GetTreeRoot(), true));
     }
     EXPECT_EQ(results[0], results[1]);
     // The reset's order, after the property the atom had first.
