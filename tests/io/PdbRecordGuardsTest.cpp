@@ -1,6 +1,8 @@
 // The guards before gemmi's PDB reader: short connection records, old-layout charge columns,
 // coordinates that are no numbers; and the hostile inputs that found them, read whole.
+#include "io/DecimalField.h"
 #include "io/PdbRecordGuards.h"
+#include "io/ReadError.h"
 #include "io/StructureReader.h"
 
 #include "HostModel/Atom.h"
@@ -186,7 +188,43 @@ INSTANTIATE_TEST_SUITE_P(
                       // The hostile input's value: finite as a double, infinite as a float.
                       CoordinateCase{"  15.e83", "y coordinate '15.e83' lies beyond 1e6 Å from the origin"},
                       CoordinateCase{"   1e300", "y coordinate '1e300' lies beyond 1e6 Å from the origin"},
-                      CoordinateCase{"-2000000", "y coordinate '-2000000' lies beyond 1e6 Å from the origin"}));
+                      CoordinateCase{"-2000000", "y coordinate '-2000000' lies beyond 1e6 Å from the origin"},
+                      // A point in the eighth column leaves seven integer digits.
+                      CoordinateCase{"1000001.", "y coordinate '1000001.' lies beyond 1e6 Å from the origin"},
+                      CoordinateCase{"-1234567", "y coordinate '-1234567' lies beyond 1e6 Å from the origin"}));
+
+// Fields of numbers' characters are judged without being read where the value surely passes;
+// every field must be judged as its value read in full would be.
+TEST(PdbRecordGuards, CoordinatesAreJudgedAsTheirValues) {
+    const std::string alphabet = "0123456789 -+.eEnaif";
+    std::uint64_t state = 88172645463325252ull;  // xorshift: the same fields every run
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    std::vector<std::string> fields = {"999999.9", "-99999.9", "1000000.", "  -0.000", "......9.", "+-.1    "};
+    for (int k = 0; k < 20000; ++k) {
+        std::string field(8, ' ');
+        // Mostly digits, blanks and points, so that both kinds of field are common.
+        const std::size_t letters = k % 4 == 0 ? alphabet.size() : 14;
+        for (char& c : field) c = alphabet[next() % letters];
+        fields.push_back(field);
+    }
+    for (const std::string& field : fields) {
+        std::string text = AtomLine(1, "CA", "GLY", 1, 0.0, "");
+        text.replace(30, 8, field);
+        const bool accepted = IsAcceptedCoordinate(ReadDecimalField(field.data(), 8));
+        bool passed = true;
+        try {
+            GuardPdbRecords(text, "t.pdb");
+        } catch (const ReadError&) {
+            passed = false;
+        }
+        EXPECT_EQ(passed, accepted) << "'" << field << "'";
+    }
+}
 
 TEST(PdbRecordGuards, RecordsAfterEndAreNotLookedAt) {
     std::string text = AtomLine(1, "N", "GLY", 1, 0.0, "") + "END\n" + AtomLine(2, "CA", "GLY", 1, 1.0, "");
