@@ -1,5 +1,6 @@
 #include "HostModel/Atom.h"
 
+#include "HostModel/ChemDoc.h"
 #include "HostModel/Elements.h"
 
 #include <stdexcept>
@@ -50,6 +51,49 @@ void Atom::Bond(Atom& a, Atom& b) {
     b.bonds_.push_back(&a);
     a.NoteChemistryChange();
     if (b.GetDocument() != a.GetDocument()) b.NoteChemistryChange();
+}
+
+void Atom::BondAll(const std::vector<Atom*>& atoms, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
+    // Each atom's partners counted, then gathered in one array in the order of the pairs, which is
+    // the order Bond would add them; then every list is filled once, atom by atom, instead of
+    // two atoms touched for each bond.
+    const std::size_t n = atoms.size();
+    std::vector<std::uint32_t> start(n + 1, 0);
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        const auto [first, second] = pairs[k];
+        if (first >= second || second >= n || (k > 0 && pairs[k - 1] >= pairs[k])) {
+            throw std::invalid_argument("BondAll: pair " + std::to_string(k) + " (" + std::to_string(first) + ", " +
+                                        std::to_string(second) + ") is out of order, repeated or out of range");
+        }
+        if (!atoms[first]->bonds_.empty() || !atoms[second]->bonds_.empty()) {
+            throw std::invalid_argument("BondAll: pair " + std::to_string(k) + " holds an atom bonded already");
+        }
+        ++start[first + 1];
+        ++start[second + 1];
+    }
+    for (std::size_t i = 1; i <= n; ++i) start[i] += start[i - 1];
+    std::vector<std::uint32_t> partners(start[n]);
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+    for (const auto& [first, second] : pairs) {
+        partners[fill[first]++] = second;
+        partners[fill[second]++] = first;
+    }
+    std::vector<std::uint32_t>().swap(fill);
+    const Object* notedParent = nullptr;
+    ChemDoc* notedDoc = nullptr;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (start[i] == start[i + 1]) continue;
+        Atom& atom = *atoms[i];
+        atom.bonds_.reserve(start[i + 1] - start[i]);
+        for (std::uint32_t k = start[i]; k < start[i + 1]; ++k) atom.bonds_.push_back(atoms[partners[k]]);
+        // Atoms of one residue share its document: it is looked up once per parent.
+        if (atom.GetParent() != notedParent || notedParent == nullptr) {
+            notedParent = atom.GetParent();
+            ChemDoc* doc = atom.GetDocument();
+            if (doc && doc != notedDoc) doc->NoteChemistryChange();
+            notedDoc = doc ? doc : notedDoc;
+        }
+    }
 }
 
 void Atom::Unbond(Atom& a, Atom& b) {

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace HostModel {
 
@@ -53,6 +55,13 @@ public:
     static void Bond(Atom& a, Atom& b);
     /// Removes a bond if present; a chemistry change.
     static void Unbond(Atom& a, Atom& b);
+    /// Bonds atoms[first] and atoms[second] for each pair, each atom's partners in the order
+    /// Bond called pair by pair gives, each list allocated once at its size: a reader's bonds,
+    /// found all at once. The pairs are sorted, without repeats, first < second < atoms.size(),
+    /// and their atoms have no bonds yet; std::invalid_argument otherwise, before any change.
+    /// Each document that holds a bonded atom notes a chemistry change.
+    static void BondAll(const std::vector<Atom*>& atoms,
+                        const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs);
     /// Makes room for count bonds: a reader that knows all bonds at once gives each atom a
     /// single allocation of the right size instead of a growing list.
     void ReserveBonds(std::size_t count) { bonds_.reserve(count); }

@@ -17,11 +17,13 @@ float CovalentCutoff2(const BondAtom& a, const BondAtom& b, const BondRules& rul
     return Square(a.covalentRadius + b.covalentRadius + rules.tolerance);
 }
 
-// A dense grid of some of the atoms, cells numbered x fastest.
-class CellGrid {
+// Cells over the box of some of the atoms, numbered x fastest: no smaller than the longest bond,
+// and no more of them than a few per atom, so sparse or far-flung coordinates cost neither
+// memory nor time; larger cells stay correct.
+class GridShape {
 public:
     // members must have finite coordinates (PerceiveBonds leaves the others out).
-    CellGrid(const std::vector<BondAtom>& atoms, const std::vector<std::uint32_t>& members, float reach) {
+    GridShape(const std::vector<BondAtom>& atoms, const std::vector<std::uint32_t>& members, float reach) {
         if (members.empty()) return;
         float maxX = -std::numeric_limits<float>::max(), maxY = maxX, maxZ = maxX;
         minX_ = minY_ = minZ_ = std::numeric_limits<float>::max();
@@ -34,8 +36,6 @@ public:
             maxY = std::max(maxY, a.y);
             maxZ = std::max(maxZ, a.z);
         }
-        // Cells no smaller than the longest bond, and no more of them than a few per atom, so
-        // sparse or far-flung coordinates cost neither memory nor time; larger cells stay correct.
         // Ranges are taken in double: the span of two finite floats may exceed float's range,
         // never double's, so the loop ends (cells grow by 1.26 until at most `limit` remain).
         const double limit = std::max<double>(8.0 * static_cast<double>(members.size()), 4096.0);
@@ -48,13 +48,54 @@ public:
         nx_ = static_cast<std::int64_t>(count(cell, rangeX));
         ny_ = static_cast<std::int64_t>(count(cell, rangeY));
         nz_ = static_cast<std::int64_t>(count(cell, rangeZ));
+    }
 
-        cellStart_.assign(static_cast<std::size_t>(nx_ * ny_ * nz_) + 1, 0);
+    std::size_t CellCount() const { return static_cast<std::size_t>(nx_ * ny_ * nz_); }
+
+    std::uint32_t CellOf(const BondAtom& a) const {
+        return static_cast<std::uint32_t>((Axis(a.z, minZ_, nz_) * ny_ + Axis(a.y, minY_, ny_)) * nx_ +
+                                          Axis(a.x, minX_, nx_));
+    }
+
+    /// Calls visit(first, last) for each row of the 27 cells around a: cells first..last,
+    /// adjacent in x and so in their numbering.
+    template <class Visit>
+    void ForRowsAround(const BondAtom& a, Visit&& visit) const {
+        const std::int64_t x = Axis(a.x, minX_, nx_), y = Axis(a.y, minY_, ny_), z = Axis(a.z, minZ_, nz_);
+        for (std::int64_t cz = std::max<std::int64_t>(z - 1, 0); cz <= std::min(z + 1, nz_ - 1); ++cz) {
+            for (std::int64_t cy = std::max<std::int64_t>(y - 1, 0); cy <= std::min(y + 1, ny_ - 1); ++cy) {
+                const std::int64_t row = (cz * ny_ + cy) * nx_;
+                visit(static_cast<std::size_t>(row + std::max<std::int64_t>(x - 1, 0)),
+                      static_cast<std::size_t>(row + std::min(x + 1, nx_ - 1)));
+            }
+        }
+    }
+
+private:
+    // Clamped before the conversion, which is undefined for values an int64 cannot hold (NaN).
+    std::int64_t Axis(float v, float lo, std::int64_t n) const {
+        const double t = (static_cast<double>(v) - lo) / cell_;
+        if (!(t > 0)) return 0;
+        if (t >= static_cast<double>(n - 1)) return n - 1;
+        return static_cast<std::int64_t>(t);
+    }
+
+    float minX_ = 0, minY_ = 0, minZ_ = 0;
+    double cell_ = 1;  // Å
+    std::int64_t nx_ = 1, ny_ = 1, nz_ = 1;
+};
+
+// A dense grid of some of the atoms.
+class CellGrid {
+public:
+    // members must have finite coordinates (PerceiveBonds leaves the others out).
+    CellGrid(const std::vector<BondAtom>& atoms, const std::vector<std::uint32_t>& members, float reach)
+        : shape_(atoms, members, reach) {
+        if (members.empty()) return;
+        cellStart_.assign(shape_.CellCount() + 1, 0);
         std::vector<std::uint32_t> cellOf(members.size());
         for (std::size_t k = 0; k < members.size(); ++k) {
-            const BondAtom& a = atoms[members[k]];
-            cellOf[k] = static_cast<std::uint32_t>((Axis(a.z, minZ_, nz_) * ny_ + Axis(a.y, minY_, ny_)) * nx_ +
-                                                   Axis(a.x, minX_, nx_));
+            cellOf[k] = shape_.CellOf(atoms[members[k]]);
             ++cellStart_[cellOf[k] + 1];
         }
         for (std::size_t c = 1; c < cellStart_.size(); ++c) cellStart_[c] += cellStart_[c - 1];
@@ -73,34 +114,37 @@ public:
     template <class Visit>
     void ForNeighbours(const BondAtom& a, Visit&& visit) const {
         if (order_.empty()) return;
-        const std::int64_t x = Axis(a.x, minX_, nx_), y = Axis(a.y, minY_, ny_), z = Axis(a.z, minZ_, nz_);
-        for (std::int64_t cz = std::max<std::int64_t>(z - 1, 0); cz <= std::min(z + 1, nz_ - 1); ++cz) {
-            for (std::int64_t cy = std::max<std::int64_t>(y - 1, 0); cy <= std::min(y + 1, ny_ - 1); ++cy) {
-                // Cells adjacent in x are adjacent in memory: one run per row.
-                const std::int64_t row = (cz * ny_ + cy) * nx_;
-                const std::uint32_t begin = cellStart_[row + std::max<std::int64_t>(x - 1, 0)];
-                const std::uint32_t end = cellStart_[row + std::min(x + 1, nx_ - 1) + 1];
-                for (std::uint32_t k = begin; k < end; ++k) visit(k);
-            }
-        }
+        shape_.ForRowsAround(a, [&](std::size_t first, std::size_t last) {
+            for (std::uint32_t k = cellStart_[first]; k < cellStart_[last + 1]; ++k) visit(k);
+        });
     }
 
 private:
-    // Clamped before the conversion, which is undefined for values an int64 cannot hold (NaN).
-    std::int64_t Axis(float v, float lo, std::int64_t n) const {
-        const double t = (static_cast<double>(v) - lo) / cell_;
-        if (!(t > 0)) return 0;
-        if (t >= static_cast<double>(n - 1)) return n - 1;
-        return static_cast<std::int64_t>(t);
-    }
-
-    float minX_ = 0, minY_ = 0, minZ_ = 0;
-    double cell_ = 1;  // Å
-    std::int64_t nx_ = 1, ny_ = 1, nz_ = 1;
+    GridShape shape_;
     std::vector<std::uint32_t> cellStart_;  // offsets into order_ per cell, plus the end
     std::vector<std::uint32_t> order_;      // atom indices grouped by cell
     std::vector<BondAtom> sorted_;          // the atoms of order_
 };
+
+// Keeps of members only those within reach of a searching atom, found through a bitmap of the
+// cells around searchers: a grid then holds a few atoms around each ligand, sulfur and chain end
+// instead of every heavy atom of the structure. The searchers themselves all stay.
+void KeepMembersNearSearchers(const std::vector<BondAtom>& atoms, std::vector<std::uint32_t>& members,
+                              const std::vector<std::uint8_t>& searching, float reach) {
+    const GridShape shape(atoms, members, reach);
+    std::vector<bool> near(shape.CellCount(), false);
+    for (std::uint32_t i : members) {
+        if (!searching[i]) continue;
+        shape.ForRowsAround(atoms[i], [&near](std::size_t first, std::size_t last) {
+            for (std::size_t c = first; c <= last; ++c) near[c] = true;
+        });
+    }
+    std::size_t kept = 0;
+    for (std::uint32_t i : members) {
+        if (near[shape.CellOf(atoms[i])]) members[kept++] = i;
+    }
+    members.resize(kept);
+}
 
 }  // namespace
 
@@ -126,6 +170,8 @@ bool BondAllowed(const BondAtom& a, std::uint8_t flagsA, const BondAtom& b, std:
 namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+// Searchers fewer than one in this many grid atoms: the grid keeps only their neighbourhoods.
+constexpr std::size_t kFewSearchers = 4;
 
 float SquaredDistance(const BondAtom& a, const BondAtom& b) {
     const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
@@ -289,11 +335,15 @@ private:
     void SearchGrid() {
         std::vector<std::uint32_t> members;
         std::vector<std::uint8_t> searching(n_, 0);
-        if (ChooseGridAtoms(members, searching) == 0) return;
+        const std::size_t searchers = ChooseGridAtoms(members, searching);
+        if (searchers == 0) return;
         float maxRadius = 0;
         for (const BondAtom& a : atoms_) maxRadius = std::max(maxRadius, a.covalentRadius);
         const float reach =
             std::max({2 * maxRadius + rules_.tolerance, rules_.peptideCutoff, rules_.phosphodiesterCutoff});
+        // Most atoms are no searcher's neighbour where few atoms search: ligands and sulfurs
+        // among a protein's atoms.
+        if (searchers * kFewSearchers < members.size()) KeepMembersNearSearchers(atoms_, members, searching, reach);
         const CellGrid grid(atoms_, members, reach);
         const float reach2 = Square(reach);
         for (std::uint32_t i : members) {

@@ -173,15 +173,7 @@ BuiltMolecule HostTreeBuilder::Finish() {
     // Released before the atoms' bond lists are made, the largest allocation of the step.
     std::vector<BondAtom>().swap(bondAtoms_);
     std::vector<std::uint8_t>().swap(residueFlags_);
-    std::vector<std::uint8_t> degree(out_.atoms.size(), 0);
-    for (const BondPair& bond : bonds) {
-        if (degree[bond.first] < UINT8_MAX) ++degree[bond.first];
-        if (degree[bond.second] < UINT8_MAX) ++degree[bond.second];
-    }
-    for (std::size_t i = 0; i < degree.size(); ++i) {
-        if (degree[i] > 0) out_.atoms[i]->ReserveBonds(degree[i]);
-    }
-    for (const BondPair& bond : bonds) HostModel::Atom::Bond(*out_.atoms[bond.first], *out_.atoms[bond.second]);
+    HostModel::Atom::BondAll(out_.atoms, bonds);
     out_.bondCount = bonds.size();
     return std::move(out_);
 }

@@ -108,6 +108,33 @@ TEST(BondPerception, GridAndResidueByResidueFindExactlyTheBondsOfAllPairs) {
     }
 }
 
+// A protein's shape of the problem: standard residues packed close, a sulfur here and there and
+// a ligand every twentieth residue, so that few atoms search the grid for partners.
+TEST(BondPerception, FewSearchersAmongManyAtomsFindExactlyTheBondsOfAllPairs) {
+    for (unsigned seed : {7u, 8u, 9u}) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<float> offset(-1.8f, 1.8f), place(0.0f, 30.0f);
+        std::vector<BondAtom> atoms;
+        std::vector<std::uint8_t> flags;
+        for (std::uint32_t r = 0; r < 600; ++r) {
+            const bool ligand = r % 20 == 0;
+            flags.push_back(ligand ? std::uint8_t{0} : std::uint8_t{kStandardPolymerResidue | kAminoAcidResidue});
+            const float cx = place(random), cy = place(random), cz = place(random);
+            for (int k = 0; k < 8; ++k) {
+                const BondRole role = !ligand && random() % 50 == 0 ? BondRole::DisulfideS : BondRole::None;
+                atoms.push_back(MakeAtom(cx + offset(random), cy + offset(random), cz + offset(random),
+                                         role == BondRole::DisulfideS ? 1.05f : 0.73f, r, role));
+            }
+        }
+        const auto expected = AllPairs(atoms, flags);
+        const auto between = std::count_if(expected.begin(), expected.end(), [&atoms](const BondPair& bond) {
+            return atoms[bond.first].residue != atoms[bond.second].residue;
+        });
+        EXPECT_GT(between, 50) << "seed " << seed;
+        EXPECT_EQ(PerceiveBonds(atoms, flags), expected) << "seed " << seed;
+    }
+}
+
 TEST(BondPerception, FarFlungCoordinatesStayCorrect) {
     // Two bonded pairs a million Å apart would need 10^18 cells of bond size.
     std::vector<BondAtom> atoms = {MakeAtom(0, 0, 0, 0.73f, 0), MakeAtom(1.5f, 0, 0, 0.73f, 0),

@@ -9,6 +9,8 @@
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -158,3 +160,59 @@ TEST(AtomCharge, PartialChargeIsSetAndCleared) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::unique_ptr<Atom>> CarbonAtoms(std::size_t count) {
+    std::vector<std::unique_ptr<Atom>> atoms;
+    for (std::size_t i = 0; i < count; ++i) atoms.push_back(std::make_unique<Atom>("C" + std::to_string(i), 6));
+    return atoms;
+}
+
+std::vector<Atom*> Pointers(const std::vector<std::unique_ptr<Atom>>& atoms) {
+    std::vector<Atom*> pointers;
+    for (const auto& atom : atoms) pointers.push_back(atom.get());
+    return pointers;
+}
+
+using Pairs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+}  // namespace
+
+TEST(AtomBondAll, GivesEveryAtomTheListsOfBondPairByPair) {
+    constexpr std::uint32_t kAtoms = 300;
+    std::mt19937 random(5);
+    for (int round = 0; round < 20; ++round) {
+        Pairs pairs;
+        for (std::uint32_t i = 0; i < kAtoms; ++i) {
+            for (std::uint32_t j = i + 1; j < kAtoms; ++j) {
+                if (random() % 40 == 0) pairs.emplace_back(i, j);
+            }
+        }
+        auto one = CarbonAtoms(kAtoms);
+        auto all = CarbonAtoms(kAtoms);
+        for (const auto& [i, j] : pairs) Atom::Bond(*one[i], *one[j]);
+        Atom::BondAll(Pointers(all), pairs);
+        for (std::uint32_t i = 0; i < kAtoms; ++i) {
+            std::vector<std::size_t> expected, got;
+            for (Atom* partner : one[i]->GetBonds()) expected.push_back(std::stoul(partner->GetLabel().substr(1)));
+            for (Atom* partner : all[i]->GetBonds()) got.push_back(std::stoul(partner->GetLabel().substr(1)));
+            ASSERT_EQ(got, expected) << "round " << round << ", atom " << i;
+            EXPECT_EQ(all[i]->GetBonds().capacity(), all[i]->GetBonds().size());
+        }
+    }
+}
+
+TEST(AtomBondAll, RefusesPairsItCannotTakeAndChangesNothing) {
+    auto atoms = CarbonAtoms(4);
+    const std::vector<Atom*> pointers = Pointers(atoms);
+    for (const Pairs& pairs : {Pairs{{1, 0}}, Pairs{{0, 0}}, Pairs{{0, 4}}, Pairs{{0, 2}, {0, 1}}, Pairs{{0, 1}, {0, 1}},
+                               Pairs{{0, 1}, {2, 3}, {1, 2}}}) {
+        EXPECT_THROW(Atom::BondAll(pointers, pairs), std::invalid_argument);
+        for (const auto& atom : atoms) EXPECT_TRUE(atom->GetBonds().empty());
+    }
+    Atom::Bond(*atoms[2], *atoms[3]);
+    EXPECT_THROW(Atom::BondAll(pointers, Pairs{{0, 1}, {1, 2}}), std::invalid_argument);
+    EXPECT_TRUE(atoms[0]->GetBonds().empty());
+    EXPECT_TRUE(atoms[1]->GetBonds().empty());
+}

@@ -63,6 +63,16 @@ TEST(ChemistryRevision, MovesOnChemistryChanges) {
     }
 }
 
+TEST(ChemistryRevision, MovesWhenBondsAreAddedAtOnce) {
+    Fixture f;
+    Atom& x = f.residues[0].residue->Add(std::make_unique<Atom>("X1", 6));
+    Atom& y = f.residues[2].residue->Add(std::make_unique<Atom>("X2", 6));
+    const auto before = f.doc.GetChemistryRevision();
+    Atom::BondAll({&x, &y}, {{0, 1}});
+    EXPECT_GT(f.doc.GetChemistryRevision(), before);
+    EXPECT_TRUE(x.IsBondedTo(y));
+}
+
 TEST(ChemistryRevision, StaysForEverythingElse) {
     const std::vector<Change> changes = {
         {"coordinates",
