@@ -36,10 +36,44 @@ bool ReadPlainDecimal(const char* p, const char* end, double& value) {
     return true;
 }
 
+// The layout PDB files are written in, "[blanks][-]digits.ddd" or ".dd" ending the field (%8.3f
+// coordinates, %6.2f occupancies and B-factors): ReadPlainDecimal's value, without its search
+// for the point and its checks of each byte against the field's end; false for anything else.
+bool ReadFixedPoint(const char* p, int width, double& value) {
+    int fraction;
+    if (width >= 5 && p[width - 4] == '.') {
+        fraction = 3;
+    } else if (width >= 4 && p[width - 3] == '.') {
+        fraction = 2;
+    } else {
+        return false;
+    }
+    const char* const point = p + width - fraction - 1;
+    while (p < point && *p == ' ') ++p;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    if (p >= point) return false;  // no digit before the point
+    std::uint64_t digits = 0;
+    for (; p < point; ++p) {
+        const auto digit = static_cast<unsigned>(*p - '0');
+        if (digit > 9) return false;
+        digits = digits * 10 + digit;
+    }
+    for (const char* q = point + 1; q <= point + fraction; ++q) {
+        const auto digit = static_cast<unsigned>(*q - '0');
+        if (digit > 9) return false;
+        digits = digits * 10 + digit;
+    }
+    const double magnitude = static_cast<double>(digits) / kPowersOfTen[fraction];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 }  // namespace
 
 double ReadDecimalField(const char* begin, int width) {
     double value = 0;
+    if (width <= kMostDigits && ReadFixedPoint(begin, width, value)) return value;
     if (!ReadPlainDecimal(begin, begin + width, value)) gemmi::fast_from_chars(begin, begin + width, value);
     return value;
 }

@@ -27,6 +27,8 @@
 #include <gemmi/pdb.hpp>
 
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -46,6 +48,23 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 constexpr std::size_t kAtomsInFlight = 32768;
 // Below this much text a second thread costs more than it saves.
 constexpr std::size_t kTextForSecondThread = std::size_t{2} << 20;
+
+// The bytes of an atom record that gemmi reads for its chain (columns 21-22) and residue (name,
+// sequence number, insertion code: 18-27; segment: 73-76 where the record is that long).
+class ResidueColumns {
+public:
+    ResidueColumns(const char* line, std::size_t length) : hasSegment_(length > 72) {
+        std::memcpy(bytes_, line + 17, 10);
+        if (hasSegment_) std::memcpy(bytes_ + 10, line + 72, 4);
+    }
+    bool operator==(const ResidueColumns& other) const {
+        return hasSegment_ == other.hasSegment_ && std::memcmp(bytes_, other.bytes_, sizeof bytes_) == 0;
+    }
+
+private:
+    char bytes_[14] = {};
+    bool hasSegment_;
+};
 
 struct ModelEntry {
     std::string name;
@@ -209,8 +228,14 @@ private:
 
     void TakeAtom(const char* line, std::size_t length) {
         if (length < 55) Decline("the line is too short to be correct");
-        std::string chainName = pdb::read_string(line + 20, 2);
-        if (!inPart_ || chainName != partName_) StartPart(std::move(chainName));
+        // Most atoms follow one of their residue: the same bytes where the chain and residue are
+        // read mean the same part and residue, found again without reading them.
+        const ResidueColumns columns(line, length);
+        const bool sameResidue = inPart_ && lastColumns_ && columns == *lastColumns_;
+        if (!sameResidue) {
+            std::string chainName = pdb::read_string(line + 20, 2);
+            if (!inPart_ || chainName != partName_) StartPart(std::move(chainName));
+        }
         signed char charge = 0;
         try {
             if (length > 78) charge = pdb::read_charge(line[78], line[79]);
@@ -218,10 +243,20 @@ private:
             Decline(e.what());
         }
         lastAnisoU11_ = 0.f;
-        if (!collecting_) return;
-        gemmi::ResidueId residueId = pdb::read_res_id(line + 22, line + 17);
-        if (length > 72) residueId.segment = pdb::read_string(line + 72, 4);
-        gemmi::Residue& residue = FindResidue(residueId, line);
+        if (!collecting_) {
+            lastColumns_ = columns;
+            return;
+        }
+        gemmi::Residue* found = nullptr;
+        if (sameResidue && residue_ != kNone) {
+            found = &part_.residues[residue_];
+        } else {
+            gemmi::ResidueId residueId = pdb::read_res_id(line + 22, line + 17);
+            if (length > 72) residueId.segment = pdb::read_string(line + 72, 4);
+            found = &FindResidue(residueId, line);
+        }
+        lastColumns_ = columns;
+        gemmi::Residue& residue = *found;
         residue.atoms.push_back(MakeAtom(line, length));
         residue.atoms.back().charge = charge;
         ++atomsRead_;
@@ -292,6 +327,7 @@ private:
     // Converts the part being read, if it is of the model read, or passes it to the thread that
     // converts, and keeps the atoms' storage of a converted part for the parts to come.
     void EndPart() {
+        lastColumns_.reset();
         if (!inPart_) return;
         inPart_ = false;
         if (!collecting_) return;
@@ -386,6 +422,7 @@ private:
     gemmi::Chain part_{""};
     std::unordered_map<gemmi::ResidueId, std::size_t> residueIndex_;
     std::size_t residue_ = kNone;  // the residue of the last atom
+    std::optional<ResidueColumns> lastColumns_;  // of the last atom, while its part goes on
     std::size_t atomsRead_ = 0;    // of the model read
     std::vector<std::vector<gemmi::Atom>> spareAtoms_;
 };

@@ -82,4 +82,23 @@ TEST(DecimalField, RandomFieldsAsGemmi) {
     }
 }
 
+// Fields with the point where files put it and anything else around it: whatever shortcut the
+// usual layout takes must give way to the full reading when a byte does not fit.
+TEST(DecimalField, RandomFieldsWithThePointInPlaceAsGemmi) {
+    std::mt19937 random(13);
+    const std::string alphabet = "0123456789000000000-    +.e\t";
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<int> width(3, 16);
+    for (int i = 0; i < 200000; ++i) {
+        std::string field(static_cast<std::size_t>(width(random)), ' ');
+        for (char& c : field) c = alphabet[pick(random)];
+        field[field.size() - (i % 2 == 0 ? 4 : 3)] = '.';
+        ExpectAsGemmi(field);
+    }
+    for (const char* field : {"-  1.000", "--12.345", " -12.3 5", "   -.500", "    .500", "-.25", "0.00", "9.99",
+                              "   -0.00", "123456789012.345"}) {
+        ExpectAsGemmi(field);
+    }
+}
+
 }  // namespace
