@@ -301,17 +301,17 @@ private:
         return residue;
     }
 
-    // gemmi's steps, field by field, for the fields the tree and the conformer choice read.
+    // gemmi's steps, field by field, for the fields the tree and the conformer choice read: the
+    // occupancy only of an atom with an alternative location, which alone weighs it; the serial
+    // number and the B-factor, which nothing reads, not at all.
     static gemmi::Atom MakeAtom(const char* line, std::size_t length) {
         gemmi::Atom atom;
-        atom.serial = pdb::read_serial(line + 6);
         atom.name = pdb::read_string(line + 12, 4);
         atom.altloc = pdb::read_altloc(line[16]);
         atom.pos.x = ReadDecimalField(line + 30, 8);
         atom.pos.y = ReadDecimalField(line + 38, 8);
         atom.pos.z = ReadDecimalField(line + 46, 8);
-        if (length > 58) atom.occ = static_cast<float>(ReadDecimalField(line + 54, 6));
-        if (length > 64) atom.b_iso = static_cast<float>(ReadDecimalField(line + 60, 6));
+        if (length > 58 && atom.altloc != '\0') atom.occ = static_cast<float>(ReadDecimalField(line + 54, 6));
         if (length > 76 && (std::isalpha(line[76]) || std::isalpha(line[77]))) atom.element = gemmi::Element(line + 76);
         // Names of four characters starting with H are hydrogens: Hg, He, Hf, Ho and Hs
         // (almost) never have such names.
