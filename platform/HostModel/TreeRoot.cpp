@@ -3,6 +3,8 @@
 #include "HostModel/DescendentIterator.h"
 #include "HostModel/OrdCollection.h"
 
+#include <climits>
+
 namespace HostModel {
 namespace {
 bool AncestorsVisible(const Object& object, const Object& root) {
@@ -20,6 +22,9 @@ bool TreeRoot::CheckTypeExists(ClassType type, int minimum, int maximum, int beh
         if (behaviour == 1 && !AncestorsVisible(*found, *this)) continue;
         // Beyond the maximum the answer cannot change back.
         if (++count > maximum) return false;
+        // INT_MAX is no bound: 2^31 atoms would take 256 GB. "Is there one" need not count a
+        // million atoms.
+        if (maximum == INT_MAX && count >= minimum) return true;
     }
     return count >= minimum && count <= maximum;
 }

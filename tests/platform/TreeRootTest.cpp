@@ -27,7 +27,8 @@ TEST(TreeRoot, CheckTypeExistsCountsAgainstTheRange) {
     const std::vector<Case> cases = {
         {0, 1, INT_MAX, false}, {1, 1, INT_MAX, true}, {5, 1, INT_MAX, true}, {0, 0, 0, true}, {1, 0, 0, false},
         {2, 2, 2, true},        {3, 2, 2, false},      {1, 2, 2, false},      {3, 1, 3, true}, {4, 1, 3, false},
-        {0, 0, -1, false},      {2, 3, 1, false},      {0, 0, INT_MAX, true},
+        {0, 0, -1, false},      {2, 3, 1, false},      {0, 0, INT_MAX, true},  {5, 5, INT_MAX, true},
+        {5, 6, INT_MAX, false},
     };
     for (const auto& c : cases) {
         ChemDoc doc;
