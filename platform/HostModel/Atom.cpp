@@ -3,7 +3,11 @@
 #include "HostModel/ChemDoc.h"
 #include "HostModel/Elements.h"
 
+#include <algorithm>
+#include <exception>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 namespace HostModel {
 
@@ -53,46 +57,104 @@ void Atom::Bond(Atom& a, Atom& b) {
     if (b.GetDocument() != a.GetDocument()) b.NoteChemistryChange();
 }
 
+namespace {
+
+// Below this many atoms a second thread costs more than it saves.
+constexpr std::size_t kAtomsForSecondThread = 65536;
+
+// work(begin, end) over [0, n): in two halves on two threads where n is large and a thread can
+// be had. The first exception of either half is rethrown once both are done.
+template <class Work>
+void InTwoHalves(std::size_t n, Work&& work) {
+    if (n < kAtomsForSecondThread) {
+        work(std::size_t{0}, n);
+        return;
+    }
+    const std::size_t middle = n / 2;
+    std::exception_ptr otherError;
+    std::thread other;
+    try {
+        other = std::thread([&] {
+            try {
+                work(middle, n);
+            } catch (...) {
+                otherError = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        work(std::size_t{0}, n);
+        return;
+    }
+    try {
+        work(std::size_t{0}, middle);
+    } catch (...) {
+        other.join();
+        throw;
+    }
+    other.join();
+    if (otherError) std::rethrow_exception(otherError);
+}
+
+}  // namespace
+
 void Atom::BondAll(const std::vector<Atom*>& atoms, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
-    // Each atom's partners counted, then gathered in one array in the order of the pairs, which is
-    // the order Bond would add them; then every list is filled once, atom by atom, instead of
-    // two atoms touched for each bond.
+    // Each atom's partners gathered in one array and sorted: the order Bond gives when the pairs
+    // come in sorted order. Every list is then filled once, atom by atom, instead of two atoms
+    // touched for each bond; the atoms are split between two threads.
     const std::size_t n = atoms.size();
     std::vector<std::uint32_t> start(n + 1, 0);
     for (std::size_t k = 0; k < pairs.size(); ++k) {
         const auto [first, second] = pairs[k];
-        if (first >= second || second >= n || (k > 0 && pairs[k - 1] >= pairs[k])) {
+        if (first == second || first >= n || second >= n) {
             throw std::invalid_argument("BondAll: pair " + std::to_string(k) + " (" + std::to_string(first) + ", " +
-                                        std::to_string(second) + ") is out of order, repeated or out of range");
-        }
-        if (!atoms[first]->bonds_.empty() || !atoms[second]->bonds_.empty()) {
-            throw std::invalid_argument("BondAll: pair " + std::to_string(k) + " holds an atom bonded already");
+                                        std::to_string(second) + ") bonds an atom to itself or lies out of range");
         }
         ++start[first + 1];
         ++start[second + 1];
     }
     for (std::size_t i = 1; i <= n; ++i) start[i] += start[i - 1];
     std::vector<std::uint32_t> partners(start[n]);
-    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-    for (const auto& [first, second] : pairs) {
-        partners[fill[first]++] = second;
-        partners[fill[second]++] = first;
-    }
-    std::vector<std::uint32_t>().swap(fill);
-    const Object* notedParent = nullptr;
-    ChemDoc* notedDoc = nullptr;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (start[i] == start[i + 1]) continue;
-        Atom& atom = *atoms[i];
-        atom.bonds_.reserve(start[i + 1] - start[i]);
-        for (std::uint32_t k = start[i]; k < start[i + 1]; ++k) atom.bonds_.push_back(atoms[partners[k]]);
-        // Atoms of one residue share its document: it is looked up once per parent.
-        if (atom.GetParent() != notedParent || notedParent == nullptr) {
-            notedParent = atom.GetParent();
-            ChemDoc* doc = atom.GetDocument();
-            if (doc && doc != notedDoc) doc->NoteChemistryChange();
-            notedDoc = doc ? doc : notedDoc;
+    {
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (const auto& [first, second] : pairs) {
+            partners[fill[first]++] = second;
+            partners[fill[second]++] = first;
         }
+    }
+    // Checked for every atom before any is changed.
+    InTwoHalves(n, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if (start[i] == start[i + 1]) continue;
+            const auto first = partners.begin() + start[i], last = partners.begin() + start[i + 1];
+            std::sort(first, last);
+            if (const auto repeated = std::adjacent_find(first, last); repeated != last) {
+                throw std::invalid_argument("BondAll: atoms " + std::to_string(i) + " and " +
+                                            std::to_string(*repeated) + " are paired twice");
+            }
+            if (!atoms[i]->bonds_.empty()) {
+                throw std::invalid_argument("BondAll: atom " + std::to_string(i) + " is bonded already");
+            }
+        }
+    });
+    std::vector<ChemDoc*> changed[2];
+    InTwoHalves(n, [&](std::size_t begin, std::size_t end) {
+        std::vector<ChemDoc*>& docs = changed[begin == 0 ? 0 : 1];
+        const Object* lookedUp = nullptr;  // atoms of one residue share its document
+        for (std::size_t i = begin; i < end; ++i) {
+            if (start[i] == start[i + 1]) continue;
+            Atom& atom = *atoms[i];
+            atom.bonds_.reserve(start[i + 1] - start[i]);
+            for (std::uint32_t k = start[i]; k < start[i + 1]; ++k) atom.bonds_.push_back(atoms[partners[k]]);
+            if (atom.GetParent() == lookedUp && lookedUp != nullptr) continue;
+            lookedUp = atom.GetParent();
+            ChemDoc* doc = atom.GetDocument();
+            if (doc && std::find(docs.begin(), docs.end(), doc) == docs.end()) docs.push_back(doc);
+        }
+    });
+    // Noted here, on the calling thread: a document's revision is not shared between threads.
+    for (ChemDoc* doc : changed[0]) doc->NoteChemistryChange();
+    for (ChemDoc* doc : changed[1]) {
+        if (std::find(changed[0].begin(), changed[0].end(), doc) == changed[0].end()) doc->NoteChemistryChange();
     }
 }
 

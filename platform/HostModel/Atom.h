@@ -55,11 +55,13 @@ public:
     static void Bond(Atom& a, Atom& b);
     /// Removes a bond if present; a chemistry change.
     static void Unbond(Atom& a, Atom& b);
-    /// Bonds atoms[first] and atoms[second] for each pair, each atom's partners in the order
-    /// Bond called pair by pair gives, each list allocated once at its size: a reader's bonds,
-    /// found all at once. The pairs are sorted, without repeats, first < second < atoms.size(),
-    /// and their atoms have no bonds yet; std::invalid_argument otherwise, before any change.
-    /// Each document that holds a bonded atom notes a chemistry change.
+    /// Bonds atoms[first] and atoms[second] for each pair, in one step: a reader's bonds, found
+    /// all at once. Each atom's partners come in the order of their index in atoms, the order
+    /// Bond called for the pairs in sorted order gives, each list allocated once at its size.
+    /// The pairs may come in any order; std::invalid_argument, before any change, for a pair
+    /// out of range or of one atom, a pair given twice (either way round), or an atom bonded
+    /// already. Each document that holds a bonded atom notes a chemistry change. Large sets
+    /// are bonded on two threads: no other thread may touch these atoms meanwhile.
     static void BondAll(const std::vector<Atom*>& atoms,
                         const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs);
     /// Makes room for count bonds: a reader that knows all bonds at once gives each atom a

@@ -219,34 +219,30 @@ std::vector<BondPair> InPairOrder(std::vector<BondPair> pairs) {
 // Water, ions and hydrogens never bond across residues and stay out of it.
 class BondFinder {
 public:
-    // withinSmallResidues: the bonds inside small residues when found already, else null.
+    // smallResiduesDone: the bonds inside small residues are found elsewhere (BondWithinResidue).
     BondFinder(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& residueFlags,
-               const BondRules& rules, std::vector<BondPair>* withinSmallResidues = nullptr)
+               const BondRules& rules, bool smallResiduesDone)
         : atoms_(atoms),
           flags_(residueFlags),
           rules_(rules),
           n_(static_cast<std::uint32_t>(atoms.size())),
-          nearest_(n_, kNone),
-          nearestD2_(n_, std::numeric_limits<float>::max()),
-          linked_(n_, 0) {
-        if (withinSmallResidues) {
-            bonds_.swap(*withinSmallResidues);
-            smallResiduesDone_ = true;
-        }
-        bonds_.reserve(n_ + n_ / 8);
+          linked_(n_, 0),
+          smallResiduesDone_(smallResiduesDone) {
+        if (!smallResiduesDone_) bonds_.reserve(n_ + n_ / 8);
         GroupByResidue();
     }
 
+    /// The bonds found, in no particular order.
     std::vector<BondPair> Run() {
         if (!smallResiduesDone_) BondWithinSmallResidues();
         LinkSuccessiveResidues();
         SearchGrid();
-        for (std::uint32_t h = 0; h < n_; ++h) {
+        for (std::uint32_t h = 0; h < nearest_.size(); ++h) {
             if (nearest_[h] != kNone) bonds_.emplace_back(std::min(h, nearest_[h]), std::max(h, nearest_[h]));
         }
         std::vector<BondPair> found;
         found.swap(bonds_);
-        return InPairOrder(std::move(found));
+        return found;
     }
 
 private:
@@ -258,6 +254,10 @@ private:
         if (!BondAllowed(a, flags_[a.residue], b, flags_[b.residue], d2, rules_)) return false;
         if (a.hydrogen || b.hydrogen) {
             const std::uint32_t h = a.hydrogen ? i : j;
+            if (nearest_.empty()) {  // only where hydrogens are compared here: most reads find them elsewhere
+                nearest_.assign(n_, kNone);
+                nearestD2_.assign(n_, std::numeric_limits<float>::max());
+            }
             return KeepIfNearer(a.hydrogen ? j : i, d2, nearest_[h], nearestD2_[h]);
         }
         bonds_.emplace_back(std::min(i, j), std::max(i, j));
@@ -267,12 +267,20 @@ private:
     void GroupByResidue() {
         const std::size_t residueCount = flags_.size();
         residueStart_.assign(residueCount + 1, 0);
-        for (const BondAtom& a : atoms_) ++residueStart_[a.residue + 1];
+        bool inOrder = true;
+        for (std::uint32_t i = 0; i < n_; ++i) {
+            ++residueStart_[atoms_[i].residue + 1];
+            if (i > 0 && atoms_[i].residue < atoms_[i - 1].residue) inOrder = false;
+        }
         for (std::size_t r = 1; r <= residueCount; ++r) residueStart_[r] += residueStart_[r - 1];
+        if (inOrder) return;  // a reader's atoms: grouped already, byResidue_ stays empty
         byResidue_.resize(n_);
         std::vector<std::uint32_t> fill(residueStart_.begin(), residueStart_.end() - 1);
         for (std::uint32_t i = 0; i < n_; ++i) byResidue_[fill[atoms_[i].residue]++] = i;
     }
+
+    // The atom at position p of the atoms grouped by residue.
+    std::uint32_t Grouped(std::uint32_t p) const { return byResidue_.empty() ? p : byResidue_[p]; }
 
     bool IsLarge(std::uint32_t residue) const {
         return residueStart_[residue + 1] - residueStart_[residue] > kSmallResidue;
@@ -283,14 +291,14 @@ private:
             const std::uint32_t begin = residueStart_[r], end = residueStart_[r + 1];
             if (end - begin > kSmallResidue) continue;
             for (std::uint32_t p = begin; p < end; ++p) {
-                for (std::uint32_t q = p + 1; q < end; ++q) Consider(byResidue_[p], byResidue_[q]);
+                for (std::uint32_t q = p + 1; q < end; ++q) Consider(Grouped(p), Grouped(q));
             }
         }
     }
 
     std::uint32_t FindRole(std::size_t residue, BondRole role) const {
         for (std::uint32_t p = residueStart_[residue]; p < residueStart_[residue + 1]; ++p) {
-            if (atoms_[byResidue_[p]].role == role) return byResidue_[p];
+            if (atoms_[Grouped(p)].role == role) return Grouped(p);
         }
         return kNone;
     }
@@ -367,13 +375,13 @@ private:
     const std::vector<std::uint8_t>& flags_;
     const BondRules& rules_;
     const std::uint32_t n_;
-    std::vector<std::uint32_t> nearest_;  // a hydrogen's nearest allowed partner
+    std::vector<std::uint32_t> nearest_;  // a hydrogen's nearest allowed partner; empty until one is
     std::vector<float> nearestD2_;
     std::vector<std::uint8_t> linked_;         // link atoms bonded to the next or previous residue
     std::vector<std::uint32_t> residueStart_;  // per residue, into byResidue_, plus the end
-    std::vector<std::uint32_t> byResidue_;     // atom indices grouped by residue
+    std::vector<std::uint32_t> byResidue_;     // atom indices grouped by residue; empty when they are
     std::vector<BondPair> bonds_;
-    bool smallResiduesDone_ = false;
+    const bool smallResiduesDone_;
 };
 
 }  // namespace
@@ -411,17 +419,25 @@ void BondWithinResidue(const std::vector<BondAtom>& atoms, std::uint32_t first, 
     }
 }
 
+std::vector<BondPair> PerceiveRemainingBonds(const std::vector<BondAtom>& atoms,
+                                             const std::vector<std::uint8_t>& residueFlags, const BondRules& rules) {
+    if (atoms.size() < 2) return {};
+    return BondFinder(atoms, residueFlags, rules, true).Run();
+}
+
 std::vector<BondPair> PerceiveBondsBetweenResidues(const std::vector<BondAtom>& atoms,
                                                    const std::vector<std::uint8_t>& residueFlags,
                                                    std::vector<BondPair> withinSmallResidues, const BondRules& rules) {
     if (atoms.size() < 2) return {};
-    return BondFinder(atoms, residueFlags, rules, &withinSmallResidues).Run();
+    const std::vector<BondPair> remaining = PerceiveRemainingBonds(atoms, residueFlags, rules);
+    withinSmallResidues.insert(withinSmallResidues.end(), remaining.begin(), remaining.end());
+    return InPairOrder(std::move(withinSmallResidues));
 }
 
 std::vector<BondPair> PerceiveBonds(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& residueFlags,
                                     const BondRules& rules) {
     if (atoms.size() < 2) return {};
-    return BondFinder(atoms, residueFlags, rules).Run();
+    return InPairOrder(BondFinder(atoms, residueFlags, rules, false).Run());
 }
 
 }  // namespace HostIO

@@ -68,6 +68,12 @@ constexpr std::uint32_t kSmallResidue = 64;
 HOST_API void BondWithinResidue(const std::vector<BondAtom>& atoms, std::uint32_t first, std::uint32_t count,
                                 std::uint8_t residueFlags, std::vector<BondPair>& bonds, const BondRules& rules = {});
 
+/// The bonds PerceiveBonds finds besides those BondWithinResidue finds in residues of at most
+/// kSmallResidue atoms: between residues, and inside larger ones; in no particular order.
+HOST_API std::vector<BondPair> PerceiveRemainingBonds(const std::vector<BondAtom>& atoms,
+                                                      const std::vector<std::uint8_t>& residueFlags,
+                                                      const BondRules& rules = {});
+
 /// PerceiveBonds where the bonds inside every residue of at most kSmallResidue atoms were found
 /// already, by BondWithinResidue (in any order): the rest are found and all returned sorted.
 HOST_API std::vector<BondPair> PerceiveBondsBetweenResidues(const std::vector<BondAtom>& atoms,

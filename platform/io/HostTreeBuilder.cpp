@@ -166,10 +166,13 @@ void MakeResidue(MadePart& part, const ResidueSite& site, const ResidueClass& re
 
 BuiltMolecule HostTreeBuilder::Finish() {
     out_.chainCount = chains_.MoveInto(*out_.molecule);
-    // Bonds while the molecule is still outside the document: no revision moves yet.
-    // The bonds inside residues were found as each was made.
-    const std::vector<BondPair> bonds =
-        PerceiveBondsBetweenResidues(bondAtoms_, residueFlags_, std::move(bondsWithinResidues_));
+    // Bonds while the molecule is still outside the document: no revision moves yet. The bonds
+    // inside residues were found as each was made; the rest join them, and every atom's list is
+    // made once, in the order of its partners, without sorting all the pairs first.
+    std::vector<BondPair> bonds;
+    bonds.swap(bondsWithinResidues_);
+    const std::vector<BondPair> remaining = PerceiveRemainingBonds(bondAtoms_, residueFlags_);
+    bonds.insert(bonds.end(), remaining.begin(), remaining.end());
     // Released before the atoms' bond lists are made, the largest allocation of the step.
     std::vector<BondAtom>().swap(bondAtoms_);
     std::vector<std::uint8_t>().swap(residueFlags_);

@@ -179,40 +179,59 @@ using Pairs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
 }  // namespace
 
-TEST(AtomBondAll, GivesEveryAtomTheListsOfBondPairByPair) {
-    constexpr std::uint32_t kAtoms = 300;
+// Partners by their number in the label ("C12" -> 12).
+std::vector<std::size_t> PartnerNumbers(const Atom& atom) {
+    std::vector<std::size_t> numbers;
+    for (Atom* partner : atom.GetBonds()) numbers.push_back(std::stoul(partner->GetLabel().substr(1)));
+    return numbers;
+}
+
+// Pairs given in any order, either way round, give the lists Bond gives for them sorted, on one
+// thread for few atoms and on two for many.
+TEST(AtomBondAll, GivesEveryAtomTheListsOfBondInSortedOrder) {
     std::mt19937 random(5);
-    for (int round = 0; round < 20; ++round) {
+    for (const std::uint32_t atomCount : {300u, 70000u}) {
         Pairs pairs;
-        for (std::uint32_t i = 0; i < kAtoms; ++i) {
-            for (std::uint32_t j = i + 1; j < kAtoms; ++j) {
-                if (random() % 40 == 0) pairs.emplace_back(i, j);
+        for (std::uint32_t i = 0; i < atomCount; ++i) {
+            for (std::uint32_t j = i + 1; j < std::min(atomCount, i + 12); ++j) {
+                if (random() % 4 == 0) pairs.emplace_back(i, j);
             }
         }
-        auto one = CarbonAtoms(kAtoms);
-        auto all = CarbonAtoms(kAtoms);
+        // A few long-range pairs, as between chains.
+        for (int k = 0; k < 50; ++k) pairs.emplace_back(static_cast<std::uint32_t>(k), atomCount - 1 - k);
+        std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+        auto one = CarbonAtoms(atomCount);
+        auto all = CarbonAtoms(atomCount);
         for (const auto& [i, j] : pairs) Atom::Bond(*one[i], *one[j]);
-        Atom::BondAll(Pointers(all), pairs);
-        for (std::uint32_t i = 0; i < kAtoms; ++i) {
-            std::vector<std::size_t> expected, got;
-            for (Atom* partner : one[i]->GetBonds()) expected.push_back(std::stoul(partner->GetLabel().substr(1)));
-            for (Atom* partner : all[i]->GetBonds()) got.push_back(std::stoul(partner->GetLabel().substr(1)));
-            ASSERT_EQ(got, expected) << "round " << round << ", atom " << i;
-            EXPECT_EQ(all[i]->GetBonds().capacity(), all[i]->GetBonds().size());
+        Pairs shuffled = pairs;
+        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        for (auto& pair : shuffled) {
+            if (random() % 2 == 0) std::swap(pair.first, pair.second);
+        }
+        Atom::BondAll(Pointers(all), shuffled);
+        for (std::uint32_t i = 0; i < atomCount; ++i) {
+            ASSERT_EQ(PartnerNumbers(*all[i]), PartnerNumbers(*one[i])) << atomCount << " atoms, atom " << i;
+            ASSERT_EQ(all[i]->GetBonds().capacity(), all[i]->GetBonds().size());
         }
     }
 }
 
 TEST(AtomBondAll, RefusesPairsItCannotTakeAndChangesNothing) {
-    auto atoms = CarbonAtoms(4);
-    const std::vector<Atom*> pointers = Pointers(atoms);
-    for (const Pairs& pairs : {Pairs{{1, 0}}, Pairs{{0, 0}}, Pairs{{0, 4}}, Pairs{{0, 2}, {0, 1}}, Pairs{{0, 1}, {0, 1}},
-                               Pairs{{0, 1}, {2, 3}, {1, 2}}}) {
-        EXPECT_THROW(Atom::BondAll(pointers, pairs), std::invalid_argument);
-        for (const auto& atom : atoms) EXPECT_TRUE(atom->GetBonds().empty());
+    for (const std::uint32_t atomCount : {4u, 70000u}) {
+        auto atoms = CarbonAtoms(atomCount);
+        const std::vector<Atom*> pointers = Pointers(atoms);
+        const std::uint32_t last = atomCount - 1;
+        for (const Pairs& pairs : {Pairs{{0, 0}}, Pairs{{0, atomCount}}, Pairs{{0, 1}, {0, 1}}, Pairs{{0, 1}, {1, 0}},
+                                   Pairs{{0, 1}, {last - 1, last}, {last, last - 1}}}) {
+            EXPECT_THROW(Atom::BondAll(pointers, pairs), std::invalid_argument);
+            for (const auto& atom : atoms) ASSERT_TRUE(atom->GetBonds().empty());
+        }
+        // Bonded already: in either half of the atoms, and nothing else is bonded meanwhile.
+        Atom::Bond(*atoms[last - 1], *atoms[last]);
+        EXPECT_THROW(Atom::BondAll(pointers, Pairs{{0, 1}, {1, 2}, {last - 2, last - 1}}), std::invalid_argument);
+        EXPECT_TRUE(atoms[0]->GetBonds().empty());
+        EXPECT_TRUE(atoms[1]->GetBonds().empty());
+        EXPECT_EQ(atoms[last - 1]->GetBonds().size(), 1u);
     }
-    Atom::Bond(*atoms[2], *atoms[3]);
-    EXPECT_THROW(Atom::BondAll(pointers, Pairs{{0, 1}, {1, 2}}), std::invalid_argument);
-    EXPECT_TRUE(atoms[0]->GetBonds().empty());
-    EXPECT_TRUE(atoms[1]->GetBonds().empty());
 }
