@@ -132,7 +132,7 @@ TEST(AppendFixed, RoundingThatCarriesIntoANewDigit) {
             for (const double value : {boundary, boundary - halfUnit, boundary - 2 * halfUnit,
                                        std::nextafter(boundary - halfUnit, 0.0), std::nextafter(boundary, 0.0),
                                        boundary + halfUnit}) {
-                for (const int width : {0, 8, 24}) {
+                for (const int width : {0, 3, 5, 8, 12, 16, 24}) {
                     ExpectSameAsToChars(value, width, decimals);
                     ExpectSameAsToChars(-value, width, decimals);
                 }
