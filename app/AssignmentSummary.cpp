@@ -1,7 +1,7 @@
 #include "AssignmentSummary.h"
+#include "SourceTexts.h"
 
 #include "report/VoltraReport.h"
-#include "templates/PropertyIds.h"
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <boost/format.hpp>
 
 namespace VoltraApp {
@@ -30,37 +31,58 @@ std::string ResidueTypeOf(const HostModel::Atom& atom) {
     return {};
 }
 
-const HostModel::Object* ChainOf(const HostModel::Atom& atom) {
-    for (const HostModel::Object* up = atom.GetParent(); up; up = up->GetParent()) {
-        if (up->IsA(HostModel::Chain::classType)) return up;
-    }
-    return nullptr;
-}
-
-// Neighbouring atoms mostly share their sources: the count of the text seen last is kept at hand,
-// so the map is searched only when the text changes.
+// Counts Sources by their pooled text ids, texts only at the end: neighbouring atoms mostly share
+// their sources, so the count of the id seen last is kept at hand and the few others searched.
 class SourceCounter {
 public:
-    explicit SourceCounter(std::map<std::string, std::size_t>& counts) : counts_(counts) {}
-    void Count(std::string_view text) {
-        if (!last_ || text != lastText_) {
-            last_ = &counts_[std::string(text)];  // map nodes stay put
-            lastText_ = text;
+    SourceCounter(std::map<std::string, std::size_t>& counts, const SourceTexts& texts)
+        : counts_(counts), texts_(texts) {}
+    SourceCounter(const SourceCounter&) = delete;
+    SourceCounter& operator=(const SourceCounter&) = delete;
+    ~SourceCounter() { Flush(); }
+
+    // Counts the Source under its text ("(none)" when absent); true when it left the value Missing.
+    bool Count(const HostModel::PropertyStore& properties, HostModel::PropertyNameId name) {
+        HostModel::PropertyTextId text = 0;
+        if (!properties.GetTextId(name, text)) {
+            // Absent, or written as a number: counted under the text it reads as.
+            const std::string rendered = properties.GetAsString(name);
+            ++counts_[rendered.empty() ? std::string(kNoSource) : rendered];
+            return false;
         }
-        ++*last_;
+        if (last_ == nullptr || last_->first != text) last_ = &Find(text);
+        ++last_->second;
+        return texts_.ProvenanceOfText(text) == Voltra::ValueProvenance::Missing;
+    }
+
+    void Flush() {
+        for (const auto& [text, count] : byText_) {
+            const bool absent = texts_.ProvenanceOfText(text) == Voltra::ValueProvenance::Absent;
+            counts_[absent ? std::string(kNoSource) : HostModel::PropertyTexts::Get(text)] += count;
+        }
+        byText_.clear();
+        last_ = nullptr;
     }
 
 private:
+    std::pair<HostModel::PropertyTextId, std::size_t>& Find(HostModel::PropertyTextId text) {
+        for (auto& entry : byText_) {
+            if (entry.first == text) return entry;
+        }
+        return byText_.emplace_back(text, 0);  // a deque: entries stay put
+    }
+
     std::map<std::string, std::size_t>& counts_;
-    std::size_t* last_ = nullptr;
-    std::string lastText_;
+    const SourceTexts& texts_;
+    std::deque<std::pair<HostModel::PropertyTextId, std::size_t>> byText_;
+    std::pair<HostModel::PropertyTextId, std::size_t>* last_ = nullptr;
 };
 
-// Counts the Source under its text ("(none)" when absent); true when it left the value Missing.
-bool CountSource(SourceCounter& counts, std::string_view source) {
-    const Voltra::ValueProvenance provenance = Voltra::ProvenanceOf(source);
-    counts.Count(provenance == Voltra::ValueProvenance::Absent ? std::string_view(kNoSource) : source);
-    return provenance == Voltra::ValueProvenance::Missing;
+const HostModel::Object* ChainAtOrAbove(const HostModel::Object* object) {
+    for (const HostModel::Object* up = object; up; up = up->GetParent()) {
+        if (up->IsA(HostModel::Chain::classType)) return up;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -77,15 +99,19 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
     const PropertyNameId radiusSourceName = PropertyNames::Intern(Voltra::kRadiusSourcePropertyName);
 
     std::map<std::pair<std::string, std::string>, MissingGroup> missing;
-    SourceCounter chargeSources(summary.chargeSources);
-    SourceCounter radiusSources(summary.radiusSources);
+    const SourceTexts texts;
+    SourceCounter chargeSources(summary.chargeSources, texts);
+    SourceCounter radiusSources(summary.radiusSources, texts);
     DescendentIterator molecules(root, Molecule::classType);
     while (Object* molecule = molecules.GetNext()) {
         if (!molecule->IsVisible()) continue;
         MoleculeCharge charge{molecule->GetLabel(), 0.0, 0, {}};
         DescendentIterator atoms(molecule, Atom::classType);
         const Object* currentChain = nullptr;
-        std::string scratch;
+        // Atoms of one parent come together: their chain is found once.
+        const Object* chainOfParent = nullptr;
+        const Object* lastParent = nullptr;
+        bool firstAtom = true;
         while (Object* object = atoms.GetNext()) {
             const auto& atom = static_cast<const Atom&>(*object);
             const PropertyStore& properties = atom.Properties();
@@ -94,7 +120,12 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
             if (hasCharge) charge.netCharge += value;
             ++charge.atoms;
             // Atoms of a chain come one after another in tree order.
-            if (const Object* chain = ChainOf(atom)) {
+            if (firstAtom || atom.GetParent() != lastParent) {
+                lastParent = atom.GetParent();
+                chainOfParent = ChainAtOrAbove(lastParent);
+                firstAtom = false;
+            }
+            if (const Object* chain = chainOfParent) {
                 if (chain != currentChain) {
                     charge.chains.push_back(ChainCharge{chain->GetLabel(), 0.0, 0});
                     currentChain = chain;
@@ -102,10 +133,8 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
                 if (hasCharge) charge.chains.back().netCharge += value;
                 ++charge.chains.back().atoms;
             }
-            const bool chargeMissing =
-                CountSource(chargeSources, Voltra::SourceTextOf(properties, chargeSourceName, scratch));
-            const bool radiusMissing =
-                CountSource(radiusSources, Voltra::SourceTextOf(properties, radiusSourceName, scratch));
+            const bool chargeMissing = chargeSources.Count(properties, chargeSourceName);
+            const bool radiusMissing = radiusSources.Count(properties, radiusSourceName);
             if (chargeMissing || radiusMissing) {
                 ++summary.missingAtoms;
                 auto key = std::make_pair(ResidueTypeOf(atom), atom.GetLabel());
@@ -121,6 +150,8 @@ AssignmentSummary SummarizeAssignment(const HostModel::ChemDoc& doc) {
         summary.atoms += charge.atoms;
         summary.molecules.push_back(std::move(charge));
     }
+    chargeSources.Flush();
+    radiusSources.Flush();
     for (auto& [key, group] : missing) summary.missing.push_back(std::move(group));
     std::stable_sort(summary.missing.begin(), summary.missing.end(),
                      [](const MissingGroup& a, const MissingGroup& b) { return a.count > b.count; });

@@ -1,6 +1,6 @@
 #include "PqrWriter.h"
+#include "SourceTexts.h"
 
-#include "templates/PropertyIds.h"
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
@@ -66,15 +66,6 @@ std::string QuoteRecordWords(const std::string& text) {
     return out;
 }
 
-bool IsMissing(const HostModel::PropertyStore& properties, HostModel::PropertyNameId chargeSource,
-               HostModel::PropertyNameId radiusSource) {
-    std::string scratch;
-    return Voltra::ProvenanceOf(Voltra::SourceTextOf(properties, chargeSource, scratch)) !=
-               Voltra::ValueProvenance::Given ||
-           Voltra::ProvenanceOf(Voltra::SourceTextOf(properties, radiusSource, scratch)) !=
-               Voltra::ValueProvenance::Given;
-}
-
 }  // namespace
 
 PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc) {
@@ -83,10 +74,15 @@ PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc) {
     if (!doc.GetTreeRoot()) return stats;
     const PropertyNameId chargeSource = PropertyNames::Intern(Voltra::kChargeSourcePropertyName);
     const PropertyNameId radiusSource = PropertyNames::Intern(Voltra::kRadiusSourcePropertyName);
+    const SourceTexts sources;
     DescendentIterator atoms(doc.GetTreeRoot(), Atom::classType);
     while (Object* atom = atoms.GetNext()) {
         ++stats.atoms;
-        if (IsMissing(atom->Properties(), chargeSource, radiusSource)) ++stats.missing;
+        const PropertyStore& properties = atom->Properties();
+        if (sources.ProvenanceOf(properties, chargeSource) != Voltra::ValueProvenance::Given ||
+            sources.ProvenanceOf(properties, radiusSource) != Voltra::ValueProvenance::Given) {
+            ++stats.missing;
+        }
     }
     return stats;
 }

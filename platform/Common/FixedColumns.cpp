@@ -16,34 +16,177 @@ constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 
 // to_chars writes; on one, only to_chars knows on which side the exact binary value lies.
 constexpr double kScaledLimit = 1099511627776.0;  // 2^40
 
-// value with decimals digits after the point, written into end's left; returns the first
-// character, or null when the shortcut cannot promise to_chars's digits.
-char* FormatFixedQuickly(char* end, double value, int decimals) {
-    if (decimals < 0 || decimals > 9 || !std::isfinite(value)) return nullptr;
-    const double scaled = std::fabs(value) * kPowersOfTen[decimals];
-    if (!(scaled < kScaledLimit)) return nullptr;
-    // Truncation is floor here (scaled is not negative), and exact below 2^40.
-    const auto truncated = static_cast<std::uint64_t>(scaled);
-    const double fraction = scaled - static_cast<double>(truncated);  // exact: truncated is 0 or within a factor of two
-    if (fraction == 0.5) return nullptr;
-    std::uint64_t rounded = truncated + (fraction > 0.5 ? 1 : 0);
+// "00" to "99": two digits per division halves the divisions of a field.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
-    // Digits from the right, by constant divisions the compiler turns into multiplications.
-    char* p = end;
-    if (decimals > 0) {
-        for (int i = 0; i < decimals; ++i) {
-            *--p = static_cast<char>('0' + rounded % 10);
-            rounded /= 10;
+// |value| * 10^decimals correctly rounded to an integer, or false when the shortcut cannot
+// promise to_chars's digits (a tie, a large value, many decimals, an infinity or NaN).
+bool ScaleAndRound(double value, int decimals, std::uint64_t& rounded) {
+    if (decimals < 0 || decimals > 9 || !std::isfinite(value)) return false;
+    const double scaled = std::fabs(value) * kPowersOfTen[decimals];
+    if (!(scaled < kScaledLimit)) return false;
+    // Truncation is floor here (scaled is not negative), and exact below 2^40; the signed
+    // conversion is one instruction, the unsigned one a branch around two.
+    const auto truncated = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
+    const double fraction = scaled - static_cast<double>(truncated);  // exact: truncated is 0 or within a factor of two
+    if (fraction == 0.5) return false;
+    rounded = truncated + (fraction > 0.5 ? 1 : 0);
+    return true;
+}
+
+unsigned CountDigits(std::uint64_t number) {
+    unsigned digits = 1;
+    while (number >= 100) {
+        number /= 100;
+        digits += 2;
+    }
+    return number >= 10 ? digits + 1 : digits;
+}
+
+// count digits of number (leading zeros included) written to end's left; returns the first.
+template <unsigned Count>
+char* WriteDigitsBackwards(char* end, std::uint64_t number) {
+    for (unsigned i = 0; i + 2 <= Count; i += 2) {
+        end -= 2;
+        std::memcpy(end, kDigitPairs + 2 * (number % 100), 2);
+        number /= 100;
+    }
+    if constexpr (Count % 2 == 1) *--end = static_cast<char>('0' + number % 10);
+    return end;
+}
+
+char* WriteDigitsBackwards(char* end, std::uint64_t number, unsigned count) {
+    for (; count >= 2; count -= 2) {
+        end -= 2;
+        std::memcpy(end, kDigitPairs + 2 * (number % 100), 2);
+        number /= 100;
+    }
+    if (count == 1) *--end = static_cast<char>('0' + number % 10);
+    return end;
+}
+
+// Fields of up to 16 characters with up to 8 integer digits (with the sign) and 7 decimals,
+// which is every coordinate, charge and radius, are written with no branch on the digits: digit
+// counts vary from atom to atom, so such branches would be mispredicted about as often as taken.
+// The integer digits are made eight at a time in a register and stored whole. Branches on the
+// field's layout remain; a column repeats it from line to line.
+constexpr std::uint64_t kEightBlanks = 0x2020202020202020ull;
+constexpr std::uint64_t kShortWholeLimit = 100000000;  // 10^8
+
+// The eight decimal digits of number (below 10^8), leading zeros included, most significant
+// first in memory: four-digit halves, then pairs, then digits, each lane divided at once by a
+// multiplication exact over its range.
+std::uint64_t EightDigits(std::uint64_t number) {
+    const std::uint64_t halves = (number / 10000) | ((number % 10000) << 32);
+    const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
+    const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+    const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;
+    return tens | ((pairs - tens * 10) << 8) | 0x3030303030303030ull;
+}
+
+unsigned CountDigitsBelow1e8(std::uint64_t number) {
+    return 1u + (number >= 10) + (number >= 100) + (number >= 1000) + (number >= 10000) + (number >= 100000) +
+           (number >= 1000000) + (number >= 10000000);
+}
+
+void Store64(char* at, std::uint64_t bytes) { std::memcpy(at, &bytes, 8); }
+void Store32(char* at, std::uint64_t bytes) {
+    const auto low = static_cast<std::uint32_t>(bytes);
+    std::memcpy(at, &low, 4);
+}
+
+// wholeDigits + negative is at most 8.
+template <int Decimals>
+char* WriteShortField(char* out, std::uint64_t whole, std::uint64_t fraction, bool negative, int width,
+                      unsigned wholeDigits) {
+    constexpr int kPointAndDecimals = Decimals > 0 ? Decimals + 1 : 0;
+    const int length = static_cast<int>(negative + wholeDigits) + kPointAndDecimals;
+    const int size = length < width ? width : length;
+    // The last eight characters before the point: blanks, the sign, the integer digits. The
+    // sign is the value's, as printf writes it: -0.0004 with three decimals is "-0.000".
+    const std::uint64_t blanked = (std::uint64_t{1} << (8 * (8 - wholeDigits))) - 1;
+    const unsigned signShift = 8 * (7 - wholeDigits);
+    const std::uint64_t sign = (negative ? std::uint64_t{' ' ^ '-'} : 0) << (signShift & 63);
+    const std::uint64_t beforePoint = ((EightDigits(whole) & ~blanked) | (kEightBlanks & blanked)) ^ sign;
+    const int before = size - kPointAndDecimals;  // 1 to 16 characters
+    if (before >= 8) {
+        Store64(out, kEightBlanks);
+        Store64(out + before - 8, beforePoint);
+    } else if (before >= 4) {
+        Store32(out, beforePoint >> (8 * (8 - before)));
+        Store32(out + before - 4, beforePoint >> 32);
+    } else {
+        for (int i = 0; i < before; ++i) out[i] = static_cast<char>(beforePoint >> (8 * (8 - before + i)));
+    }
+    char* const end = out + size;
+    if constexpr (Decimals > 0) {
+        out[before] = '.';
+        WriteDigitsBackwards<Decimals>(end, fraction);
+    }
+    return end;
+}
+
+// The field for a rounded magnitude; Decimals a constant, so the divisions become multiplications.
+template <int Decimals>
+char* WriteRounded(char* out, std::uint64_t rounded, bool negative, int width) {
+    constexpr auto kScale = static_cast<std::uint64_t>(kPowersOfTen[Decimals]);
+    constexpr int kPointAndDecimals = Decimals > 0 ? Decimals + 1 : 0;
+    const std::uint64_t whole = rounded / kScale;
+    if constexpr (Decimals <= 7) {
+        if (whole < kShortWholeLimit && width <= 16) {
+            const unsigned wholeDigits = CountDigitsBelow1e8(whole);
+            if (negative + wholeDigits <= 8) {
+                return WriteShortField<Decimals>(out, whole, rounded - whole * kScale, negative, width, wholeDigits);
+            }
         }
+    }
+    const unsigned wholeDigits = CountDigits(whole);
+    const int length = static_cast<int>(negative + wholeDigits) + kPointAndDecimals;
+    if (length < width) {
+        std::memset(out, ' ', static_cast<std::size_t>(width - length));
+        out += width - length;
+    }
+    char* const end = out + length;
+    char* p = end;
+    if constexpr (Decimals > 0) {
+        p = WriteDigitsBackwards<Decimals>(p, rounded % kScale);
         *--p = '.';
     }
-    do {
-        *--p = static_cast<char>('0' + rounded % 10);
-        rounded /= 10;
-    } while (rounded != 0);
-    // The sign is the value's, as printf writes it: -0.0004 with three decimals is "-0.000".
-    if (std::signbit(value)) *--p = '-';
-    return p;
+    p = WriteDigitsBackwards(p, whole, wholeDigits);
+    if (negative) *--p = '-';
+    return end;
+}
+
+char* WriteRounded(char* out, std::uint64_t rounded, bool negative, int width, int decimals) {
+    switch (decimals) {
+        case 0: return WriteRounded<0>(out, rounded, negative, width);
+        case 1: return WriteRounded<1>(out, rounded, negative, width);
+        case 2: return WriteRounded<2>(out, rounded, negative, width);
+        case 3: return WriteRounded<3>(out, rounded, negative, width);
+        case 4: return WriteRounded<4>(out, rounded, negative, width);
+        case 5: return WriteRounded<5>(out, rounded, negative, width);
+        case 6: return WriteRounded<6>(out, rounded, negative, width);
+        case 7: return WriteRounded<7>(out, rounded, negative, width);
+        case 8: return WriteRounded<8>(out, rounded, negative, width);
+        default: return WriteRounded<9>(out, rounded, negative, width);
+    }
+}
+
+// The exact conversion, for what the shortcut leaves: ties, large values, many decimals,
+// infinities and NaN.
+char* WriteFixedExactly(char* out, double value, int width, int decimals) {
+    char digits[400];  // the longest double in fixed notation has 309 integer digits
+    const char* last = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals).ptr;
+    const auto length = static_cast<int>(last - digits);
+    if (length < width) {
+        std::memset(out, ' ', static_cast<std::size_t>(width - length));
+        out += width - length;
+    }
+    std::memcpy(out, digits, static_cast<std::size_t>(length));
+    return out + length;
 }
 
 }  // namespace
@@ -58,52 +201,32 @@ void AppendRight(std::string& out, const std::string& text, std::size_t width) {
     out += text;
 }
 
-namespace {
-
-// The digits of value in fixed notation, ending at digits + size; returns their first character.
-const char* FixedDigits(char* digits, std::size_t size, double value, int decimals, const char*& last) {
-    last = digits + size;
-    if (const char* first = FormatFixedQuickly(digits + size, value, decimals)) return first;
-    // Ties, large values, many decimals, infinities and NaN: the exact conversion.
-    last = std::to_chars(digits, digits + size, value, std::chars_format::fixed, decimals).ptr;
-    return digits;
-}
-
-}  // namespace
-
 void AppendFixed(std::string& out, double value, int width, int decimals) {
-    char digits[400];  // the longest double in fixed notation has 309 integer digits
-    const char* last = nullptr;
-    const char* first = FixedDigits(digits, sizeof digits, value, decimals, last);
-    const auto length = static_cast<int>(last - first);
-    if (length < width) out.append(static_cast<std::size_t>(width - length), ' ');
-    out.append(first, static_cast<std::size_t>(length));
+    char field[400 + 64];
+    if (width > 64) {
+        // Wider than a field's room: the padding goes straight into the text.
+        const char* end = WriteFixed(field, value, 0, decimals);
+        const auto length = static_cast<std::size_t>(end - field);
+        if (length < static_cast<std::size_t>(width)) out.append(static_cast<std::size_t>(width) - length, ' ');
+        out.append(field, length);
+        return;
+    }
+    const char* end = WriteFixed(field, value, width, decimals);
+    out.append(field, static_cast<std::size_t>(end - field));
 }
 
 char* WriteFixed(char* out, double value, int width, int decimals) {
-    char digits[400];
-    const char* last = nullptr;
-    const char* first = FixedDigits(digits, sizeof digits, value, decimals, last);
-    const auto length = static_cast<int>(last - first);
-    if (length < width) {
-        std::memset(out, ' ', static_cast<std::size_t>(width - length));
-        out += width - length;
-    }
-    std::memcpy(out, first, static_cast<std::size_t>(length));
-    return out + length;
+    std::uint64_t rounded = 0;
+    if (ScaleAndRound(value, decimals, rounded)) return WriteRounded(out, rounded, std::signbit(value), width, decimals);
+    return WriteFixedExactly(out, value, width, decimals);
 }
 
 char* WriteUnsignedRight(char* out, std::size_t value, int width) {
-    char digits[24];
-    char* first = digits + sizeof digits;
-    do {
-        *--first = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    const auto length = static_cast<int>(digits + sizeof digits - first);
-    for (int i = length; i < width; ++i) *out++ = ' ';
-    for (const char* p = first; p != digits + sizeof digits; ++p) *out++ = *p;
-    return out;
+    const unsigned length = CountDigits(value);
+    for (int i = static_cast<int>(length); i < width; ++i) *out++ = ' ';
+    char* const end = out + length;
+    WriteDigitsBackwards(end, value, length);
+    return end;
 }
 
 }  // namespace Common

@@ -246,3 +246,27 @@ TEST(PrintPreparation, PrintsOnlyTheFilledPartsCompactly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sources are told apart by their pooled texts; one written as an empty text reads as absent and
+// one written as a number as its rendering, as reading the texts themselves tells them.
+TEST(SummarizeAssignment, SourcesWrittenAsEmptyTextOrNumber) {
+    HostModel::ChemDoc doc;
+    auto& molecule = AddMolecule(doc, "M");
+    auto& residue = AddResidue<Residue>(molecule.Add(std::make_unique<Chain>("A")), "LIG", 1);
+    Assign(AddAtom(residue, "C1", 6), 0.5f, "", 1.7f, "Default");
+    auto& numbered = AddAtom(residue, "C2", 6);
+    Assign(numbered, 0.25f, "Default", 1.7f, "Missing");
+    numbered.SetProperty("Voltra Charge Source", 2.5f, 0);
+    Assign(AddAtom(residue, "C3", 6), 0.0f, "Missing", 1.7f, "");
+
+    const AssignmentSummary summary = VoltraApp::SummarizeAssignment(doc);
+    const std::map<std::string, std::size_t> charges{{"(none)", 1}, {"2.5", 1}, {"Missing", 1}};
+    const std::map<std::string, std::size_t> radii{{"(none)", 1}, {"Default", 1}, {"Missing", 1}};
+    EXPECT_EQ(summary.chargeSources, charges);
+    EXPECT_EQ(summary.radiusSources, radii);
+    EXPECT_EQ(summary.missingAtoms, 2u);  // C2's radius and C3's charge; an empty Source is not Missing
+}
+
+}  // namespace

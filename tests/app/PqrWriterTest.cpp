@@ -264,3 +264,21 @@ TEST(PqrWriter, ResidueFieldsComeFromTheInputIdentity) {
 }
 
 }  // namespace
+
+namespace {
+
+// An empty Source counts as absent (so Missing for the remark); a numeric one as given.
+TEST(PqrWriter, RemarkCountsEmptySourcesAndNotNumericOnes) {
+    HostModel::ChemDoc doc;
+    auto& molecule = AddMolecule(doc, "M");
+    auto& residue = AddResidue<Residue>(molecule.Add(std::make_unique<Chain>("A")), "LIG", 1);
+    Assign(AddAtom(residue, "C1", 6, {0, 0, 0}), 0.5f, "", 1.7f, "Default");
+    auto& numbered = AddAtom(residue, "C2", 6, {1, 1, 1});
+    Assign(numbered, 0.25f, "Default", 1.7f, "Default");
+    numbered.SetProperty("Voltra Radius Source", 3.0f, 0);
+    const VoltraApp::PqrStats stats = VoltraApp::CountPqrAtoms(doc);
+    EXPECT_EQ(stats.atoms, 2u);
+    EXPECT_EQ(stats.missing, 1u);
+}
+
+}  // namespace

@@ -122,6 +122,31 @@ TEST(AppendFixed, AgreesWithToCharsOnManyValues) {
     }
 }
 
+// Where the integer part gains a digit, and where rounding carries into it (9.9995 -> "10.000"):
+// the field's length is worked out before its digits are written.
+TEST(AppendFixed, RoundingThatCarriesIntoANewDigit) {
+    for (int decimals = 0; decimals <= 9; ++decimals) {
+        for (int power = 0; power <= 12; ++power) {
+            const double boundary = std::pow(10.0, power);
+            const double halfUnit = 0.5 * std::pow(10.0, -decimals);
+            for (const double value : {boundary, boundary - halfUnit, boundary - 2 * halfUnit,
+                                       std::nextafter(boundary - halfUnit, 0.0), std::nextafter(boundary, 0.0),
+                                       boundary + halfUnit}) {
+                for (const int width : {0, 3, 5, 8, 12, 16, 24}) {
+                    ExpectSameAsToChars(value, width, decimals);
+                    ExpectSameAsToChars(-value, width, decimals);
+                }
+            }
+        }
+    }
+}
+
+TEST(AppendFixed, WidthsBeyondAFieldsRoom) {
+    EXPECT_EQ(Fixed(-1.5, 100, 2), std::string(95, ' ') + "-1.50");
+    ExpectSameAsToChars(1e300, 400, 3);
+    ExpectSameAsToChars(std::numeric_limits<double>::infinity(), 70, 3);
+}
+
 TEST(AppendFixed, LongerThanTheWidthIsWrittenWhole) {
     EXPECT_EQ(Fixed(-12345.6789, 4, 2), "-12345.68");
     EXPECT_EQ(Fixed(1.0, 0, 0), "1");

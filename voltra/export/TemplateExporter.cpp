@@ -15,7 +15,10 @@
 #include "HostModel/PropertyStore.h"
 #include "HostModel/TreeRoot.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 namespace Voltra {
 namespace {
@@ -64,6 +67,69 @@ void AppendTemplateLine(std::string& out, const TemplateEntry& entry) {
 // would otherwise be held whole while the PQR text is made beside them.
 constexpr std::size_t kLineBufferBytes = 1 << 20;
 
+/// A file's lines, put together in place: the buffer is kept at full size and written through a
+/// pointer, so a line costs no string appends, and handed to the file when it is full.
+class LineBuffer {
+public:
+    LineBuffer(Common::AtomicFileWriter& file, const std::string& header) : file_(file), text_(header) {
+        used_ = text_.size();
+        text_.resize(kLineBufferBytes + kLineRoom);
+    }
+    /// Room for a line of at most kLineRoom characters beyond its key.
+    char* Reserve(std::size_t keySize) {
+        if (text_.size() - used_ < keySize + kLineRoom) Flush(keySize + kLineRoom);
+        return &text_[used_];
+    }
+    void Commit(const char* end) {
+        used_ = static_cast<std::size_t>(end - text_.data());
+        if (used_ >= kLineBufferBytes) Flush(0);
+    }
+    void Finish() {
+        file_.Append(text_.data(), used_);
+        used_ = 0;
+    }
+
+    static constexpr std::size_t kLineRoom = Common::kFixedFieldRoom + 2;
+
+private:
+    void Flush(std::size_t room) {
+        file_.Append(text_.data(), used_);
+        used_ = 0;
+        if (text_.size() < room) text_.resize(room);
+    }
+
+    Common::AtomicFileWriter& file_;
+    std::string text_;
+    std::size_t used_ = 0;
+};
+
+// Columns 1-14 of an atom's lines: its key name in six columns, then its residue's columns; the
+// same in both files.
+void ComposeLineKey(std::string& key, const HostModel::Atom& atom, const std::string& residueColumns) {
+    const std::string& label = atom.GetLabel();
+    char swapped[4];
+    const char* name = label.data();
+    // AtomKeyName's spelling, without a string of its own: HD21 keyed as 1HD2.
+    if (label.size() == 4 && atom.GetAtomicNumber() == 1) {
+        swapped[0] = label[3];
+        std::memcpy(swapped + 1, label.data(), 3);
+        name = swapped;
+    }
+    std::string_view keyName(name, label.size());
+    if (keyName == "OCT1") keyName = "1OCT";
+    if (keyName == "OCT2") keyName = "2OCT";
+    key.assign(keyName);
+    if (key.size() < 6) key.append(6 - key.size(), ' ');
+    key += residueColumns;
+}
+
+char* WriteTemplateLine(char* out, const std::string& key, float value) {
+    out = std::copy(key.begin(), key.end(), out);
+    out = Common::WriteFixed(out, static_cast<double>(value), 8, 3);
+    *out++ = '\n';
+    return out;
+}
+
 // Both files in one walk, each line formatted as its atom is visited, without keeping entries.
 // Both templates have the same empty name, so an atom's key is the same in both files and is
 // built once. An atom lacking a float value of one kind has no line in that file.
@@ -73,10 +139,8 @@ void WriteFilesFromDocument(const HostModel::ChemDoc& doc, Common::AtomicFileWri
     ChargeTemplate charges("");
     radii.AppendHeaderText(kHeaderComment);
     charges.AppendHeaderText(kHeaderComment);
-    std::string radiusLines = radii.ComposeHeader() + '\n';
-    std::string chargeLines = charges.ComposeHeader() + '\n';
-    radiusLines.reserve(kLineBufferBytes + 256);
-    chargeLines.reserve(kLineBufferBytes + 256);
+    LineBuffer radiusLines(radiusFile, radii.ComposeHeader() + '\n');
+    LineBuffer chargeLines(chargeFile, charges.ComposeHeader() + '\n');
     const HostModel::TreeRoot* root = doc.GetTreeRoot();
     // Templates of no name are keyed by atom name and residue, never by element: an atom's key
     // is its name and its residue's fields, which are made once per residue.
@@ -85,6 +149,7 @@ void WriteFilesFromDocument(const HostModel::ChemDoc& doc, Common::AtomicFileWri
         const auto chargeName = HostModel::PropertyNames::Intern(charges.GetValuePropertyName());
         const HostModel::Object* keyedParent = nullptr;
         std::string residueColumns;
+        std::string key;
         for (HostModel::Object* molecule : CollectVisibleMolecules(*root)) {
             HostModel::DescendentIterator atoms(molecule, HostModel::Atom::classType, false, 0, nullptr);
             while (HostModel::Object* object = atoms.GetNext()) {
@@ -93,25 +158,19 @@ void WriteFilesFromDocument(const HostModel::ChemDoc& doc, Common::AtomicFileWri
                     keyedParent = atom.GetParent();
                     residueColumns = ResidueColumns(BuildResidueKey(keyedParent));
                 }
-                const std::string atomName = AtomKeyName(atom);
-                float value = 0.0f;
-                if (atom.Properties().GetFloat(radiusName, value))
-                    AppendTemplateLine(radiusLines, atomName, residueColumns, value);
-                if (atom.Properties().GetFloat(chargeName, value))
-                    AppendTemplateLine(chargeLines, atomName, residueColumns, value);
-                if (radiusLines.size() >= kLineBufferBytes) {
-                    radiusFile.Append(radiusLines);
-                    radiusLines.clear();
-                }
-                if (chargeLines.size() >= kLineBufferBytes) {
-                    chargeFile.Append(chargeLines);
-                    chargeLines.clear();
-                }
+                float radius = 0.0f;
+                float charge = 0.0f;
+                const bool hasRadius = atom.Properties().GetFloat(radiusName, radius);
+                const bool hasCharge = atom.Properties().GetFloat(chargeName, charge);
+                if (!hasRadius && !hasCharge) continue;
+                ComposeLineKey(key, atom, residueColumns);
+                if (hasRadius) radiusLines.Commit(WriteTemplateLine(radiusLines.Reserve(key.size()), key, radius));
+                if (hasCharge) chargeLines.Commit(WriteTemplateLine(chargeLines.Reserve(key.size()), key, charge));
             }
         }
     }
-    radiusFile.Append(radiusLines);
-    chargeFile.Append(chargeLines);
+    radiusLines.Finish();
+    chargeLines.Finish();
 }
 
 }  // namespace
