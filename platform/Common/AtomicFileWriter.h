@@ -8,6 +8,7 @@
 #include "HostApi.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,7 @@ private:
     bool pending_ = false;  // an in-place target has contents waiting for Commit
     std::string pendingContents_;
     int tempFd_ = -1;     // the temporary file between Begin and Finish
+    std::uint64_t written_ = 0;  // bytes written to it
     std::string buffer_;  // what Append has not written yet
 };
 
