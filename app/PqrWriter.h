@@ -33,12 +33,13 @@ PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc);
 /// header remarks (for example the assignment used).
 void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::string& description);
 
-/// Receives the PQR text in order, in pieces of about kPqrChunkBytes (the last may be shorter
-/// or empty); a piece is only valid during the call.
+/// Receives the PQR text in order, in pieces of at most about kPqrChunkBytes (some may be
+/// shorter, the last empty); a piece is only valid during the call.
 using PqrChunkSink = std::function<void(const std::string&)>;
 constexpr std::size_t kPqrChunkBytes = std::size_t{1} << 20;
 
-/// What WritePqr writes, handed over in pieces: a large structure's text is never held whole.
+/// What WritePqr writes, handed over in pieces. A large structure's records are made on two
+/// threads; the second half's are held until the first half's are handed over.
 void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink);
 
 }  // namespace VoltraApp

@@ -47,25 +47,26 @@ std::size_t CountAtoms(const HostModel::ChemDoc& doc) {
 
 // Polymer residues, a residue with an insertion code, a ligand, a nucleotide and an atom that
 // belongs to no residue; one atom without any Voltra property, one left "Missing".
+void AddMixedContent(HostModel::Molecule& molecule) {
+    auto& a = molecule.Add(std::make_unique<AminoAcidChain>("A"));
+    auto& ala = AddResidue<AminoAcid>(a, "ALA", 12);
+    Assign(AddAtom(ala, "N", 7, {1.0, -2.5, 10.25}), -0.3f, "Default", 1.55f, "Default");
+    Assign(AddAtom(ala, "HB21", 1, {0.125, 0.5, -0.75}), 0.05f, "Default", 1.0f, "Default");
+    AddAtom(ala, "CB", 6, {2, 2, 2});  // no Voltra property at all
+    auto& gly = AddResidue<AminoAcid>(a, "GLY", 12, "A");
+    Assign(AddAtom(gly, "N", 7, {-1000.5, 12, 0}), -0.4f, "Default", 1.5f, "Default");
+    auto& ligands = molecule.Add(std::make_unique<Chain>("A"));
+    auto& sulfate = AddResidue<Residue>(ligands, "SO4", 100);
+    Assign(AddAtom(sulfate, "S", 16, {3, 3, 3}), 0.0f, "Missing", 1.8f, "Default");
+    auto& b = molecule.Add(std::make_unique<NucleicAcidChain>("B"));
+    auto& da = AddResidue<Nucleotide>(b, "DA", 1);
+    Assign(AddAtom(da, "P", 15, {4, 4, 4}), 1.0f, "Amber", 1.9f, "Default");
+    Assign(AddAtom(molecule, "ZN", 30, {6, 6, 6}), 2.0f, "Default", 1.2f, "HST");
+}
+
 struct MixedDocument {
     HostModel::ChemDoc doc;
-    MixedDocument() {
-        auto& molecule = AddMolecule(doc, "M");
-        auto& a = molecule.Add(std::make_unique<AminoAcidChain>("A"));
-        auto& ala = AddResidue<AminoAcid>(a, "ALA", 12);
-        Assign(AddAtom(ala, "N", 7, {1.0, -2.5, 10.25}), -0.3f, "Default", 1.55f, "Default");
-        Assign(AddAtom(ala, "HB21", 1, {0.125, 0.5, -0.75}), 0.05f, "Default", 1.0f, "Default");
-        AddAtom(ala, "CB", 6, {2, 2, 2});  // no Voltra property at all
-        auto& gly = AddResidue<AminoAcid>(a, "GLY", 12, "A");
-        Assign(AddAtom(gly, "N", 7, {-1000.5, 12, 0}), -0.4f, "Default", 1.5f, "Default");
-        auto& ligands = molecule.Add(std::make_unique<Chain>("A"));
-        auto& sulfate = AddResidue<Residue>(ligands, "SO4", 100);
-        Assign(AddAtom(sulfate, "S", 16, {3, 3, 3}), 0.0f, "Missing", 1.8f, "Default");
-        auto& b = molecule.Add(std::make_unique<NucleicAcidChain>("B"));
-        auto& da = AddResidue<Nucleotide>(b, "DA", 1);
-        Assign(AddAtom(da, "P", 15, {4, 4, 4}), 1.0f, "Amber", 1.9f, "Default");
-        Assign(AddAtom(molecule, "ZN", 30, {6, 6, 6}), 2.0f, "Default", 1.2f, "HST");
-    }
+    MixedDocument() { AddMixedContent(AddMolecule(doc, "M")); }
 };
 
 TEST(PqrWriter, GoldenRecords) {
@@ -279,6 +280,48 @@ TEST(PqrWriter, RemarkCountsEmptySourcesAndNotNumericOnes) {
     const VoltraApp::PqrStats stats = VoltraApp::CountPqrAtoms(doc);
     EXPECT_EQ(stats.atoms, 2u);
     EXPECT_EQ(stats.missing, 1u);
+}
+
+// A record without its serial number: the text after the first two fields.
+std::string WithoutSerial(const std::string& line) {
+    std::size_t at = line.find(' ');
+    at = line.find_first_not_of(' ', at);
+    return line.substr(line.find(' ', at));
+}
+
+std::vector<std::string> RecordList(const std::string& pqr) {
+    std::istringstream in(RecordLines(pqr));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Large documents are written on two threads, cut at a molecule, a chain or a residue: the
+// records must come as the one block's, repeated in order, numbered on without a gap, and the
+// remark must count every copy.
+TEST(PqrWriter, LargeDocumentsAreTheirBlocksInOrder) {
+    MixedDocument block;
+    const std::vector<std::string> blockRecords = RecordList(Pqr(block.doc));
+    ASSERT_EQ(blockRecords.size(), 7u);
+    constexpr std::size_t kCopies = 6000;  // 42,000 atoms
+    for (const bool oneMolecule : {false, true}) {
+        HostModel::ChemDoc doc;
+        HostModel::Molecule* shared = oneMolecule ? &AddMolecule(doc, "M") : nullptr;
+        for (std::size_t k = 0; k < kCopies; ++k) AddMixedContent(shared ? *shared : AddMolecule(doc, "M"));
+        const std::string pqr = Pqr(doc);
+        const std::vector<std::string> records = RecordList(pqr);
+        ASSERT_EQ(records.size(), kCopies * blockRecords.size());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const std::string& expected = blockRecords[i % blockRecords.size()];
+            ASSERT_EQ(records[i].substr(0, 6), expected.substr(0, 6)) << "record " << i;
+            ASSERT_EQ(WithoutSerial(records[i]), WithoutSerial(expected)) << "record " << i;
+            ASSERT_EQ(std::stoul(records[i].substr(6)), i + 1) << "record " << i;
+        }
+        EXPECT_EQ(PqrRemarks(pqr).back(), "REMARK   5 " + std::to_string(2 * kCopies) + " of " +
+                                              std::to_string(7 * kCopies) +
+                                              " atoms have a charge or radius left Missing; they are written with "
+                                              "the values they have");
+    }
 }
 
 }  // namespace
