@@ -22,6 +22,7 @@
 
 #include "chem/InternalCoordinates.h"
 #include "chem/MonomerLibrary.h"
+#include "chem/PackedName.h"
 #include "chem/ResidueBuilder.h"
 
 #include "HostModel/Atom.h"
@@ -91,11 +92,81 @@ std::string Describe(const Residue& residue) {
 struct MonomerEntry {
     const gemmi::ChemComp* monomer = nullptr;
     std::vector<std::string> heavyAtoms;  // library order
+    // heavyAtoms packed, for telling a complete residue at a glance; empty when a name is too
+    // long to pack or there are more than a mask holds (every residue then takes the full check).
+    std::vector<PackedName> heavyKeys;
+    bool indexed = false;
+    std::uint64_t optionalMask = 0;   // OXT: only the chain's last amino acid gets it
+    std::uint64_t phosphateMask = 0;  // P OP1 OP2 OP3: a 5' end has none
+    std::uint64_t op3Mask = 0;        // never built
+    std::uint64_t phosphorusMask = 0;
     std::map<std::string, int> elements;  // atomic numbers of every atom, hydrogens too
     std::vector<std::pair<std::string, std::string>> bonds;
     std::unique_ptr<ResidueBuilder> builder;
     double carbonylBond = 1.231, carbonylAngle = 120.8;  // C-O and CA-C-O
 };
+
+void IndexHeavyAtoms(MonomerEntry& entry) {
+    if (entry.heavyAtoms.size() > 64) return;
+    std::vector<PackedName> keys;
+    for (std::size_t i = 0; i < entry.heavyAtoms.size(); ++i) {
+        const std::string& name = entry.heavyAtoms[i];
+        const PackedName key = PackName(name);
+        if (key == kUnpackedName) return;
+        keys.push_back(key);
+        const std::uint64_t bit = std::uint64_t{1} << i;
+        if (name == "OXT") entry.optionalMask |= bit;
+        if (IsPhosphateAtom(name)) entry.phosphateMask |= bit;
+        if (name == "OP3") entry.op3Mask |= bit;
+        if (name == "P") entry.phosphorusMask |= bit;
+    }
+    entry.heavyKeys = std::move(keys);
+    entry.indexed = true;
+}
+
+// Which of the monomer's heavy atoms the residue has, as a mask over MonomerEntry::heavyKeys.
+// Atoms usually come in the library's order, so the search starts after the last one found.
+std::uint64_t PresentHeavyAtoms(const Residue& residue, const MonomerEntry& entry) {
+    const std::vector<PackedName>& keys = entry.heavyKeys;
+    const std::size_t count = keys.size();
+    std::uint64_t present = 0;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
+        const HostModel::Object* child = residue.GetChild(i);
+        if (!child->IsA(Atom::classType) || static_cast<const Atom*>(child)->GetAtomicNumber() == 1) continue;
+        const PackedName key = PackName(child->GetLabel());
+        for (std::size_t tried = 0; tried < count; ++tried, ++next) {
+            if (next == count) next = 0;
+            if (keys[next] == key) {
+                present |= std::uint64_t{1} << next++;
+                break;
+            }
+        }
+    }
+    return present;
+}
+
+// True when the full check would find nothing to build and nothing to report: every heavy atom
+// the residue needs is there, and it is neither a C-terminus without OXT nor a nucleotide
+// without P after another (which may be a phosphate gap). False sends the residue to the full
+// check, which decides.
+bool ClearlyComplete(const Residue& residue, const MonomerEntry& entry, bool aminoAcid, bool cTerminus,
+                     const Residue* previous) {
+    if (!entry.indexed) return false;
+    const std::uint64_t present = PresentHeavyAtoms(residue, entry);
+    const std::size_t count = entry.heavyKeys.size();
+    std::uint64_t required = count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+    required &= ~entry.optionalMask;
+    const bool hasPhosphorus = (present & entry.phosphorusMask) != 0;
+    if (!aminoAcid) {
+        required &= ~entry.op3Mask;
+        if (!hasPhosphorus) required &= ~entry.phosphateMask;
+    }
+    if ((required & ~present) != 0) return false;
+    if (aminoAcid && cTerminus && !FindAtom(residue, "OXT")) return false;
+    if (!aminoAcid && !hasPhosphorus && previous && previous->IsA(HostModel::Nucleotide::classType)) return false;
+    return true;
+}
 
 // Heavy atoms of the molecule on a cell grid, for the contacts of atoms being built.
 class AtomGrid {
@@ -213,6 +284,7 @@ private:
             entry->elements[atom.id] = atom.el.atomic_number();
             if (!atom.is_hydrogen()) entry->heavyAtoms.push_back(atom.id);
         }
+        IndexHeavyAtoms(*entry);
         for (const gemmi::Restraints::Bond& bond : monomer->rt.bonds) {
             entry->bonds.emplace_back(bond.id1.atom, bond.id2.atom);
             if ((bond.id1.atom == "C" && bond.id2.atom == "O") || (bond.id1.atom == "O" && bond.id2.atom == "C"))
@@ -241,11 +313,22 @@ private:
                 angle = a.value;
     }
 
+    // The monomer of a residue type, looked up once per type and kind; null for none.
+    MonomerEntry* EntryOf(const std::string& typeName, bool aminoAcid) {
+        const PackedName key = PackName(typeName);
+        if (key != kUnpackedName) {
+            for (const TypeEntry& known : typeEntries_)
+                if (known.typeName == key && known.aminoAcid == aminoAcid) return known.entry;
+        }
+        const std::string* parent = ParentMonomer(typeName, aminoAcid);
+        MonomerEntry* entry = parent ? Entry(*parent) : nullptr;
+        if (key != kUnpackedName) typeEntries_.push_back({key, aminoAcid, entry});
+        return entry;
+    }
+
     void Complete(Residue& residue, bool aminoAcid, bool cTerminus, const Residue* previous) {
-        const std::string* parent = ParentMonomer(residue.GetResidueType(), aminoAcid);
-        if (!parent) return;
-        MonomerEntry* entry = Entry(*parent);
-        if (!entry) return;
+        MonomerEntry* entry = EntryOf(residue.GetResidueType(), aminoAcid);
+        if (!entry || ClearlyComplete(residue, *entry, aminoAcid, cTerminus, previous)) return;
 
         std::vector<NamedPosition> present;
         std::vector<std::string> foreign;
@@ -421,6 +504,12 @@ private:
     HostModel::Molecule& molecule_;
     HostModel::PreparationReport& report_;
     std::map<std::string, std::unique_ptr<MonomerEntry>> monomers_;
+    struct TypeEntry {
+        PackedName typeName;
+        bool aminoAcid;
+        MonomerEntry* entry;
+    };
+    std::vector<TypeEntry> typeEntries_;
     std::unique_ptr<AtomGrid> grid_;
     bool libraryUsable_ = true;
 };

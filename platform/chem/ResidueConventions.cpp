@@ -4,6 +4,7 @@
 #include "HostModel/PreparationReport.h"
 #include "chem/Disulfides.h"
 #include "chem/ResidueAtoms.h"
+#include "chem/TypeNameMemo.h"
 
 #include <cstring>
 #include <map>
@@ -61,16 +62,42 @@ bool HasO2Prime(const HostModel::Residue& residue) {
     return HasResidueAtom(residue, "O2'") || HasResidueAtom(residue, "O2*");
 }
 
-std::string PdbResidueName(const HostModel::Residue& residue) {
-    const std::string& name = residue.GetResidueType();
+bool IsWaterName(const std::string& name) {
+    for (const char* water : kWaterNames) {
+        if (name == water) return true;
+    }
+    return false;
+}
+
+// What a residue's type name alone says about its PDB name; the rest is the residue's sugar.
+struct NameFacts {
+    std::string fixedName;             // another convention's name for a PDB name; empty for none
+    const BaseName* base = nullptr;    // names the base alone: DNA or RNA by the sugar
+    bool water = false;                // a spelling of water: HOH
+    bool nucleotideIfKept = false;     // a nucleotide's PDB name as it stands
+    bool MayChange() const { return !fixedName.empty() || base || water || nucleotideIfKept; }
+};
+
+NameFacts FactsOf(const std::string& name) {
+    NameFacts facts;
     const auto fixed = FixedResidueNames().find(name);
-    if (fixed != FixedResidueNames().end()) return fixed->second;
+    if (fixed != FixedResidueNames().end()) facts.fixedName = fixed->second;
     for (const BaseName& base : kBaseNames) {
-        if (name != base.name || !HasSugar(residue)) continue;
-        const char* mapped = HasO2Prime(residue) ? base.rna : base.dna;
+        if (name == base.name) facts.base = &base;
+    }
+    facts.water = IsWaterName(name);
+    facts.nucleotideIfKept = IsNucleotideName(name);
+    return facts;
+}
+
+std::string PdbResidueName(const HostModel::Residue& residue, const NameFacts& facts) {
+    if (!facts.fixedName.empty()) return facts.fixedName;
+    const std::string& name = residue.GetResidueType();
+    if (facts.base && HasSugar(residue)) {
+        const char* mapped = HasO2Prime(residue) ? facts.base->rna : facts.base->dna;
         return mapped ? mapped : name;
     }
-    if (IsWaterResidueName(name)) return "HOH";
+    if (facts.water) return "HOH";
     return name;
 }
 
@@ -141,12 +168,7 @@ bool IsVariantName(const std::string& name) {
 
 }  // namespace
 
-bool IsWaterResidueName(const std::string& name) {
-    for (const char* water : kWaterNames) {
-        if (name == water) return true;
-    }
-    return false;
-}
+bool IsWaterResidueName(const std::string& name) { return IsWaterName(name); }
 
 bool IsMappedResidueName(const std::string& name) {
     if (FixedResidueNames().count(name) || IsWaterResidueName(name)) return true;
@@ -157,9 +179,13 @@ bool IsMappedResidueName(const std::string& name) {
 }
 
 void MapResidueNamesToPdb(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
+    TypeNameMemo<NameFacts> memo;
     for (HostModel::Residue* residue : ResiduesBelow(molecule)) {
+        // Most residues are proteins' under their PDB names: the name settles it.
+        const NameFacts& facts = memo.Get(residue->GetResidueType(), FactsOf);
+        if (!facts.MayChange()) continue;
         const std::string from = residue->GetResidueType();
-        const std::string to = PdbResidueName(*residue);
+        const std::string to = PdbResidueName(*residue, facts);
         if (to != from) {
             residue->SetResidueType(to);
             Count(report.namesMapped, from, to);
