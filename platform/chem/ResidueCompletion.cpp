@@ -20,9 +20,9 @@
 // steps (terminus detection, hydrogens, chemistry tracking) see them like read ones.
 #include "chem/ResidueCompletion.h"
 
+#include "chem/HeavyAtomCensus.h"
 #include "chem/InternalCoordinates.h"
 #include "chem/MonomerLibrary.h"
-#include "chem/PackedName.h"
 #include "chem/ResidueBuilder.h"
 
 #include "HostModel/Atom.h"
@@ -57,21 +57,6 @@ constexpr double kPhosphateGap = 4.0;  // Å
 // A built atom closer than this to an atom it is not bonded to is reported.
 constexpr double kReportedContact = 2.2;  // Å
 
-const std::string* ParentMonomer(const std::string& typeName, bool aminoAcid) {
-    static const std::map<std::string, std::string> kAminoAcids = {
-        {"ALA", "ALA"}, {"ARG", "ARG"}, {"ASN", "ASN"}, {"ASP", "ASP"}, {"CYS", "CYS"}, {"GLN", "GLN"}, {"GLU", "GLU"},
-        {"GLY", "GLY"}, {"HIS", "HIS"}, {"ILE", "ILE"}, {"LEU", "LEU"}, {"LYS", "LYS"}, {"MET", "MET"}, {"PHE", "PHE"},
-        {"PRO", "PRO"}, {"SER", "SER"}, {"THR", "THR"}, {"TRP", "TRP"}, {"TYR", "TYR"}, {"VAL", "VAL"}, {"HID", "HIS"},
-        {"HIE", "HIS"}, {"HIP", "HIS"}, {"HSD", "HIS"}, {"HSE", "HIS"}, {"HSP", "HIS"}, {"CYX", "CYS"}, {"CYM", "CYS"},
-        {"ASH", "ASP"}, {"GLH", "GLU"}, {"LYN", "LYS"}};
-    static const std::map<std::string, std::string> kNucleotides = {{"DA", "DA"}, {"DC", "DC"}, {"DG", "DG"},
-                                                                    {"DT", "DT"}, {"DU", "DU"}, {"A", "A"},
-                                                                    {"C", "C"},   {"G", "G"},   {"U", "U"}};
-    const auto& table = aminoAcid ? kAminoAcids : kNucleotides;
-    const auto it = table.find(typeName);
-    return it == table.end() ? nullptr : &it->second;
-}
-
 bool IsPhosphateAtom(const std::string& name) { return name == "P" || name == "OP1" || name == "OP2" || name == "OP3"; }
 
 Atom* FindAtom(const Residue& residue, const std::string& name) {
@@ -91,76 +76,24 @@ std::string Describe(const Residue& residue) {
 // What the library says about one monomer, made once per completion.
 struct MonomerEntry {
     const gemmi::ChemComp* monomer = nullptr;
-    std::vector<std::string> heavyAtoms;  // library order
-    // heavyAtoms packed, for telling a complete residue at a glance; empty when a name is too
-    // long to pack or there are more than a mask holds (every residue then takes the full check).
-    std::vector<PackedName> heavyKeys;
-    bool indexed = false;
-    std::uint64_t optionalMask = 0;   // OXT: only the chain's last amino acid gets it
-    std::uint64_t phosphateMask = 0;  // P OP1 OP2 OP3: a 5' end has none
-    std::uint64_t op3Mask = 0;        // never built
-    std::uint64_t phosphorusMask = 0;
+    MonomerHeavyAtoms heavy;
     std::map<std::string, int> elements;  // atomic numbers of every atom, hydrogens too
     std::vector<std::pair<std::string, std::string>> bonds;
     std::unique_ptr<ResidueBuilder> builder;
     double carbonylBond = 1.231, carbonylAngle = 120.8;  // C-O and CA-C-O
 };
 
-void IndexHeavyAtoms(MonomerEntry& entry) {
-    if (entry.heavyAtoms.size() > 64) return;
-    std::vector<PackedName> keys;
-    for (std::size_t i = 0; i < entry.heavyAtoms.size(); ++i) {
-        const std::string& name = entry.heavyAtoms[i];
-        const PackedName key = PackName(name);
-        if (key == kUnpackedName) return;
-        keys.push_back(key);
-        const std::uint64_t bit = std::uint64_t{1} << i;
-        if (name == "OXT") entry.optionalMask |= bit;
-        if (IsPhosphateAtom(name)) entry.phosphateMask |= bit;
-        if (name == "OP3") entry.op3Mask |= bit;
-        if (name == "P") entry.phosphorusMask |= bit;
-    }
-    entry.heavyKeys = std::move(keys);
-    entry.indexed = true;
-}
-
-// Which of the monomer's heavy atoms the residue has, as a mask over MonomerEntry::heavyKeys.
-// Atoms usually come in the library's order, so the search starts after the last one found.
-std::uint64_t PresentHeavyAtoms(const Residue& residue, const MonomerEntry& entry) {
-    const std::vector<PackedName>& keys = entry.heavyKeys;
-    const std::size_t count = keys.size();
-    std::uint64_t present = 0;
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
-        const HostModel::Object* child = residue.GetChild(i);
-        if (!child->IsA(Atom::classType) || static_cast<const Atom*>(child)->GetAtomicNumber() == 1) continue;
-        const PackedName key = PackName(child->GetLabel());
-        for (std::size_t tried = 0; tried < count; ++tried, ++next) {
-            if (next == count) next = 0;
-            if (keys[next] == key) {
-                present |= std::uint64_t{1} << next++;
-                break;
-            }
-        }
-    }
-    return present;
-}
-
 // True when the full check would find nothing to build and nothing to report: every heavy atom
-// the residue needs is there, and it is neither a C-terminus without OXT nor a nucleotide
-// without P after another (which may be a phosphate gap). False sends the residue to the full
-// check, which decides.
-bool ClearlyComplete(const Residue& residue, const MonomerEntry& entry, bool aminoAcid, bool cTerminus,
-                     const Residue* previous) {
-    if (!entry.indexed) return false;
-    const std::uint64_t present = PresentHeavyAtoms(residue, entry);
-    const std::size_t count = entry.heavyKeys.size();
-    std::uint64_t required = count == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
-    required &= ~entry.optionalMask;
-    const bool hasPhosphorus = (present & entry.phosphorusMask) != 0;
+// the residue needs is there (present, over heavy's names), and it is neither a C-terminus
+// without OXT nor a nucleotide without P after another (which may be a phosphate gap). False
+// sends the residue to the full check, which decides.
+bool ClearlyComplete(const Residue& residue, const MonomerHeavyAtoms& heavy, std::uint64_t present, bool aminoAcid,
+                     bool cTerminus, const Residue* previous) {
+    std::uint64_t required = heavy.All() & ~heavy.oxt;
+    const bool hasPhosphorus = (present & heavy.phosphorus) != 0;
     if (!aminoAcid) {
-        required &= ~entry.op3Mask;
-        if (!hasPhosphorus) required &= ~entry.phosphateMask;
+        required &= ~heavy.op3;
+        if (!hasPhosphorus) required &= ~heavy.phosphate;
     }
     if ((required & ~present) != 0) return false;
     if (aminoAcid && cTerminus && !FindAtom(residue, "OXT")) return false;
@@ -217,8 +150,8 @@ private:
 
 class Completion {
 public:
-    Completion(HostModel::Molecule& molecule, HostModel::PreparationReport& report)
-        : molecule_(molecule), report_(report) {}
+    Completion(HostModel::Molecule& molecule, HostModel::PreparationReport& report, const HeavyAtomCensus* census)
+        : molecule_(molecule), report_(report), census_(census) {}
 
     void Run() {
         for (std::size_t c = 0; c < molecule_.GetNumChildren(); ++c) {
@@ -232,7 +165,8 @@ public:
                 auto& residue = static_cast<Residue&>(*child);
                 const bool aminoAcid = residue.IsA(HostModel::AminoAcid::classType);
                 const bool nucleotide = residue.IsA(HostModel::Nucleotide::classType);
-                if (aminoAcid || nucleotide) Complete(residue, aminoAcid, &residue == cTerminus, previous);
+                if (aminoAcid || nucleotide)
+                    Complete(residue, aminoAcid, &residue == cTerminus, previous, NextCounted(residue));
                 previous = &residue;
                 if (!libraryUsable_) return;
             }
@@ -240,6 +174,13 @@ public:
     }
 
 private:
+    // The census's entry of residue: the census took the residues this walk visits, in its order.
+    const HeavyAtomCensus::Entry* NextCounted(const Residue& residue) {
+        if (!census_ || counted_ >= census_->Size()) return nullptr;
+        const HeavyAtomCensus::Entry& entry = (*census_)[counted_++];
+        return entry.residue == &residue ? &entry : nullptr;
+    }
+
     // The last amino acid of the chain, when its C links to no following residue's N.
     static const Residue* FindCTerminus(const HostModel::Object& chain) {
         for (std::size_t r = chain.GetNumChildren(); r-- > 0;) {
@@ -280,11 +221,8 @@ private:
         if (!monomer) return nullptr;
         auto entry = std::make_unique<MonomerEntry>();
         entry->monomer = monomer;
-        for (const gemmi::ChemComp::Atom& atom : monomer->atoms) {
-            entry->elements[atom.id] = atom.el.atomic_number();
-            if (!atom.is_hydrogen()) entry->heavyAtoms.push_back(atom.id);
-        }
-        IndexHeavyAtoms(*entry);
+        for (const gemmi::ChemComp::Atom& atom : monomer->atoms) entry->elements[atom.id] = atom.el.atomic_number();
+        entry->heavy = IndexHeavyAtoms(*monomer);
         for (const gemmi::Restraints::Bond& bond : monomer->rt.bonds) {
             entry->bonds.emplace_back(bond.id1.atom, bond.id2.atom);
             if ((bond.id1.atom == "C" && bond.id2.atom == "O") || (bond.id1.atom == "O" && bond.id2.atom == "C"))
@@ -320,15 +258,23 @@ private:
             for (const TypeEntry& known : typeEntries_)
                 if (known.typeName == key && known.aminoAcid == aminoAcid) return known.entry;
         }
-        const std::string* parent = ParentMonomer(typeName, aminoAcid);
+        const std::string* parent = CompletionMonomerName(typeName, aminoAcid);
         MonomerEntry* entry = parent ? Entry(*parent) : nullptr;
         if (key != kUnpackedName) typeEntries_.push_back({key, aminoAcid, entry});
         return entry;
     }
 
-    void Complete(Residue& residue, bool aminoAcid, bool cTerminus, const Residue* previous) {
+    void Complete(Residue& residue, bool aminoAcid, bool cTerminus, const Residue* previous,
+                  const HeavyAtomCensus::Entry* counted) {
         MonomerEntry* entry = EntryOf(residue.GetResidueType(), aminoAcid);
-        if (!entry || ClearlyComplete(residue, *entry, aminoAcid, cTerminus, previous)) return;
+        if (!entry) return;
+        if (entry->heavy.indexed) {
+            // The census counted against the same monomer, or the atoms are looked at here.
+            const std::uint64_t present = counted && counted->monomer == entry->monomer
+                                              ? counted->present
+                                              : ScanResidueAtoms(residue, &entry->heavy).present;
+            if (ClearlyComplete(residue, entry->heavy, present, aminoAcid, cTerminus, previous)) return;
+        }
 
         std::vector<NamedPosition> present;
         std::vector<std::string> foreign;
@@ -338,7 +284,7 @@ private:
             const auto& atom = static_cast<const Atom&>(*child);
             if (atom.GetAtomicNumber() == 1) continue;
             const std::string& name = atom.GetLabel();
-            if (std::find(entry->heavyAtoms.begin(), entry->heavyAtoms.end(), name) != entry->heavyAtoms.end())
+            if (std::find(entry->heavy.names.begin(), entry->heavy.names.end(), name) != entry->heavy.names.end())
                 present.push_back({name, atom.GetPosition()});
             else if (!(aminoAcid && name == "OXT")) foreign.push_back(name);
         }
@@ -348,7 +294,7 @@ private:
 
         std::vector<std::string> missing;
         const bool hasPhosphorus = isPresent("P");
-        for (const std::string& name : entry->heavyAtoms) {
+        for (const std::string& name : entry->heavy.names) {
             if (isPresent(name) || name == "OXT") continue;
             if (!aminoAcid && IsPhosphateAtom(name) && (name == "OP3" || !hasPhosphorus)) continue;
             missing.push_back(name);
@@ -510,6 +456,8 @@ private:
         MonomerEntry* entry;
     };
     std::vector<TypeEntry> typeEntries_;
+    const HeavyAtomCensus* census_;
+    std::size_t counted_ = 0;  // census entries read
     std::unique_ptr<AtomGrid> grid_;
     bool libraryUsable_ = true;
 };
@@ -517,7 +465,12 @@ private:
 }  // namespace
 
 void CompleteMissingHeavyAtoms(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
-    Completion(molecule, report).Run();
+    Completion(molecule, report, nullptr).Run();
+}
+
+void CompleteMissingHeavyAtoms(HostModel::Molecule& molecule, HostModel::PreparationReport& report,
+                               const HeavyAtomCensus& census) {
+    Completion(molecule, report, &census).Run();
 }
 
 }  // namespace HostChem

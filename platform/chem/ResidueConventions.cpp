@@ -178,44 +178,48 @@ bool IsMappedResidueName(const std::string& name) {
     return name == "T";
 }
 
-void MapResidueNamesToPdb(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
-    TypeNameMemo<NameFacts> memo;
-    for (HostModel::Residue* residue : ResiduesBelow(molecule)) {
-        // Most residues are proteins' under their PDB names: the name settles it.
-        const NameFacts& facts = memo.Get(residue->GetResidueType(), FactsOf);
-        if (!facts.MayChange()) continue;
-        const std::string from = residue->GetResidueType();
-        const std::string to = PdbResidueName(*residue, facts);
-        if (to != from) {
-            residue->SetResidueType(to);
-            Count(report.namesMapped, from, to);
-        }
-        const bool nucleotide = IsNucleotideName(to) && HasSugar(*residue);
-        const bool water = to == "HOH";
-        if (!nucleotide && !water) continue;
-        for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
-            HostModel::Object* atom = residue->GetChild(i);
-            if (!atom->IsA(HostModel::Atom::classType)) continue;
-            const std::string& label = atom->GetLabel();
-            const std::string mapped = nucleotide ? PdbNucleotideAtomName(label) : PdbWaterAtomName(label);
-            if (mapped == label) continue;
-            Count(report.namesMapped, label, mapped);
-            atom->SetLabel(mapped);
-        }
+struct ResidueNameMapper::Memo {
+    TypeNameMemo<NameFacts> facts;
+};
+
+ResidueNameMapper::ResidueNameMapper() : memo_(std::make_unique<Memo>()) {}
+
+ResidueNameMapper::~ResidueNameMapper() = default;
+
+void ResidueNameMapper::Map(HostModel::Residue& residue, HostModel::PreparationReport& report) {
+    // Most residues are proteins' under their PDB names: the name settles it.
+    const NameFacts& facts = memo_->facts.Get(residue.GetResidueType(), FactsOf);
+    if (!facts.MayChange()) return;
+    const std::string from = residue.GetResidueType();
+    const std::string to = PdbResidueName(residue, facts);
+    if (to != from) {
+        residue.SetResidueType(to);
+        Count(report.namesMapped, from, to);
+    }
+    const bool nucleotide = IsNucleotideName(to) && HasSugar(residue);
+    const bool water = to == "HOH";
+    if (!nucleotide && !water) return;
+    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
+        HostModel::Object* atom = residue.GetChild(i);
+        if (!atom->IsA(HostModel::Atom::classType)) continue;
+        const std::string& label = atom->GetLabel();
+        const std::string mapped = nucleotide ? PdbNucleotideAtomName(label) : PdbWaterAtomName(label);
+        if (mapped == label) continue;
+        Count(report.namesMapped, label, mapped);
+        atom->SetLabel(mapped);
     }
 }
 
-void ReadStatesFromHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
-    std::vector<HostModel::Residue*> cysteines;
-    std::vector<HostModel::Residue*> decidable;
-    for (HostModel::Residue* residue : ResiduesBelow(molecule)) {
-        if (!residue->IsA(HostModel::AminoAcid::classType)) continue;
-        const std::string& name = residue->GetResidueType();
-        if (name == "CYS" || name == "CYX" || name == "CYM") cysteines.push_back(residue);
-        // Hydrogens anywhere on the residue show that the file states its hydrogens; a
-        // residue without any is the protonation step's to decide.
-        if (CarriesHydrogens(*residue)) decidable.push_back(residue);
-    }
+void MapResidueNamesToPdb(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
+    ResidueNameMapper mapper;
+    for (HostModel::Residue* residue : ResiduesBelow(molecule)) mapper.Map(*residue, report);
+}
+
+bool IsCysteineStateName(const std::string& name) { return name == "CYS" || name == "CYX" || name == "CYM"; }
+
+void ReadStatesFromHydrogens(const std::vector<HostModel::Residue*>& decidable,
+                             const std::vector<HostModel::Residue*>& cysteines, HostModel::PreparationReport& report) {
+    if (decidable.empty()) return;
     const std::set<const HostModel::Residue*> bridged = FindBridgedCysteines(cysteines);
     for (HostModel::Residue* residue : decidable) {
         const std::string state = StateFromHydrogens(*residue, bridged);
@@ -224,6 +228,19 @@ void ReadStatesFromHydrogens(HostModel::Molecule& molecule, HostModel::Preparati
         // Counted: the variants, which are what the hydrogens add to the residue's name.
         if (IsVariantName(state)) ++report.statesFromHydrogens[state];
     }
+}
+
+void ReadStatesFromHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
+    std::vector<HostModel::Residue*> cysteines;
+    std::vector<HostModel::Residue*> decidable;
+    for (HostModel::Residue* residue : ResiduesBelow(molecule)) {
+        if (!residue->IsA(HostModel::AminoAcid::classType)) continue;
+        if (IsCysteineStateName(residue->GetResidueType())) cysteines.push_back(residue);
+        // Hydrogens anywhere on the residue show that the file states its hydrogens; a
+        // residue without any is the protonation step's to decide.
+        if (CarriesHydrogens(*residue)) decidable.push_back(residue);
+    }
+    ReadStatesFromHydrogens(decidable, cysteines, report);
 }
 
 }  // namespace HostChem
