@@ -91,7 +91,14 @@ const HeavyAtomCensus::Monomer& HeavyAtomCensus::MonomerOf(const std::string& ty
         } catch (const std::exception&) {
             made.monomer = nullptr;
         }
-        if (made.monomer) made.heavy = IndexHeavyAtoms(*made.monomer);
+        if (!made.monomer) return made;
+        made.heavy = IndexHeavyAtoms(*made.monomer);
+        if (made.heavy.indexed && made.heavy.keys.size() <= kMaskBits) {
+            std::size_t place = 0;
+            while (place < monomers_.size() && monomers_[place] != made.monomer) ++place;
+            if (place == monomers_.size()) monomers_.push_back(made.monomer);
+            made.tag = static_cast<std::uint64_t>(place + 1) << kMaskBits;
+        }
         return made;
     };
     return aminoAcid ? aminoAcids_.Get(typeName, make) : nucleotides_.Get(typeName, make);
@@ -103,8 +110,15 @@ ResidueAtomScan HeavyAtomCensus::Take(const Residue& residue, bool counted) {
         return ScanResidueAtoms(residue, nullptr);
     const Monomer& monomer = MonomerOf(residue.GetResidueType(), aminoAcid);
     const ResidueAtomScan scan = ScanResidueAtoms(residue, &monomer.heavy);
-    entries_.push_back({&residue, scan.present, monomer.heavy.indexed ? monomer.monomer : nullptr});
+    counts_.push_back(monomer.tag ? monomer.tag | scan.present : 0);
     return scan;
+}
+
+HeavyAtomCensus::Count HeavyAtomCensus::operator[](std::size_t index) const {
+    const std::uint64_t packed = counts_[index];
+    const std::uint64_t tag = packed >> kMaskBits;
+    if (tag == 0) return {nullptr, 0};
+    return {monomers_[tag - 1], packed & ((std::uint64_t{1} << kMaskBits) - 1)};
 }
 
 }  // namespace HostChem

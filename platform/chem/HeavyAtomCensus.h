@@ -55,32 +55,44 @@ struct ResidueAtomScan {
 ResidueAtomScan ScanResidueAtoms(const HostModel::Residue& residue, const MonomerHeavyAtoms* heavy);
 
 /// The scans of the amino acids and nucleotides directly below the chains of a molecule, in tree
-/// order, taken by one walk and read back in the same order by the completion.
+/// order, taken by one walk and read back in the same order by the completion: the residues the
+/// completion visits, no more, no fewer. Eight bytes a residue, so that counting a million-atom
+/// structure touches little fresh memory.
 class HeavyAtomCensus {
 public:
-    struct Entry {
-        const HostModel::Residue* residue;
+    /// What the census knows of one residue: the monomer it was counted against (null: not
+    /// counted, the completion looks itself) and which of the monomer's heavy atoms it has.
+    struct Count {
+        const gemmi::ChemComp* monomer;
         std::uint64_t present;
-        const gemmi::ChemComp* monomer;  // null: not counted; the completion looks itself
     };
 
+    /// Makes room for up to residues counts in one allocation.
+    void Reserve(std::size_t residues) { counts_.reserve(residues); }
+
     /// Scans residue (named as its completion will name it, up to a protonation variant), and
-    /// when counted, records it as the next entry.
+    /// when counted and an amino acid or nucleotide, records it as the next count.
     ResidueAtomScan Take(const HostModel::Residue& residue, bool counted);
 
-    std::size_t Size() const { return entries_.size(); }
-    const Entry& operator[](std::size_t index) const { return entries_[index]; }
+    std::size_t Size() const { return counts_.size(); }
+    Count operator[](std::size_t index) const;
 
 private:
+    // A count packed: the mask in the low kMaskBits bits, above it 1 + the monomer's place in
+    // monomers_, or 0 when not counted.
+    static constexpr unsigned kMaskBits = 48;
+
     struct Monomer {
         const gemmi::ChemComp* monomer = nullptr;
         MonomerHeavyAtoms heavy;
+        std::uint64_t tag = 0;  // what goes above the mask; 0: residues of this type are not counted
     };
     const Monomer& MonomerOf(const std::string& typeName, bool aminoAcid);
 
     TypeNameMemo<Monomer> aminoAcids_;
     TypeNameMemo<Monomer> nucleotides_;
-    std::vector<Entry> entries_;
+    std::vector<const gemmi::ChemComp*> monomers_;
+    std::vector<std::uint64_t> counts_;
     int libraryAvailable_ = -1;  // unknown until first asked
 };
 

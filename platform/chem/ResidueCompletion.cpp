@@ -24,6 +24,7 @@
 #include "chem/InternalCoordinates.h"
 #include "chem/MonomerLibrary.h"
 #include "chem/ResidueBuilder.h"
+#include "chem/TypeNameMemo.h"
 
 #include "HostModel/Atom.h"
 #include "HostModel/Chain.h"
@@ -166,7 +167,7 @@ public:
                 const bool aminoAcid = residue.IsA(HostModel::AminoAcid::classType);
                 const bool nucleotide = residue.IsA(HostModel::Nucleotide::classType);
                 if (aminoAcid || nucleotide)
-                    Complete(residue, aminoAcid, &residue == cTerminus, previous, NextCounted(residue));
+                    Complete(residue, aminoAcid, &residue == cTerminus, previous, NextCounted());
                 previous = &residue;
                 if (!libraryUsable_) return;
             }
@@ -174,11 +175,11 @@ public:
     }
 
 private:
-    // The census's entry of residue: the census took the residues this walk visits, in its order.
-    const HeavyAtomCensus::Entry* NextCounted(const Residue& residue) {
-        if (!census_ || counted_ >= census_->Size()) return nullptr;
-        const HeavyAtomCensus::Entry& entry = (*census_)[counted_++];
-        return entry.residue == &residue ? &entry : nullptr;
+    // The census's count of the residue visited now: the census took the residues this walk
+    // visits, in its order.
+    HeavyAtomCensus::Count NextCounted() {
+        if (!census_ || counted_ >= census_->Size()) return {nullptr, 0};
+        return (*census_)[counted_++];
     }
 
     // The last amino acid of the chain, when its C links to no following residue's N.
@@ -253,25 +254,21 @@ private:
 
     // The monomer of a residue type, looked up once per type and kind; null for none.
     MonomerEntry* EntryOf(const std::string& typeName, bool aminoAcid) {
-        const PackedName key = PackName(typeName);
-        if (key != kUnpackedName) {
-            for (const TypeEntry& known : typeEntries_)
-                if (known.typeName == key && known.aminoAcid == aminoAcid) return known.entry;
-        }
-        const std::string* parent = CompletionMonomerName(typeName, aminoAcid);
-        MonomerEntry* entry = parent ? Entry(*parent) : nullptr;
-        if (key != kUnpackedName) typeEntries_.push_back({key, aminoAcid, entry});
-        return entry;
+        auto make = [&](const std::string& name) -> MonomerEntry* {
+            const std::string* parent = CompletionMonomerName(name, aminoAcid);
+            return parent ? Entry(*parent) : nullptr;
+        };
+        return aminoAcid ? aminoAcidEntries_.Get(typeName, make) : nucleotideEntries_.Get(typeName, make);
     }
 
     void Complete(Residue& residue, bool aminoAcid, bool cTerminus, const Residue* previous,
-                  const HeavyAtomCensus::Entry* counted) {
+                  const HeavyAtomCensus::Count& counted) {
         MonomerEntry* entry = EntryOf(residue.GetResidueType(), aminoAcid);
         if (!entry) return;
         if (entry->heavy.indexed) {
             // The census counted against the same monomer, or the atoms are looked at here.
-            const std::uint64_t present = counted && counted->monomer == entry->monomer
-                                              ? counted->present
+            const std::uint64_t present = counted.monomer == entry->monomer
+                                              ? counted.present
                                               : ScanResidueAtoms(residue, &entry->heavy).present;
             if (ClearlyComplete(residue, entry->heavy, present, aminoAcid, cTerminus, previous)) return;
         }
@@ -450,12 +447,8 @@ private:
     HostModel::Molecule& molecule_;
     HostModel::PreparationReport& report_;
     std::map<std::string, std::unique_ptr<MonomerEntry>> monomers_;
-    struct TypeEntry {
-        PackedName typeName;
-        bool aminoAcid;
-        MonomerEntry* entry;
-    };
-    std::vector<TypeEntry> typeEntries_;
+    TypeNameMemo<MonomerEntry*> aminoAcidEntries_;
+    TypeNameMemo<MonomerEntry*> nucleotideEntries_;
     const HeavyAtomCensus* census_;
     std::size_t counted_ = 0;  // census entries read
     std::unique_ptr<AtomGrid> grid_;

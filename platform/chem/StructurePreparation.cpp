@@ -24,7 +24,13 @@ namespace {
 
 class NamingWalk {
 public:
-    NamingWalk(HostModel::PreparationReport& report, bool census) : report_(report), takeCensus_(census) {}
+    NamingWalk(const HostModel::Molecule& molecule, HostModel::PreparationReport& report, bool census)
+        : report_(report), takeCensus_(census) {
+        // At most every child of the molecule's chains is counted.
+        std::size_t residues = 0;
+        for (std::size_t i = 0; i < molecule.GetNumChildren(); ++i) residues += molecule.GetChild(i)->GetNumChildren();
+        if (takeCensus_) census_.Reserve(residues);
+    }
 
     // The residues below object as ResiduesBelow finds them; those directly below the
     // molecule's children are the ones the completion visits, and so the ones counted.
@@ -67,7 +73,7 @@ private:
 
 void PrepareReadMolecule(HostModel::Molecule& molecule, HostModel::PreparationReport& report,
                          const PreparationOptions& options) {
-    NamingWalk naming(report, options.completeMissingAtoms);
+    NamingWalk naming(molecule, report, options.completeMissingAtoms);
     naming.Visit(molecule, 0);
     ReadStatesFromHydrogens(naming.Decidable(), naming.Cysteines(), report);
     if (options.completeMissingAtoms) CompleteMissingHeavyAtoms(molecule, report, naming.Census());

@@ -41,26 +41,32 @@ TEST(HeavyAtomCensus, AgreesWithNamesLookedUpAsTextOnCorpusResidues) {
         HostModel::ChemDoc doc;
         const HostModel::Molecule& molecule = *HostIO::ReadStructure(doc, ChemTest::CorpusPath(file)).molecule;
         HostChem::HeavyAtomCensus census;
-        std::vector<const Residue*> counted;
+        std::vector<HostChem::HeavyAtomCensus::Count> counted;
         for (const Residue* residue : ChemTest::Residues(molecule)) {
             const bool aminoAcid = residue->IsA(HostModel::AminoAcid::classType);
             const bool polymer = aminoAcid || residue->IsA(HostModel::Nucleotide::classType);
             const HostChem::ResidueAtomScan scan = census.Take(*residue, true);
             EXPECT_EQ(scan.hasHydrogen, CarriesHydrogenByScan(*residue)) << file << " " << residue->GetLabel();
             if (!polymer) continue;
-            counted.push_back(residue);
             const std::string* monomerName = HostChem::CompletionMonomerName(residue->GetResidueType(), aminoAcid);
-            if (!monomerName) continue;
+            if (!monomerName) {
+                counted.push_back({nullptr, 0});
+                continue;
+            }
             const gemmi::ChemComp* monomer = HostChem::SharedMonomerLibrary().Find(*monomerName);
             ASSERT_NE(monomer, nullptr) << *monomerName;
             const HostChem::MonomerHeavyAtoms heavy = HostChem::IndexHeavyAtoms(*monomer);
             ASSERT_TRUE(heavy.indexed) << *monomerName;
             EXPECT_EQ(scan.present, PresentByName(*residue, heavy)) << file << " " << residue->GetLabel();
+            counted.push_back({monomer, scan.present});
             ++checked;
         }
-        // One entry per amino acid and nucleotide, in the order taken, against the same monomer.
+        // One count per amino acid and nucleotide, in the order taken, against the same monomer.
         ASSERT_EQ(census.Size(), counted.size()) << file;
-        for (std::size_t i = 0; i < counted.size(); ++i) EXPECT_EQ(census[i].residue, counted[i]);
+        for (std::size_t i = 0; i < counted.size(); ++i) {
+            EXPECT_EQ(census[i].monomer, counted[i].monomer) << file << " count " << i;
+            EXPECT_EQ(census[i].present, counted[i].present) << file << " count " << i;
+        }
     }
     EXPECT_GT(checked, 1000u);
 }
