@@ -2,7 +2,8 @@
 // after each, so that a slow or large whole-program run can be traced to the stage that costs.
 //
 // The stages are the program's own calls in its order (read, assign, templates, report, PQR,
-// summary, freeing the document); --split replaces the assignment command by its steps (load
+// summary, freeing the document); --split replaces the read of a PDB or mmCIF file by its steps
+// (parse and build, the preparation, attaching) and the assignment command by its steps (load
 // the templates, the hydrogen steps of amber, the one walk of the reset and the templates,
 // start tracking) and the template export by its parts.
 // A reference stage parses the file with gemmi alone first, to tell gemmi's share of reading.
@@ -24,12 +25,16 @@
 #include "Common/Exception.h"
 #include "Common/StringConversion.h"
 #include "HostModel/ChemDoc.h"
+#include "HostModel/TreeRoot.h"
 #include "HostModel_Commands/VisibleMoleculeList.h"
 #include "Persistence/Persistence.h"
 #include "chem/ChainEnds.h"
 #include "chem/HydrogenNaming.h"
 #include "chem/HydrogenPlacement.h"
 #include "chem/ProtonationStates.h"
+#include "chem/StructurePreparation.h"
+#include "io/GemmiStructureReader.h"
+#include "io/InputBytes.h"
 #include "io/StructureReader.h"
 
 #include <gemmi/pdb.hpp>
@@ -121,6 +126,9 @@ std::string ReadFile(const std::string& path) {
     return bytes.str();
 }
 
+// PQR files, compressed or not, are read whole: they are not prepared the same way.
+bool IsPqr(const std::string& path) { return path.find(".pqr") != std::string::npos; }
+
 bool IsCif(const std::string& path) {
     const auto ext = std::filesystem::path(path).extension().string();
     return ext == ".cif" || ext == ".mmcif";
@@ -182,7 +190,26 @@ int Main(int argc, char** argv) {
 
     auto doc = std::make_unique<HostModel::ChemDoc>();
     HostIO::ReadResult read;
-    timer.Run("read structure (whole)", [&] { read = HostIO::ReadStructure(*doc, input); });
+    if (split && !IsPqr(input)) {
+        // The read's steps as ReadStructure runs them for PDB and mmCIF: the molecule built,
+        // prepared (names, hydrogens, states, completion), attached to the document.
+        HostIO::GemmiModelRead model;
+        timer.Run("read: parse and build", [&] {
+            HostIO::InputBytes bytes = HostIO::ReadInputBytes(input);
+            const HostIO::StructureFormat format = HostIO::DetectStructureFormat(bytes.text, input);
+            model = HostIO::ReadGemmiModel(std::move(bytes.text), input, format, HostIO::ReadOptions(),
+                                           HostIO::StructureFileStem(input));
+        });
+        read.atomCount = model.model.built.atoms.size();
+        read.bondCount = model.model.built.bondCount;
+        timer.Run("read: prepare", [&] {
+            HostChem::PrepareReadMolecule(*model.model.built.molecule, doc->GetPreparationReport(),
+                                          HostChem::PreparationOptions());
+        });
+        timer.Run("read: attach", [&] { doc->GetTreeRoot()->Add(std::move(model.model.built.molecule)); });
+    } else {
+        timer.Run("read structure (whole)", [&] { read = HostIO::ReadStructure(*doc, input); });
+    }
 
     if (!split) {
         timer.Run("assign (command)", [&] {

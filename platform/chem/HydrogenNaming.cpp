@@ -75,7 +75,9 @@ bool AllHydrogensNamed(const Residue& residue, const std::vector<Atom*>& hydroge
     return true;
 }
 
-void NameResidue(Residue& residue, HostModel::PreparationReport& report) {
+}  // namespace
+
+void NameResidueHydrogens(Residue& residue, HostModel::PreparationReport& report) {
     const std::string& type = residue.GetResidueType();
     if (type.empty()) return;
     std::vector<Atom*> hydrogens;
@@ -135,13 +137,11 @@ void NameResidue(Residue& residue, HostModel::PreparationReport& report) {
             report.unknownHydrogens.push_back(where + ": " + h->GetLabel() + " bonded to no heavy atom");
 }
 
-}  // namespace
-
 void NameHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
     HostModel::DescendentIterator it(&molecule, Residue::classType);
     while (HostModel::Object* object = it.GetNext()) {
         Residue& residue = static_cast<Residue&>(*object);
-        if (HasHydrogen(residue)) NameResidue(residue, report);
+        if (HasHydrogen(residue)) NameResidueHydrogens(residue, report);
     }
 }
 

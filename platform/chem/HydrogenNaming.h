@@ -6,6 +6,7 @@
 
 namespace HostModel {
 class Molecule;
+class Residue;
 struct PreparationReport;
 }  // namespace HostModel
 
@@ -14,5 +15,8 @@ namespace HostChem {
 /// Renames the hydrogens of every residue of the molecule; records renamings in
 /// report.hydrogensRenamed and hydrogens no convention explains in report.unknownHydrogens.
 HOST_API void NameHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report);
+
+/// NameHydrogens on one residue that carries hydrogens, for a walk that has looked at its atoms.
+void NameResidueHydrogens(HostModel::Residue& residue, HostModel::PreparationReport& report);
 
 }  // namespace HostChem

@@ -20,9 +20,11 @@
 // steps (terminus detection, hydrogens, chemistry tracking) see them like read ones.
 #include "chem/ResidueCompletion.h"
 
+#include "chem/HeavyAtomCensus.h"
 #include "chem/InternalCoordinates.h"
 #include "chem/MonomerLibrary.h"
 #include "chem/ResidueBuilder.h"
+#include "chem/TypeNameMemo.h"
 
 #include "HostModel/Atom.h"
 #include "HostModel/Chain.h"
@@ -56,21 +58,6 @@ constexpr double kPhosphateGap = 4.0;  // Å
 // A built atom closer than this to an atom it is not bonded to is reported.
 constexpr double kReportedContact = 2.2;  // Å
 
-const std::string* ParentMonomer(const std::string& typeName, bool aminoAcid) {
-    static const std::map<std::string, std::string> kAminoAcids = {
-        {"ALA", "ALA"}, {"ARG", "ARG"}, {"ASN", "ASN"}, {"ASP", "ASP"}, {"CYS", "CYS"}, {"GLN", "GLN"}, {"GLU", "GLU"},
-        {"GLY", "GLY"}, {"HIS", "HIS"}, {"ILE", "ILE"}, {"LEU", "LEU"}, {"LYS", "LYS"}, {"MET", "MET"}, {"PHE", "PHE"},
-        {"PRO", "PRO"}, {"SER", "SER"}, {"THR", "THR"}, {"TRP", "TRP"}, {"TYR", "TYR"}, {"VAL", "VAL"}, {"HID", "HIS"},
-        {"HIE", "HIS"}, {"HIP", "HIS"}, {"HSD", "HIS"}, {"HSE", "HIS"}, {"HSP", "HIS"}, {"CYX", "CYS"}, {"CYM", "CYS"},
-        {"ASH", "ASP"}, {"GLH", "GLU"}, {"LYN", "LYS"}};
-    static const std::map<std::string, std::string> kNucleotides = {{"DA", "DA"}, {"DC", "DC"}, {"DG", "DG"},
-                                                                    {"DT", "DT"}, {"DU", "DU"}, {"A", "A"},
-                                                                    {"C", "C"},   {"G", "G"},   {"U", "U"}};
-    const auto& table = aminoAcid ? kAminoAcids : kNucleotides;
-    const auto it = table.find(typeName);
-    return it == table.end() ? nullptr : &it->second;
-}
-
 bool IsPhosphateAtom(const std::string& name) { return name == "P" || name == "OP1" || name == "OP2" || name == "OP3"; }
 
 Atom* FindAtom(const Residue& residue, const std::string& name) {
@@ -90,12 +77,30 @@ std::string Describe(const Residue& residue) {
 // What the library says about one monomer, made once per completion.
 struct MonomerEntry {
     const gemmi::ChemComp* monomer = nullptr;
-    std::vector<std::string> heavyAtoms;  // library order
+    MonomerHeavyAtoms heavy;
     std::map<std::string, int> elements;  // atomic numbers of every atom, hydrogens too
     std::vector<std::pair<std::string, std::string>> bonds;
     std::unique_ptr<ResidueBuilder> builder;
     double carbonylBond = 1.231, carbonylAngle = 120.8;  // C-O and CA-C-O
 };
+
+// True when the full check would find nothing to build and nothing to report: every heavy atom
+// the residue needs is there (present, over heavy's names), and it is neither a C-terminus
+// without OXT nor a nucleotide without P after another (which may be a phosphate gap). False
+// sends the residue to the full check, which decides.
+bool ClearlyComplete(const Residue& residue, const MonomerHeavyAtoms& heavy, std::uint64_t present, bool aminoAcid,
+                     bool cTerminus, const Residue* previous) {
+    std::uint64_t required = heavy.All() & ~heavy.oxt;
+    const bool hasPhosphorus = (present & heavy.phosphorus) != 0;
+    if (!aminoAcid) {
+        required &= ~heavy.op3;
+        if (!hasPhosphorus) required &= ~heavy.phosphate;
+    }
+    if ((required & ~present) != 0) return false;
+    if (aminoAcid && cTerminus && !FindAtom(residue, "OXT")) return false;
+    if (!aminoAcid && !hasPhosphorus && previous && previous->IsA(HostModel::Nucleotide::classType)) return false;
+    return true;
+}
 
 // Heavy atoms of the molecule on a cell grid, for the contacts of atoms being built.
 class AtomGrid {
@@ -146,8 +151,8 @@ private:
 
 class Completion {
 public:
-    Completion(HostModel::Molecule& molecule, HostModel::PreparationReport& report)
-        : molecule_(molecule), report_(report) {}
+    Completion(HostModel::Molecule& molecule, HostModel::PreparationReport& report, const HeavyAtomCensus* census)
+        : molecule_(molecule), report_(report), census_(census) {}
 
     void Run() {
         for (std::size_t c = 0; c < molecule_.GetNumChildren(); ++c) {
@@ -161,7 +166,8 @@ public:
                 auto& residue = static_cast<Residue&>(*child);
                 const bool aminoAcid = residue.IsA(HostModel::AminoAcid::classType);
                 const bool nucleotide = residue.IsA(HostModel::Nucleotide::classType);
-                if (aminoAcid || nucleotide) Complete(residue, aminoAcid, &residue == cTerminus, previous);
+                if (aminoAcid || nucleotide)
+                    Complete(residue, aminoAcid, &residue == cTerminus, previous, NextCounted());
                 previous = &residue;
                 if (!libraryUsable_) return;
             }
@@ -169,6 +175,13 @@ public:
     }
 
 private:
+    // The census's count of the residue visited now: the census took the residues this walk
+    // visits, in its order.
+    HeavyAtomCensus::Count NextCounted() {
+        if (!census_ || counted_ >= census_->Size()) return {nullptr, 0};
+        return (*census_)[counted_++];
+    }
+
     // The last amino acid of the chain, when its C links to no following residue's N.
     static const Residue* FindCTerminus(const HostModel::Object& chain) {
         for (std::size_t r = chain.GetNumChildren(); r-- > 0;) {
@@ -209,10 +222,8 @@ private:
         if (!monomer) return nullptr;
         auto entry = std::make_unique<MonomerEntry>();
         entry->monomer = monomer;
-        for (const gemmi::ChemComp::Atom& atom : monomer->atoms) {
-            entry->elements[atom.id] = atom.el.atomic_number();
-            if (!atom.is_hydrogen()) entry->heavyAtoms.push_back(atom.id);
-        }
+        for (const gemmi::ChemComp::Atom& atom : monomer->atoms) entry->elements[atom.id] = atom.el.atomic_number();
+        entry->heavy = IndexHeavyAtoms(*monomer);
         for (const gemmi::Restraints::Bond& bond : monomer->rt.bonds) {
             entry->bonds.emplace_back(bond.id1.atom, bond.id2.atom);
             if ((bond.id1.atom == "C" && bond.id2.atom == "O") || (bond.id1.atom == "O" && bond.id2.atom == "C"))
@@ -241,11 +252,26 @@ private:
                 angle = a.value;
     }
 
-    void Complete(Residue& residue, bool aminoAcid, bool cTerminus, const Residue* previous) {
-        const std::string* parent = ParentMonomer(residue.GetResidueType(), aminoAcid);
-        if (!parent) return;
-        MonomerEntry* entry = Entry(*parent);
+    // The monomer of a residue type, looked up once per type and kind; null for none.
+    MonomerEntry* EntryOf(const std::string& typeName, bool aminoAcid) {
+        auto make = [&](const std::string& name) -> MonomerEntry* {
+            const std::string* parent = CompletionMonomerName(name, aminoAcid);
+            return parent ? Entry(*parent) : nullptr;
+        };
+        return aminoAcid ? aminoAcidEntries_.Get(typeName, make) : nucleotideEntries_.Get(typeName, make);
+    }
+
+    void Complete(Residue& residue, bool aminoAcid, bool cTerminus, const Residue* previous,
+                  const HeavyAtomCensus::Count& counted) {
+        MonomerEntry* entry = EntryOf(residue.GetResidueType(), aminoAcid);
         if (!entry) return;
+        if (entry->heavy.indexed) {
+            // The census counted against the same monomer, or the atoms are looked at here.
+            const std::uint64_t present = counted.monomer == entry->monomer
+                                              ? counted.present
+                                              : ScanResidueAtoms(residue, &entry->heavy).present;
+            if (ClearlyComplete(residue, entry->heavy, present, aminoAcid, cTerminus, previous)) return;
+        }
 
         std::vector<NamedPosition> present;
         std::vector<std::string> foreign;
@@ -255,7 +281,7 @@ private:
             const auto& atom = static_cast<const Atom&>(*child);
             if (atom.GetAtomicNumber() == 1) continue;
             const std::string& name = atom.GetLabel();
-            if (std::find(entry->heavyAtoms.begin(), entry->heavyAtoms.end(), name) != entry->heavyAtoms.end())
+            if (std::find(entry->heavy.names.begin(), entry->heavy.names.end(), name) != entry->heavy.names.end())
                 present.push_back({name, atom.GetPosition()});
             else if (!(aminoAcid && name == "OXT")) foreign.push_back(name);
         }
@@ -265,7 +291,7 @@ private:
 
         std::vector<std::string> missing;
         const bool hasPhosphorus = isPresent("P");
-        for (const std::string& name : entry->heavyAtoms) {
+        for (const std::string& name : entry->heavy.names) {
             if (isPresent(name) || name == "OXT") continue;
             if (!aminoAcid && IsPhosphateAtom(name) && (name == "OP3" || !hasPhosphorus)) continue;
             missing.push_back(name);
@@ -421,6 +447,10 @@ private:
     HostModel::Molecule& molecule_;
     HostModel::PreparationReport& report_;
     std::map<std::string, std::unique_ptr<MonomerEntry>> monomers_;
+    TypeNameMemo<MonomerEntry*> aminoAcidEntries_;
+    TypeNameMemo<MonomerEntry*> nucleotideEntries_;
+    const HeavyAtomCensus* census_;
+    std::size_t counted_ = 0;  // census entries read
     std::unique_ptr<AtomGrid> grid_;
     bool libraryUsable_ = true;
 };
@@ -428,7 +458,12 @@ private:
 }  // namespace
 
 void CompleteMissingHeavyAtoms(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
-    Completion(molecule, report).Run();
+    Completion(molecule, report, nullptr).Run();
+}
+
+void CompleteMissingHeavyAtoms(HostModel::Molecule& molecule, HostModel::PreparationReport& report,
+                               const HeavyAtomCensus& census) {
+    Completion(molecule, report, &census).Run();
 }
 
 }  // namespace HostChem

@@ -16,4 +16,10 @@ namespace HostChem {
 /// they are and reported.
 HOST_API void CompleteMissingHeavyAtoms(HostModel::Molecule& molecule, HostModel::PreparationReport& report);
 
+class HeavyAtomCensus;
+
+/// The same, with the heavy atoms of the molecule's residues already counted by census.
+void CompleteMissingHeavyAtoms(HostModel::Molecule& molecule, HostModel::PreparationReport& report,
+                               const HeavyAtomCensus& census);
+
 }  // namespace HostChem

@@ -4,6 +4,7 @@
 #include "HostModel/PreparationReport.h"
 #include "chem/Disulfides.h"
 #include "chem/ResidueAtoms.h"
+#include "chem/TypeNameMemo.h"
 
 #include <cstring>
 #include <map>
@@ -61,16 +62,42 @@ bool HasO2Prime(const HostModel::Residue& residue) {
     return HasResidueAtom(residue, "O2'") || HasResidueAtom(residue, "O2*");
 }
 
-std::string PdbResidueName(const HostModel::Residue& residue) {
-    const std::string& name = residue.GetResidueType();
+bool IsWaterName(const std::string& name) {
+    for (const char* water : kWaterNames) {
+        if (name == water) return true;
+    }
+    return false;
+}
+
+// What a residue's type name alone says about its PDB name; the rest is the residue's sugar.
+struct NameFacts {
+    std::string fixedName;             // another convention's name for a PDB name; empty for none
+    const BaseName* base = nullptr;    // names the base alone: DNA or RNA by the sugar
+    bool water = false;                // a spelling of water: HOH
+    bool nucleotideIfKept = false;     // a nucleotide's PDB name as it stands
+    bool MayChange() const { return !fixedName.empty() || base || water || nucleotideIfKept; }
+};
+
+NameFacts FactsOf(const std::string& name) {
+    NameFacts facts;
     const auto fixed = FixedResidueNames().find(name);
-    if (fixed != FixedResidueNames().end()) return fixed->second;
+    if (fixed != FixedResidueNames().end()) facts.fixedName = fixed->second;
     for (const BaseName& base : kBaseNames) {
-        if (name != base.name || !HasSugar(residue)) continue;
-        const char* mapped = HasO2Prime(residue) ? base.rna : base.dna;
+        if (name == base.name) facts.base = &base;
+    }
+    facts.water = IsWaterName(name);
+    facts.nucleotideIfKept = IsNucleotideName(name);
+    return facts;
+}
+
+std::string PdbResidueName(const HostModel::Residue& residue, const NameFacts& facts) {
+    if (!facts.fixedName.empty()) return facts.fixedName;
+    const std::string& name = residue.GetResidueType();
+    if (facts.base && HasSugar(residue)) {
+        const char* mapped = HasO2Prime(residue) ? facts.base->rna : facts.base->dna;
         return mapped ? mapped : name;
     }
-    if (IsWaterResidueName(name)) return "HOH";
+    if (facts.water) return "HOH";
     return name;
 }
 
@@ -141,12 +168,7 @@ bool IsVariantName(const std::string& name) {
 
 }  // namespace
 
-bool IsWaterResidueName(const std::string& name) {
-    for (const char* water : kWaterNames) {
-        if (name == water) return true;
-    }
-    return false;
-}
+bool IsWaterResidueName(const std::string& name) { return IsWaterName(name); }
 
 bool IsMappedResidueName(const std::string& name) {
     if (FixedResidueNames().count(name) || IsWaterResidueName(name)) return true;
@@ -156,40 +178,48 @@ bool IsMappedResidueName(const std::string& name) {
     return name == "T";
 }
 
-void MapResidueNamesToPdb(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
-    for (HostModel::Residue* residue : ResiduesBelow(molecule)) {
-        const std::string from = residue->GetResidueType();
-        const std::string to = PdbResidueName(*residue);
-        if (to != from) {
-            residue->SetResidueType(to);
-            Count(report.namesMapped, from, to);
-        }
-        const bool nucleotide = IsNucleotideName(to) && HasSugar(*residue);
-        const bool water = to == "HOH";
-        if (!nucleotide && !water) continue;
-        for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
-            HostModel::Object* atom = residue->GetChild(i);
-            if (!atom->IsA(HostModel::Atom::classType)) continue;
-            const std::string& label = atom->GetLabel();
-            const std::string mapped = nucleotide ? PdbNucleotideAtomName(label) : PdbWaterAtomName(label);
-            if (mapped == label) continue;
-            Count(report.namesMapped, label, mapped);
-            atom->SetLabel(mapped);
-        }
+struct ResidueNameMapper::Memo {
+    TypeNameMemo<NameFacts> facts;
+};
+
+ResidueNameMapper::ResidueNameMapper() : memo_(std::make_unique<Memo>()) {}
+
+ResidueNameMapper::~ResidueNameMapper() = default;
+
+void ResidueNameMapper::Map(HostModel::Residue& residue, HostModel::PreparationReport& report) {
+    // Most residues are proteins' under their PDB names: the name settles it.
+    const NameFacts& facts = memo_->facts.Get(residue.GetResidueType(), FactsOf);
+    if (!facts.MayChange()) return;
+    const std::string from = residue.GetResidueType();
+    const std::string to = PdbResidueName(residue, facts);
+    if (to != from) {
+        residue.SetResidueType(to);
+        Count(report.namesMapped, from, to);
+    }
+    const bool nucleotide = IsNucleotideName(to) && HasSugar(residue);
+    const bool water = to == "HOH";
+    if (!nucleotide && !water) return;
+    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
+        HostModel::Object* atom = residue.GetChild(i);
+        if (!atom->IsA(HostModel::Atom::classType)) continue;
+        const std::string& label = atom->GetLabel();
+        const std::string mapped = nucleotide ? PdbNucleotideAtomName(label) : PdbWaterAtomName(label);
+        if (mapped == label) continue;
+        Count(report.namesMapped, label, mapped);
+        atom->SetLabel(mapped);
     }
 }
 
-void ReadStatesFromHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
-    std::vector<HostModel::Residue*> cysteines;
-    std::vector<HostModel::Residue*> decidable;
-    for (HostModel::Residue* residue : ResiduesBelow(molecule)) {
-        if (!residue->IsA(HostModel::AminoAcid::classType)) continue;
-        const std::string& name = residue->GetResidueType();
-        if (name == "CYS" || name == "CYX" || name == "CYM") cysteines.push_back(residue);
-        // Hydrogens anywhere on the residue show that the file states its hydrogens; a
-        // residue without any is the protonation step's to decide.
-        if (CarriesHydrogens(*residue)) decidable.push_back(residue);
-    }
+void MapResidueNamesToPdb(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
+    ResidueNameMapper mapper;
+    for (HostModel::Residue* residue : ResiduesBelow(molecule)) mapper.Map(*residue, report);
+}
+
+bool IsCysteineStateName(const std::string& name) { return name == "CYS" || name == "CYX" || name == "CYM"; }
+
+void ReadStatesFromHydrogens(const std::vector<HostModel::Residue*>& decidable,
+                             const std::vector<HostModel::Residue*>& cysteines, HostModel::PreparationReport& report) {
+    if (decidable.empty()) return;
     const std::set<const HostModel::Residue*> bridged = FindBridgedCysteines(cysteines);
     for (HostModel::Residue* residue : decidable) {
         const std::string state = StateFromHydrogens(*residue, bridged);
@@ -198,6 +228,19 @@ void ReadStatesFromHydrogens(HostModel::Molecule& molecule, HostModel::Preparati
         // Counted: the variants, which are what the hydrogens add to the residue's name.
         if (IsVariantName(state)) ++report.statesFromHydrogens[state];
     }
+}
+
+void ReadStatesFromHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
+    std::vector<HostModel::Residue*> cysteines;
+    std::vector<HostModel::Residue*> decidable;
+    for (HostModel::Residue* residue : ResiduesBelow(molecule)) {
+        if (!residue->IsA(HostModel::AminoAcid::classType)) continue;
+        if (IsCysteineStateName(residue->GetResidueType())) cysteines.push_back(residue);
+        // Hydrogens anywhere on the residue show that the file states its hydrogens; a
+        // residue without any is the protonation step's to decide.
+        if (CarriesHydrogens(*residue)) decidable.push_back(residue);
+    }
+    ReadStatesFromHydrogens(decidable, cysteines, report);
 }
 
 }  // namespace HostChem

@@ -5,10 +5,13 @@
 
 #include "HostApi.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace HostModel {
 class Molecule;
+class Residue;
 struct PreparationReport;
 }  // namespace HostModel
 
@@ -26,9 +29,34 @@ HOST_API bool IsMappedResidueName(const std::string& name);
 /// label keeps the input's name. Records each mapping in report.namesMapped.
 HOST_API void MapResidueNamesToPdb(HostModel::Molecule& molecule, HostModel::PreparationReport& report);
 
+/// MapResidueNamesToPdb a residue at a time, for a walk that does more at each residue; what a
+/// type name says is worked out once per name.
+class ResidueNameMapper {
+public:
+    ResidueNameMapper();
+    ~ResidueNameMapper();
+    ResidueNameMapper(const ResidueNameMapper&) = delete;
+    ResidueNameMapper& operator=(const ResidueNameMapper&) = delete;
+
+    void Map(HostModel::Residue& residue, HostModel::PreparationReport& report);
+
+private:
+    struct Memo;
+    std::unique_ptr<Memo> memo_;
+};
+
 /// Sets the type name of residues whose hydrogens decide their protonation state (HID, HIE,
 /// HIP, ASH, GLH, LYN, CYX, CYM); residues without hydrogens are left to the protonation step.
 /// Records the counts in report.statesFromHydrogens.
 HOST_API void ReadStatesFromHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report);
+
+/// True for the names a cysteine has among the states (CYS, CYX, CYM).
+bool IsCysteineStateName(const std::string& name);
+
+/// ReadStatesFromHydrogens on residues already sorted out: decidable are the amino acids that
+/// carry hydrogens, cysteines every amino acid named as one (bridges decide CYX), both in tree
+/// order.
+void ReadStatesFromHydrogens(const std::vector<HostModel::Residue*>& decidable,
+                             const std::vector<HostModel::Residue*>& cysteines, HostModel::PreparationReport& report);
 
 }  // namespace HostChem
