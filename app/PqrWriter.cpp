@@ -1,22 +1,23 @@
 #include "PqrWriter.h"
 #include "SourceTexts.h"
 
-#include "apply/AtomWalkSplit.h"
 #include "templates/PropertyVocabulary.h"
 
 #include "HostModel/Atom.h"
 #include "HostModel/Chain.h"
 #include "HostModel/ChemDoc.h"
-#include "HostModel/OrdCollection.h"
+#include "HostModel/DescendentIterator.h"
 #include "HostModel/Residue.h"
 
 #include "Common/FixedColumns.h"
 #include "Common/Text.h"
+#include "io/PartHandoff.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <future>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 namespace VoltraApp {
@@ -76,31 +77,13 @@ namespace {
 
 // Below this many atoms a second thread costs more than it saves.
 constexpr std::size_t kAtomsForTwoThreads = 32768;
+// The threads take turns at blocks of this many atoms, so that the text made ahead of what is
+// written is at most two blocks, whatever the document's size.
+constexpr std::size_t kBlockAtoms = 16384;
 
-// What one atom's place in the counts is.
-void Count(const HostModel::Atom& atom, HostModel::PropertyNameId chargeSource, HostModel::PropertyNameId radiusSource,
-           const SourceTexts& sources, PqrStats& stats) {
-    ++stats.atoms;
-    const HostModel::PropertyStore& properties = atom.Properties();
-    if (sources.ProvenanceOf(properties, chargeSource) != Voltra::ValueProvenance::Given ||
-        sources.ProvenanceOf(properties, radiusSource) != Voltra::ValueProvenance::Given) {
-        ++stats.missing;
-    }
-}
-
-PqrStats CountRange(const Voltra::AtomRange& range) {
-    using namespace HostModel;
-    PqrStats stats;
-    const PropertyNameId chargeSource = PropertyNames::Intern(Voltra::kChargeSourcePropertyName);
-    const PropertyNameId radiusSource = PropertyNames::Intern(Voltra::kRadiusSourcePropertyName);
-    const SourceTexts sources;
-    Voltra::ForEachAtom(range, [&](const Atom& atom) { Count(atom, chargeSource, radiusSource, sources, stats); });
-    return stats;
-}
-
-// The records of a range of atoms, put together by hand straight into a piece's memory:
-// snprintf's five floating-point conversions per atom, then one string append per field, were
-// most of the time of a large file. Same fields and widths as
+// The records of atoms, put together by hand straight into a piece's memory: snprintf's five
+// floating-point conversions per atom, then one string append per field, were most of the time
+// of a large file. Same fields and widths as
 // "%-6s %5zu %-4s %4s %s%s%4s    %8.3f %8.3f %8.3f %8.4f %7.4f\n".
 class RecordWriter {
 public:
@@ -108,30 +91,30 @@ public:
         : chargeName_(HostModel::PropertyNames::Intern(Voltra::kChargePropertyName)),
           radiusName_(HostModel::PropertyNames::Intern(Voltra::kRadiusPropertyName)) {}
 
-    /// Appends the records of range, numbered from serial + 1, to text (whose first used bytes
-    /// are kept), handing text to sink and starting it again whenever it holds kPqrChunkBytes.
+    /// Appends the records of atoms [first, last), numbered from serial + 1, to the used bytes
+    /// of text, handing text to sink and starting it again whenever it holds chunkBytes.
+    /// Returns the bytes of text used; text's size beyond them is room, not records.
     template <class Sink>
-    void Write(const Voltra::AtomRange& range, std::size_t serial, std::string& text, std::size_t used,
-               Sink&& sink) {
+    std::size_t Write(const HostModel::Atom* const* first, const HostModel::Atom* const* last, std::size_t serial,
+                      std::string& text, std::size_t used, std::size_t chunkBytes, Sink&& sink) {
         // The piece is written through a pointer within its size, which shrinks to what is
         // written only when the piece is handed over.
-        text.resize(std::max(text.capacity(), used + kPqrLineRoom));
-        Voltra::ForEachAtom(range, [&](const HostModel::Atom& atom) {
+        if (text.size() < used + kPqrLineRoom) text.resize(std::max(text.capacity(), used + kPqrLineRoom));
+        for (; first != last; ++first) {
+            const HostModel::Atom& atom = **first;
             if (atom.GetParent() != partOf_ || !started_) EnterParent(atom);
-            const std::string& name = atom.GetLabel();
-            const std::size_t room = kPqrLineRoom + name.size() + residuePart_.size();
-            if (text.size() - used < room) text.resize(used + room);
+            const std::size_t room = kPqrLineRoom + atom.GetLabel().size() + residuePart_.size();
+            if (text.size() - used < room) text.resize(std::max(2 * text.size(), used + room));
             char* const start = &text[used];
             used += static_cast<std::size_t>(WriteRecord(start, atom, ++serial) - start);
-            if (used >= kPqrChunkBytes) {
+            if (used >= chunkBytes) {
                 text.resize(used);
                 sink(text);
                 used = 0;
                 text.resize(text.capacity());
             }
-        });
-        text.resize(used);
-        sink(text);
+        }
+        return used;
     }
 
 private:
@@ -201,21 +184,33 @@ std::string Header(const std::string& description, const PqrStats& stats) {
     return text;
 }
 
-// The second half of the atoms, made on its own thread into pieces held until the first half is
-// written: its records' serial numbers start after the first half's atoms, which that thread
-// counts for the header meanwhile.
-struct SecondHalf {
-    std::vector<std::string> pieces;
-};
+// The atoms in tree order and the header's counts, in one walk.
+PqrStats CollectAtoms(const HostModel::ChemDoc& doc, std::vector<const HostModel::Atom*>& atoms) {
+    using namespace HostModel;
+    PqrStats stats;
+    if (!doc.GetTreeRoot()) return stats;
+    const PropertyNameId chargeSource = PropertyNames::Intern(Voltra::kChargeSourcePropertyName);
+    const PropertyNameId radiusSource = PropertyNames::Intern(Voltra::kRadiusSourcePropertyName);
+    const SourceTexts sources;
+    DescendentIterator walk(doc.GetTreeRoot(), Atom::classType);
+    while (Object* object = walk.GetNext()) {
+        const auto& atom = static_cast<const Atom&>(*object);
+        atoms.push_back(&atom);
+        ++stats.atoms;
+        const PropertyStore& properties = atom.Properties();
+        if (sources.ProvenanceOf(properties, chargeSource) != Voltra::ValueProvenance::Given ||
+            sources.ProvenanceOf(properties, radiusSource) != Voltra::ValueProvenance::Given) {
+            ++stats.missing;
+        }
+    }
+    return stats;
+}
 
 }  // namespace
 
 PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc) {
-    PqrStats stats;
-    if (!doc.GetTreeRoot()) return stats;
-    HostModel::OrdCollection all;
-    all.Add(doc.GetTreeRoot());
-    return CountRange(Voltra::SplitAtomWalk(all, SIZE_MAX).front());
+    std::vector<const HostModel::Atom*> atoms;
+    return CollectAtoms(doc, atoms);
 }
 
 void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::string& description) {
@@ -225,58 +220,63 @@ void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::strin
 }
 
 void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink) {
-    if (!doc.GetTreeRoot()) {
-        sink(Header(description, PqrStats()));
+    std::vector<const HostModel::Atom*> atoms;
+    const PqrStats stats = CollectAtoms(doc, atoms);
+    std::string text = Header(description, stats);
+    const HostModel::Atom* const* const all = atoms.data();
+    const std::size_t n = atoms.size();
+    RecordWriter writer;
+    if (n < kAtomsForTwoThreads) {
+        text.resize(writer.Write(all, all + n, 0, text, text.size(), kPqrChunkBytes, sink));
+        sink(text);
         return;
     }
-    // The root's atoms in tree order, as a DescendentIterator walks them; in two halves for two
-    // threads when there are many.
-    HostModel::OrdCollection all;
-    all.Add(doc.GetTreeRoot());
-    const std::vector<Voltra::AtomRange> ranges = Voltra::SplitAtomWalk(all, kAtomsForTwoThreads);
-    if (ranges.size() == 1) {
-        std::string text = Header(description, CountRange(ranges[0]));
-        RecordWriter().Write(ranges[0], 0, text, text.size(), sink);
-        return;
-    }
-    // Each thread counts its half first; the header needs both counts, the second half's
-    // serial numbers the first's. Neither promise is left unkept, whatever throws, so that no
-    // thread waits for ever.
-    std::promise<PqrStats> firstCounted;
-    std::promise<PqrStats> secondCounted;
-    std::future<PqrStats> firstCount = firstCounted.get_future();
-    std::future<PqrStats> secondCount = secondCounted.get_future();
-    std::future<SecondHalf> second = std::async(std::launch::async, [&] {
-        PqrStats counted;
+    // Even blocks are made here and handed over as they fill pieces; odd ones on a second thread,
+    // each handed over whole in its turn.
+    const std::size_t blocks = (n + kBlockAtoms - 1) / kBlockAtoms;
+    auto blockEnd = [n](std::size_t block) { return std::min(n, (block + 1) * kBlockAtoms); };
+    HostIO::PartHandoff<std::string> oddBlocks(2 * kBlockAtoms);
+    std::future<void> other = std::async(std::launch::async, [&] {
         try {
-            counted = CountRange(ranges[1]);
+            RecordWriter oddWriter;
+            std::string block;
+            for (std::size_t b = 1; b < blocks; b += 2) {
+                const std::size_t used = oddWriter.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms,
+                                                         block, 0, SIZE_MAX, [](const std::string&) {});
+                block.resize(used);
+                // Full while the writer is behind, or false once it has given up.
+                if (!oddBlocks.Push(block, blockEnd(b) - b * kBlockAtoms)) return;
+            }
+            oddBlocks.Close();
         } catch (...) {
-            secondCounted.set_exception(std::current_exception());
-            throw;
+            oddBlocks.Close(std::current_exception());
         }
-        secondCounted.set_value(counted);
-        const std::size_t before = firstCount.get().atoms;
-        SecondHalf half;
-        std::string text;
-        text.reserve(kPqrChunkBytes + kPqrLineRoom + 4096);
-        RecordWriter().Write(ranges[1], before, text, 0,
-                             [&half](const std::string& piece) { half.pieces.push_back(piece); });
-        return half;
     });
-    PqrStats stats;
     try {
-        stats = CountRange(ranges[0]);
+        std::size_t used = text.size();
+        for (std::size_t b = 0; b < blocks; ++b) {
+            if (b % 2 == 0) {
+                used = writer.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms, text, used,
+                                    kPqrChunkBytes, sink);
+                continue;
+            }
+            text.resize(used);
+            sink(text);
+            used = 0;
+            std::string block;
+            std::size_t blockAtoms = 0;
+            if (!oddBlocks.Pop(block, blockAtoms)) throw std::logic_error("PQR: a block of records never came");
+            sink(block);
+            oddBlocks.Return(std::move(block), blockAtoms);
+        }
+        text.resize(used);
+        sink(text);
     } catch (...) {
-        firstCounted.set_exception(std::current_exception());
+        oddBlocks.Stop();
+        other.wait();
         throw;
     }
-    firstCounted.set_value(stats);
-    const PqrStats other = secondCount.get();
-    stats.atoms += other.atoms;
-    stats.missing += other.missing;
-    std::string text = Header(description, stats);
-    RecordWriter().Write(ranges[0], 0, text, text.size(), sink);
-    for (const std::string& piece : second.get().pieces) sink(piece);
+    other.get();
 }
 
 }  // namespace VoltraApp

@@ -39,7 +39,7 @@ using PqrChunkSink = std::function<void(const std::string&)>;
 constexpr std::size_t kPqrChunkBytes = std::size_t{1} << 20;
 
 /// What WritePqr writes, handed over in pieces. A large structure's records are made on two
-/// threads; the second half's are held until the first half's are handed over.
+/// threads, which take turns at blocks of atoms: the text is never held whole.
 void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink);
 
 }  // namespace VoltraApp

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -296,14 +297,14 @@ std::vector<std::string> RecordList(const std::string& pqr) {
     return lines;
 }
 
-// Large documents are written on two threads, cut at a molecule, a chain or a residue: the
-// records must come as the one block's, repeated in order, numbered on without a gap, and the
-// remark must count every copy.
+// Large documents are written on two threads taking turns at blocks of atoms, which may cut a
+// molecule, a chain or a residue: the records must come as the one block's, repeated in order,
+// numbered on without a gap, and the remark must count every copy.
 TEST(PqrWriter, LargeDocumentsAreTheirBlocksInOrder) {
     MixedDocument block;
     const std::vector<std::string> blockRecords = RecordList(Pqr(block.doc));
     ASSERT_EQ(blockRecords.size(), 7u);
-    constexpr std::size_t kCopies = 6000;  // 42,000 atoms
+    constexpr std::size_t kCopies = 10000;  // 70,000 atoms: five blocks of records
     for (const bool oneMolecule : {false, true}) {
         HostModel::ChemDoc doc;
         HostModel::Molecule* shared = oneMolecule ? &AddMolecule(doc, "M") : nullptr;
@@ -321,6 +322,22 @@ TEST(PqrWriter, LargeDocumentsAreTheirBlocksInOrder) {
                                               std::to_string(7 * kCopies) +
                                               " atoms have a charge or radius left Missing; they are written with "
                                               "the values they have");
+    }
+}
+
+// A sink that fails (a full disk) ends the writing with its error, whichever thread is ahead,
+// instead of leaving the other thread waiting.
+TEST(PqrWriter, AFailingSinkStopsBothThreads) {
+    HostModel::ChemDoc doc;
+    for (std::size_t k = 0; k < 10000; ++k) AddMixedContent(AddMolecule(doc, "M"));
+    for (int failAt : {1, 2, 3, 6}) {
+        int calls = 0;
+        EXPECT_THROW(VoltraApp::FormatPqr(doc, "test",
+                                          [&](const std::string&) {
+                                              if (++calls == failAt) throw std::runtime_error("disk full");
+                                          }),
+                     std::runtime_error)
+            << "failing at piece " << failAt;
     }
 }
 

@@ -2,8 +2,6 @@
 // chain boundaries, so that each range can be assigned on a thread of its own.
 #pragma once
 
-#include "host/VoltraApi.h"
-
 #include "HostModel/Atom.h"
 #include "HostModel/Object.h"
 
@@ -37,7 +35,7 @@ struct AtomRange {
 /// visiting them: a sub-unit by its number of children. One range when the molecules weigh
 /// fewer than minAtomsToSplit atoms, or when a molecule lies inside another (its atoms would be
 /// walked twice, perhaps once in each range).
-VOLTRA_API std::vector<AtomRange> SplitAtomWalk(const HostModel::OrdCollection& molecules, std::size_t minAtomsToSplit);
+std::vector<AtomRange> SplitAtomWalk(const HostModel::OrdCollection& molecules, std::size_t minAtomsToSplit);
 
 namespace detail {
 // Below node, in tree order; node itself is not visited.
