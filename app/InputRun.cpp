@@ -305,9 +305,11 @@ void RunOrThrow(const Options& options, std::ostream& out, const StageCallback& 
         reportText = std::async(std::launch::async, Voltra::VoltraReport::Text, std::cref(doc));
     }
     // And the summary, which this thread would otherwise make after the others while the PQR
-    // thread still formats; taken where it was made, so a failure comes at the same point.
+    // thread still formats; taken where it was made, so a failure comes at the same point. Only
+    // the messages and the JSON summary show it: a quiet run without the JSON does not make it.
     std::future<AssignmentSummary> summary;
-    if (outcome.assigned) summary = std::async(std::launch::async, SummarizeAssignment, std::cref(doc));
+    const bool summaryShown = !options.quiet || options.summaryJsonPath.has_value();
+    if (outcome.assigned && summaryShown) summary = std::async(std::launch::async, SummarizeAssignment, std::cref(doc));
     if (options.templatePrefix) WriteTemplates(doc, *options.templatePrefix);
     if (options.reportPath) WriteReport(doc, *options.reportPath, out, reportSuitable, reportText);
     if (summary.valid()) outcome.summary = summary.get();

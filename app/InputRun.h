@@ -21,7 +21,7 @@ struct InputOutcome {
     std::string readDescription;        // one line: file, format, model, counts; empty when unread
     std::string assignmentDescription;  // "Charges and radii: ..."
     bool assigned = false;              // a template command ran
-    AssignmentSummary summary;          // filled when assigned
+    AssignmentSummary summary;          // filled when assigned and shown (not quiet, or a JSON summary)
     HostModel::PreparationReport preparation;
     std::vector<std::string> warnings;  // of reading and assignment
     // The outputs this run was asked for.

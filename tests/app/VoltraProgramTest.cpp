@@ -740,4 +740,24 @@ TEST(ManyInputs, OneFailureDoesNotStopTheOthers) {
     EXPECT_NE(json.find("\"exitCode\": 3"), std::string::npos) << json;
 }
 
+// A quiet run leaves the summary out of its messages, not out of the JSON summary: with and
+// without -q, the JSON is the same.
+TEST(ManyInputs, QuietRunsKeepTheJsonSummary) {
+    TempFolder folder;
+    std::string json[2];
+    for (const bool quiet : {false, true}) {
+        ProgramRun run;
+        run.program = VOLTRA_PROGRAM;
+        const fs::path path = folder / (quiet ? "quiet.json" : "loud.json");
+        run.args = {"-O", folder / "out", "--summary-json", path, std::string(VOLTRA_CORPUS_DIR) + "/1AJJ.pdb"};
+        if (quiet) run.args.insert(run.args.begin(), "-q");
+        const ProgramResult result = RunProgram(run);
+        ASSERT_EQ(result.exitCode, 0) << Describe(result);
+        EXPECT_EQ(result.err.empty(), quiet) << result.err;
+        json[quiet] = ReadFile(path);
+    }
+    EXPECT_NE(json[1].find("\"chargeSources\""), std::string::npos) << json[1];
+    EXPECT_EQ(json[1], json[0]);
+}
+
 }  // namespace
