@@ -31,6 +31,7 @@ public:
                       [&] { return stopped_ || atomsQueued_ == 0 || atomsQueued_ + atoms <= atomsInFlight_; });
         if (stopped_) return false;
         full_.push_back(Queued{std::move(part), atoms});
+        queuedParts_ = full_.size();
         atomsQueued_ += atoms;
         part = Part();
         if (!returned_.empty()) {
@@ -41,9 +42,9 @@ public:
         return true;
     }
 
-    /// Whether the builder waits for a part now, with nothing queued: a hint (it may change at
-    /// once) for a reader that can hand over work.
-    bool BuilderWaiting() const { return builderWaiting_; }
+    /// Whether no part waits for the builder now (it may be busy with one): a hint (it may
+    /// change at once) for a reader that can hand over work.
+    bool NothingQueued() const { return queuedParts_ == 0; }
 
     /// No more parts; error, when set, is rethrown to the builder after the parts before it.
     void Close(std::exception_ptr error = nullptr) {
@@ -59,9 +60,7 @@ public:
     /// and every part is taken; rethrows the reader's error at that point.
     bool Pop(Part& part, std::size_t& atoms) {
         std::unique_lock<std::mutex> lock(mutex_);
-        builderWaiting_ = full_.empty() && !closed_;
         changed_.wait(lock, [&] { return closed_ || !full_.empty(); });
-        builderWaiting_ = false;
         if (full_.empty()) {
             if (error_) std::rethrow_exception(error_);
             return false;
@@ -69,6 +68,7 @@ public:
         part = std::move(full_.front().part);
         atoms = full_.front().atoms;
         full_.pop_front();
+        queuedParts_ = full_.size();
         return true;
     }
 
@@ -101,7 +101,7 @@ private:
     std::size_t atomsQueued_ = 0;
     bool closed_ = false;
     bool stopped_ = false;
-    std::atomic<bool> builderWaiting_{false};
+    std::atomic<std::size_t> queuedParts_{0};
     std::exception_ptr error_;
 };
 

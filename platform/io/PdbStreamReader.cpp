@@ -341,13 +341,14 @@ private:
     }
 
     // Making a part's residues and atoms costs more than reading its records, placing them much
-    // less: a part goes to the builder as read while it waits, else is made here first, so
-    // that the two threads share the work whatever the parts' sizes.
+    // less: a part goes to the builder as read while no other waits for it (it may be making
+    // the one before), else is made here first. Either thread then makes parts while the other
+    // is busy, whatever the parts' sizes.
     void PassPart() {
         QueuedPart queued;
         std::size_t atoms = 0;
         const bool builderMakes = threads_ == PdbReadThreads::TwoBuilderMakes ||
-                                  (threads_ != PdbReadThreads::TwoReaderMakes && handoff_->BuilderWaiting());
+                                  (threads_ != PdbReadThreads::TwoReaderMakes && handoff_->NothingQueued());
         if (builderMakes) {
             for (const gemmi::Residue& residue : part_.residues) atoms += residue.atoms.size();
             queued.asRead = true;

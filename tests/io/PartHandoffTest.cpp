@@ -59,6 +59,24 @@ TEST(PartHandoff, PartsArriveInOrderAndComeBackForReuse) {
     EXPECT_EQ(taken, 1000);
 }
 
+// The reader's hint for handing work over: true exactly while no part waits to be taken.
+TEST(PartHandoff, NothingQueuedFollowsTheQueue) {
+    Handoff handoff(100);
+    EXPECT_TRUE(handoff.NothingQueued());
+    TestPart part = Part("a");
+    ASSERT_TRUE(handoff.Push(part, 1));
+    part = Part("b");
+    ASSERT_TRUE(handoff.Push(part, 1));
+    EXPECT_FALSE(handoff.NothingQueued());
+    std::size_t atoms = 0;
+    ASSERT_TRUE(handoff.Pop(part, atoms));
+    EXPECT_FALSE(handoff.NothingQueued());
+    ASSERT_TRUE(handoff.Pop(part, atoms));
+    EXPECT_TRUE(handoff.NothingQueued());  // taken, though not yet handed back
+    handoff.Return(std::move(part), atoms);
+    EXPECT_TRUE(handoff.NothingQueued());
+}
+
 TEST(PartHandoff, ReaderWaitsWhileTheBoundIsFull) {
     Handoff handoff(10);
     std::atomic<int> pushed{0};
