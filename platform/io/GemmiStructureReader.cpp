@@ -102,7 +102,7 @@ GemmiModelRead ReadGemmiModel(std::string text, const std::string& name, Structu
     read.warnings = GuardPdbRecords(text, name);
     if (PdbStreamingWanted()) {
         try {
-            read.model = ReadPdbStreaming(text, name, options, defaultLabel, &text);
+            read.model = ReadPdbStreaming(text, name, options, defaultLabel, [&text] { std::string().swap(text); });
             return read;
         } catch (const ReadError&) {
             // Read again by gemmi: its message, or its reading of what the stream declined. The
@@ -111,6 +111,26 @@ GemmiModelRead ReadGemmiModel(std::string text, const std::string& name, Structu
         }
     }
     read.model = ReadPdbThroughGemmi(std::move(text), name, options, defaultLabel);
+    return read;
+}
+
+std::optional<GemmiModelRead> ReadPdbModelInPlace(std::string_view text, const std::function<void()>& release,
+                                                  const std::string& name, const ReadOptions& options,
+                                                  const std::string& defaultLabel) {
+    if (!PdbStreamingWanted() || PdbRecordsNeedMending(text, name)) return std::nullopt;
+    GemmiModelRead read;  // nothing mended: no guard warnings
+    bool released = false;
+    try {
+        read.model = ReadPdbStreaming(text, name, options, defaultLabel, [&] {
+            released = true;
+            release();
+        });
+        return read;
+    } catch (const ReadError&) {
+        // As ReadGemmiModel: gemmi reads what the stream declined, unless the text is gone.
+        if (released) throw;
+    }
+    read.model = ReadPdbThroughGemmi(std::string(text), name, options, defaultLabel);
     return read;
 }
 

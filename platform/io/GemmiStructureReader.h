@@ -7,6 +7,9 @@
 #include "io/StructureReader.h"
 
 #include <string>
+#include <functional>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace HostIO {
@@ -24,6 +27,13 @@ struct GemmiModelRead {
 /// the line where one applies).
 GemmiModelRead ReadGemmiModel(std::string text, const std::string& name, StructureFormat format,
                               const ReadOptions& options, const std::string& defaultLabel);
+
+/// ReadGemmiModel for PDB text read where it lies (a mapped file), which the caller lets go
+/// through release once the stream no longer needs it. Empty, with nothing read, where the text
+/// needs mending first or streaming is off: the caller then reads it as ReadGemmiModel does.
+std::optional<GemmiModelRead> ReadPdbModelInPlace(std::string_view text, const std::function<void()>& release,
+                                                  const std::string& name, const ReadOptions& options,
+                                                  const std::string& defaultLabel);
 
 /// The reference path for PDB text already mended by GuardPdbRecords: gemmi's whole Structure,
 /// then the model. Throws ReadError as ReadGemmiModel does.

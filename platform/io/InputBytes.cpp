@@ -295,7 +295,7 @@ InputBytes ReadInputBytes(const std::string& path) {
     return ReadSource(source, RegularFileSize(file.get()));
 }
 
-void CheckStructureText(const std::string& text, const std::string& displayName) {
+void CheckStructureText(std::string_view text, const std::string& displayName) {
     std::size_t firstVisible = text.find_first_not_of(" \t\r\n\f\v");
     if (text.empty()) throw ReadError(displayName, "the file is empty");
     if (firstVisible == std::string::npos) throw ReadError(displayName, "the file holds only white space");

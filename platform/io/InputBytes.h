@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace HostIO {
 
@@ -40,6 +41,6 @@ HOST_API InputBytes InflateIfCompressed(std::string bytes, const std::string& di
 
 /// Throws ReadError unless text can be a structure file: not empty or blank, and not binary
 /// (a NUL byte, or many control characters, in its first 64 KiB).
-HOST_API void CheckStructureText(const std::string& text, const std::string& displayName);
+HOST_API void CheckStructureText(std::string_view text, const std::string& displayName);
 
 }  // namespace HostIO

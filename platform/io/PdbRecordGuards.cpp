@@ -39,7 +39,7 @@ struct GemmiLine {
 
 // False where gemmi stops: at the end of the text, and at a line that starts with a NUL (its
 // copy_line_from_stream then returns 0, which ends the reading loop).
-bool NextGemmiLine(const std::string& text, std::size_t at, GemmiLine& line) {
+bool NextGemmiLine(std::string_view text, std::size_t at, GemmiLine& line) {
     if (at >= text.size()) return false;
     const char* start = text.data() + at;
     const std::size_t window = std::min(kGemmiLineBytes, text.size() - at);
@@ -147,18 +147,23 @@ bool SurelyAcceptedCoordinate(const char* field) {
     return point >= 0 && point <= 6;
 }
 
+// Checks, and mends when it owns the text; without the text's owner it only tells whether
+// there is anything to mend, stopping at the first such record.
 class Guard {
 public:
-    Guard(std::string& text, const std::string& name) : text_(text), name_(name) {}
+    Guard(std::string& text, const std::string& name) : view_(text), text_(&text), name_(name) {}
+    Guard(std::string_view text, const std::string& name) : view_(text), text_(nullptr), name_(name) {}
+
+    bool NeedsMending() const { return needsMending_; }
 
     std::vector<std::string> Run() {
         GemmiLine line;
         std::size_t at = 0;
         int number = 0;
-        while (NextGemmiLine(text_, at, line)) {
+        while (!needsMending_ && NextGemmiLine(view_, at, line)) {
             ++number;
             at = line.resume;
-            const char* p = text_.data() + line.begin;
+            const char* p = view_.data() + line.begin;
             if (IsRecord(p, line.length, "ATOM") || IsRecord(p, line.length, "HETATM")) {
                 CheckAtom(line, number);
             } else if (IsRecord(p, line.length, "SSBOND") || IsRecord(p, line.length, "LINK") ||
@@ -169,8 +174,8 @@ public:
             }
         }
         if (edited_) {
-            rebuilt_.append(text_, copiedUpTo_, std::string::npos);
-            text_.swap(rebuilt_);
+            rebuilt_.append(view_.substr(copiedUpTo_));
+            text_->swap(rebuilt_);
         }
         if (cutRecords_ > kListedCutRecords) {
             warnings_.push_back(std::to_string(cutRecords_ - kListedCutRecords) +
@@ -189,7 +194,7 @@ private:
     std::string Where(int line) const { return name_ + ":" + std::to_string(line) + ": "; }
 
     void CheckAtom(const GemmiLine& line, int number) {
-        char* p = text_.data() + line.begin;
+        const char* p = view_.data() + line.begin;
         if (line.length < 55) return;  // gemmi refuses it as too short
         static const char* const kAxes[] = {"x", "y", "z"};
         for (int axis = 0; axis < 3; ++axis) {
@@ -205,20 +210,24 @@ private:
             }
         }
         if (line.length <= 78) return;
-        char& first = p[78];
-        char& second = p[79];  // the '\n', or the end of the record when length is 79
+        const char second = p[79];  // the '\n', or the end of the record when length is 79
         const char secondSeen = line.length > 79 ? second : '\0';
-        if (IsFormalCharge(first, secondSeen)) return;
+        if (IsFormalCharge(p[78], secondSeen)) return;
+        if (!text_) {
+            needsMending_ = true;
+            return;
+        }
         if (badCharges_++ == 0) {
             firstBadChargeLine_ = number;
             firstBadCharge_ = Printable(p + 78, line.length > 79 && !IsBlank(second) ? 2 : 1);
         }
-        first = ' ';
-        if (line.length > 79 && !IsBlank(second)) second = ' ';
+        char* const mended = text_->data() + line.begin;
+        mended[78] = ' ';
+        if (line.length > 79 && !IsBlank(second)) mended[79] = ' ';
     }
 
     void PadConnection(const GemmiLine& line, int number) {
-        const char* p = text_.data() + line.begin;
+        const char* p = view_.data() + line.begin;
         std::size_t content = line.length;
         std::string ending;
         if (content > 0 && p[content - 1] == '\n') {
@@ -230,6 +239,10 @@ private:
             }
         }
         if (content >= kRecordColumns) return;
+        if (!text_) {
+            needsMending_ = true;
+            return;
+        }
         const char kind = Upper(p[0]);
         const char* recordName = kind == 'S' ? "SSBOND" : kind == 'L' ? "LINK" : "CISPEP";
         const auto columns = static_cast<int>(content);
@@ -250,18 +263,20 @@ private:
         const std::size_t end = line.cutByNul ? line.resume : line.begin + line.length;
         if (line.cutByNul && ending.empty()) ending = "\n";
         if (!edited_) {
-            rebuilt_.reserve(text_.size() + 4096);
+            rebuilt_.reserve(view_.size() + 4096);
             edited_ = true;
         }
-        rebuilt_.append(text_, copiedUpTo_, line.begin - copiedUpTo_);
+        rebuilt_.append(view_.substr(copiedUpTo_, line.begin - copiedUpTo_));
         rebuilt_.append(p, content);
         rebuilt_.append(kRecordColumns - content, ' ');
         rebuilt_ += ending;
         copiedUpTo_ = end;
     }
 
-    std::string& text_;
+    std::string_view view_;
+    std::string* text_;  // the text's owner, which mending writes to; null: only look
     const std::string& name_;
+    bool needsMending_ = false;
     std::vector<std::string> warnings_;
     // Padding changes lengths: the mended text is built beside the original once needed.
     bool edited_ = false;
@@ -279,5 +294,11 @@ private:
 bool IsAcceptedCoordinate(double value) { return std::isfinite(value) && std::fabs(value) <= kCoordinateLimit; }
 
 std::vector<std::string> GuardPdbRecords(std::string& text, const std::string& name) { return Guard(text, name).Run(); }
+
+bool PdbRecordsNeedMending(std::string_view text, const std::string& name) {
+    Guard guard(text, name);
+    guard.Run();
+    return guard.NeedsMending();
+}
 
 }  // namespace HostIO

@@ -7,6 +7,7 @@
 #include "HostApi.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace HostIO {
@@ -27,5 +28,10 @@ HOST_API bool IsAcceptedCoordinate(double value);
 /// Throws ReadError naming name and the line for an ATOM/HETATM coordinate that gemmi would
 /// read as NaN, infinity or a value rejected by IsAcceptedCoordinate.
 HOST_API std::vector<std::string> GuardPdbRecords(std::string& text, const std::string& name);
+
+/// Whether GuardPdbRecords would change text, which is only read: a text that needs nothing
+/// mended can be read where it lies. Throws the ReadError GuardPdbRecords throws for a
+/// coordinate met before the first record to mend; a later one is left to GuardPdbRecords.
+HOST_API bool PdbRecordsNeedMending(std::string_view text, const std::string& name);
 
 }  // namespace HostIO

@@ -28,7 +28,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -74,17 +76,17 @@ struct ModelEntry {
 class PdbStream {
 public:
     PdbStream(const std::string& name, const ReadOptions& options, const std::string& defaultLabel,
-              std::string* releaseText)
+              std::function<void()> releaseText)
         : name_(name),
           options_(options),
-          releaseText_(releaseText),
+          releaseText_(std::move(releaseText)),
           builder_(defaultLabel, name),
           altlocs_(options.altloc) {
         if (options.model != 0) wantedModel_ = std::to_string(options.model);
     }
 
     // The whole read on this thread: each part is converted where it ends.
-    ModelRead Read(const std::string& text) {
+    ModelRead Read(std::string_view text) {
         ReserveAtoms(text);
         ReadRecords(text);
         return Finish();
@@ -92,7 +94,7 @@ public:
 
     // The records are read, and each part's residues made, on a second thread while this one
     // places them in the tree, in the same order and with the same errors as Read.
-    ModelRead ReadBesideBuild(const std::string& text, PdbReadThreads threads) {
+    ModelRead ReadBesideBuild(std::string_view text, PdbReadThreads threads) {
         threads_ = threads;
         ReserveAtoms(text);
         PartHandoff<QueuedPart> handoff(kAtomsInFlight);
@@ -133,13 +135,13 @@ private:
     // Thrown on the reading thread when the builder has failed: nothing more is wanted.
     struct BuildStopped {};
 
-    void ReserveAtoms(const std::string& text) {
+    void ReserveAtoms(std::string_view text) {
         // At most this many atoms: room for them costs address space, growing by doubling
         // would touch each atom's memory several times.
         builder_.ReserveAtoms(text.size() / kShortestAtomRecord);
     }
 
-    void ReadRecords(const std::string& text) {
+    void ReadRecords(std::string_view text) {
         gemmi::MemoryStream stream(text.data(), text.size());
         char line[kLineBytes + 2] = {0};  // as gemmi's: later lines leave earlier bytes behind
         while (const std::size_t length = gemmi::copy_line_from_stream(line, kLineBytes + 1, stream)) {
@@ -380,7 +382,7 @@ private:
         ModelRead read;
         read.modelCount = names.size();
         read.modelNumber = std::atoi(names[index].c_str());
-        if (releaseText_) std::string().swap(*releaseText_);
+        if (releaseText_) releaseText_();
         read.built = builder_.Finish();
         // The builder started under the default label: HEADER may come after the atoms.
         if (!entryId_.empty()) read.built.molecule->SetLabel(entryId_);
@@ -391,7 +393,7 @@ private:
 
     const std::string& name_;
     const ReadOptions& options_;
-    std::string* releaseText_;
+    std::function<void()> releaseText_;
     std::string wantedModel_;  // the name of the model read; empty: the first
     // A part on its way to the builder: made, or as read for the builder to make.
     struct QueuedPart {
@@ -430,8 +432,9 @@ private:
 
 }  // namespace
 
-ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
-                           const std::string& defaultLabel, std::string* releaseText, PdbReadThreads threads) {
+ModelRead ReadPdbStreaming(std::string_view text, const std::string& name, const ReadOptions& options,
+                           const std::string& defaultLabel, const std::function<void()>& releaseText,
+                           PdbReadThreads threads) {
     const bool beside = threads == PdbReadThreads::Two || threads == PdbReadThreads::TwoReaderMakes ||
                         threads == PdbReadThreads::TwoBuilderMakes ||
                         (threads == PdbReadThreads::BySize && text.size() >= kTextForSecondThread);

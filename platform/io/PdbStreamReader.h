@@ -8,7 +8,9 @@
 #include "io/HostTreeBuilder.h"
 #include "io/StructureReader.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace HostIO {
 
@@ -25,13 +27,13 @@ enum class PdbReadThreads {
 /// The model options.model names, from PDB text mended by GuardPdbRecords, as
 /// ReadPdbThroughGemmi builds it. Throws ReadError where gemmi's reader refuses the file, the
 /// model is missing or empty, or the builder refuses an atom; the message is not always gemmi's,
-/// so the program then reads the file through gemmi. When releaseText is given (it may be the
-/// text itself), it is emptied and its memory returned once every record is read and the model
-/// checked: the bonds, the largest step of the build, are found without the file's text alive.
+/// so the program then reads the file through gemmi. When releaseText is given, it is called
+/// once every record is read and the model checked, to let the text go (a string emptied, a
+/// mapping undone): the bonds, the largest step of the build, are found without it alive.
 /// threads: whether the records are read on a second thread while this one builds the tree.
 /// Either way the model, the errors and their order are the same.
-ModelRead ReadPdbStreaming(const std::string& text, const std::string& name, const ReadOptions& options,
-                           const std::string& defaultLabel, std::string* releaseText = nullptr,
+ModelRead ReadPdbStreaming(std::string_view text, const std::string& name, const ReadOptions& options,
+                           const std::string& defaultLabel, const std::function<void()>& releaseText = {},
                            PdbReadThreads threads = PdbReadThreads::BySize);
 
 }  // namespace HostIO

@@ -4,6 +4,7 @@
 
 #include "io/GemmiStructureReader.h"
 #include "io/InputBytes.h"
+#include "io/MappedFile.h"
 #include "io/PqrStructureReader.h"
 
 #include "chem/StructurePreparation.h"
@@ -13,6 +14,9 @@
 #include "HostModel/Molecule.h"
 #include "HostModel/TreeRoot.h"
 
+#include <cstdint>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 namespace HostIO {
@@ -47,6 +51,18 @@ void TakePqrValues(PqrModelRead& read, const ReadOptions& options, ReadResult& r
     }
 }
 
+std::unique_ptr<HostModel::Molecule> TakeGemmiModel(GemmiModelRead& read, const ReadOptions& options,
+                                                    ReadResult& result) {
+    result.warnings = std::move(read.warnings);
+    TakeModel(read.model, result);
+    if (!options.forcefieldName.empty()) {
+        result.warnings.push_back("force field '" + options.forcefieldName +
+                                  "' ignored: only PQR files carry charges, this is " +
+                                  StructureFormatName(result.format));
+    }
+    return std::move(read.model.built.molecule);
+}
+
 // The molecule of the model read, outside the document; result gets what the read met.
 std::unique_ptr<HostModel::Molecule> ReadModel(std::string text, const std::string& name, const ReadOptions& options,
                                                ReadResult& result) {
@@ -58,14 +74,40 @@ std::unique_ptr<HostModel::Molecule> ReadModel(std::string text, const std::stri
         return std::move(read.model.built.molecule);
     }
     GemmiModelRead read = ReadGemmiModel(std::move(text), name, result.format, options, StructureFileStem(name));
-    result.warnings = std::move(read.warnings);
-    TakeModel(read.model, result);
-    if (!options.forcefieldName.empty()) {
-        result.warnings.push_back("force field '" + options.forcefieldName +
-                                  "' ignored: only PQR files carry charges, this is " +
-                                  StructureFormatName(result.format));
-    }
-    return std::move(read.model.built.molecule);
+    return TakeGemmiModel(read, options, result);
+}
+
+// The read molecule prepared and attached to doc: the read's one chemistry change.
+void Attach(HostModel::ChemDoc& doc, std::unique_ptr<HostModel::Molecule> molecule, const ReadOptions& options,
+            ReadResult& result) {
+    HostChem::PreparationOptions preparation;
+    preparation.completeMissingAtoms = options.completeMissingAtoms && result.format != StructureFormat::Pqr;
+    HostChem::PrepareReadMolecule(*molecule, doc.GetPreparationReport(), preparation);
+    result.molecule = &doc.GetTreeRoot()->Add(std::move(molecule));
+    if (result.format == StructureFormat::Pqr && !options.forcefieldName.empty())
+        doc.SetForcefieldName(options.forcefieldName);
+}
+
+// A plain PDB file read where the system caches it, without copying its text: nothing when it
+// is of another kind (compressed, another format, needing mending, over the size limit), which
+// is then read as before.
+std::optional<ReadResult> ReadMappedPdb(HostModel::ChemDoc& doc, const std::string& path, const ReadOptions& options) {
+    MappedFile mapped(path);
+    const std::string_view text = mapped.Text();
+    const std::uint64_t limit = GetInputSizeLimit();
+    if (text.size() < 2 || (limit != 0 && text.size() > limit)) return std::nullopt;
+    if (static_cast<unsigned char>(text[0]) == 0x1f && static_cast<unsigned char>(text[1]) == 0x8b) return std::nullopt;
+    CheckStructureText(text, path);
+    ReadResult result;
+    result.source = path;
+    result.altlocChoice = options.altloc;
+    result.format = options.format != StructureFormat::Detect ? options.format : DetectStructureFormat(text, path);
+    if (result.format != StructureFormat::Pdb) return std::nullopt;
+    std::optional<GemmiModelRead> read =
+        ReadPdbModelInPlace(text, [&mapped] { mapped.Release(); }, path, options, StructureFileStem(path));
+    if (!read) return std::nullopt;
+    Attach(doc, TakeGemmiModel(*read, options, result), options, result);
+    return result;
 }
 
 }  // namespace
@@ -81,20 +123,15 @@ ReadResult ReadStructureFromMemory(HostModel::ChemDoc& doc, std::string bytes, c
     result.format =
         options.format != StructureFormat::Detect ? options.format : DetectStructureFormat(input.text, name);
     std::unique_ptr<HostModel::Molecule> molecule = ReadModel(std::move(input.text), name, options, result);
-
-    HostChem::PreparationOptions preparation;
-    preparation.completeMissingAtoms = options.completeMissingAtoms && result.format != StructureFormat::Pqr;
-    HostChem::PrepareReadMolecule(*molecule, doc.GetPreparationReport(), preparation);
-
-    // Attaching the finished molecule is the read's one chemistry change.
-    result.molecule = &doc.GetTreeRoot()->Add(std::move(molecule));
-    if (result.format == StructureFormat::Pqr && !options.forcefieldName.empty())
-        doc.SetForcefieldName(options.forcefieldName);
+    Attach(doc, std::move(molecule), options, result);
     return result;
 }
 
 ReadResult ReadStructure(HostModel::ChemDoc& doc, const std::string& path, const ReadOptions& options) {
     const std::string name = path == "-" ? std::string(kStandardInputName) : path;
+    if (path != "-") {
+        if (std::optional<ReadResult> result = ReadMappedPdb(doc, path, options)) return std::move(*result);
+    }
     InputBytes input = ReadInputBytes(path);
     // Already inflated: the second look finds no gzip magic, but keep the flag.
     const bool compressed = input.compressed;

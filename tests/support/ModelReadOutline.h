@@ -8,6 +8,7 @@
 
 #include "HostModel/Atom.h"
 #include "HostModel/Chain.h"
+#include "HostModel/DescendentIterator.h"
 #include "HostModel/Molecule.h"
 #include "HostModel/Residue.h"
 
@@ -61,6 +62,18 @@ inline void Append(const HostModel::Object& object, int depth,
 }
 
 }  // namespace outline_detail
+
+/// The outline of a molecule's tree, atoms numbered in tree order.
+inline std::string OutlineMolecule(const HostModel::Object& molecule) {
+    std::unordered_map<const HostModel::Atom*, std::size_t> indexOf;
+    HostModel::DescendentIterator atoms(&molecule, HostModel::Atom::classType);
+    while (const HostModel::Object* atom = atoms.GetNext()) {
+        indexOf.emplace(static_cast<const HostModel::Atom*>(atom), indexOf.size());
+    }
+    std::string out;
+    outline_detail::Append(molecule, 0, indexOf, out);
+    return out;
+}
 
 /// The outline of read; a read without molecule gives its counts only.
 inline std::string OutlineModelRead(const HostIO::ModelRead& read) {
