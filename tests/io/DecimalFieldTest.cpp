@@ -88,7 +88,7 @@ TEST(DecimalField, RandomFieldsWithThePointInPlaceAsGemmi) {
     std::mt19937 random(13);
     const std::string alphabet = "0123456789000000000-    +.e\t";
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
-    std::uniform_int_distribution<int> width(3, 16);
+    std::uniform_int_distribution<int> width(4, 16);
     for (int i = 0; i < 200000; ++i) {
         std::string field(static_cast<std::size_t>(width(random)), ' ');
         for (char& c : field) c = alphabet[pick(random)];
