@@ -45,6 +45,10 @@ public:
         double cell = std::max(static_cast<double>(reach), 0.5);
         while (count(cell, rangeX) * count(cell, rangeY) * count(cell, rangeZ) > limit) cell *= 1.26;
         cell_ = cell;
+        // A multiplication where a division was: the cells this gives are a millionth wider than
+        // cell, so two atoms within reach of each other still lie at most one cell apart on
+        // each axis, whatever the rounding of the products.
+        inverseCell_ = (1.0 - 1e-6) / cell;
         nx_ = static_cast<std::int64_t>(count(cell, rangeX));
         ny_ = static_cast<std::int64_t>(count(cell, rangeY));
         nz_ = static_cast<std::int64_t>(count(cell, rangeZ));
@@ -74,14 +78,15 @@ public:
 private:
     // Clamped before the conversion, which is undefined for values an int64 cannot hold (NaN).
     std::int64_t Axis(float v, float lo, std::int64_t n) const {
-        const double t = (static_cast<double>(v) - lo) / cell_;
+        const double t = (static_cast<double>(v) - lo) * inverseCell_;
         if (!(t > 0)) return 0;
         if (t >= static_cast<double>(n - 1)) return n - 1;
         return static_cast<std::int64_t>(t);
     }
 
     float minX_ = 0, minY_ = 0, minZ_ = 0;
-    double cell_ = 1;  // Å
+    double cell_ = 1;         // Å
+    double inverseCell_ = 1;  // per Å
     std::int64_t nx_ = 1, ny_ = 1, nz_ = 1;
 };
 

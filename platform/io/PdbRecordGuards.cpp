@@ -20,6 +20,7 @@
 #include "Common/Text.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -134,15 +135,23 @@ std::string Printable(const char* begin, std::size_t length) {
 // longest number at the field's start, so its integer digits lie before that point: at most six,
 // under 10^6, and without letters there is no exponent, infinity or NaN. Files written in the
 // usual %8.3f layout all pass here; the rest are read in full.
+enum CoordinateByte : unsigned char { kOtherByte, kNumberByte, kPointByte };
+
+constexpr std::array<unsigned char, 256> CoordinateBytes() {
+    std::array<unsigned char, 256> bytes{};
+    for (char c : {' ', '-', '+', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'})
+        bytes[static_cast<unsigned char>(c)] = kNumberByte;
+    bytes['.'] = kPointByte;
+    return bytes;
+}
+
 bool SurelyAcceptedCoordinate(const char* field) {
+    static constexpr std::array<unsigned char, 256> kBytes = CoordinateBytes();
     int point = -1;
     for (int i = 0; i < 8; ++i) {
-        const char c = field[i];
-        if (c == '.') {
-            if (point < 0) point = i;
-        } else if (!Common::IsAsciiDigit(c) && c != ' ' && c != '-' && c != '+') {
-            return false;
-        }
+        const unsigned char kind = kBytes[static_cast<unsigned char>(field[i])];
+        if (kind == kOtherByte) return false;
+        if (kind == kPointByte && point < 0) point = i;
     }
     return point >= 0 && point <= 6;
 }

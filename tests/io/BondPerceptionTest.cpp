@@ -135,6 +135,27 @@ TEST(BondPerception, FewSearchersAmongManyAtomsFindExactlyTheBondsOfAllPairs) {
     }
 }
 
+// Atoms exactly a bond's reach apart, in a row long enough to cross many cell boundaries at
+// every phase: each neighbour must be found, however the cells fall.
+TEST(BondPerception, AtomsAtTheFullReachAreFoundAcrossCells) {
+    for (const float radius : {0.66f, 0.77f, 1.05f}) {
+        const float reach = 2 * radius + BondRules().tolerance;
+        for (const float start : {0.0f, -123.456f, 1000.25f}) {
+            std::vector<BondAtom> atoms;
+            std::vector<std::uint8_t> flags;
+            // Just within the reach, so that every neighbour bonds.
+            const float spacing = reach * 0.99999f;
+            for (std::uint32_t k = 0; k < 400; ++k) {
+                flags.push_back(0);  // ligands: every atom searches
+                atoms.push_back(MakeAtom(start + static_cast<float>(k) * spacing, 0.0f, 0.0f, radius, k));
+            }
+            const auto expected = AllPairs(atoms, flags);
+            EXPECT_GT(expected.size(), 100u);
+            EXPECT_EQ(PerceiveBonds(atoms, flags), expected) << "radius " << radius << ", start " << start;
+        }
+    }
+}
+
 TEST(BondPerception, FarFlungCoordinatesStayCorrect) {
     // Two bonded pairs a million Å apart would need 10^18 cells of bond size.
     std::vector<BondAtom> atoms = {MakeAtom(0, 0, 0, 0.73f, 0), MakeAtom(1.5f, 0, 0, 0.73f, 0),
