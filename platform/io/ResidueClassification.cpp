@@ -5,6 +5,9 @@
 #include <gemmi/resinfo.hpp>
 #include <gemmi/util.hpp>
 
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace HostIO {
@@ -60,7 +63,9 @@ void NoteBackboneAtom(ResidueFacts& facts, std::string_view atomName, int atomic
     if (atomName == "C1'") facts.hasSugarC1 = true;
 }
 
-ResidueClass ClassifyResidue(const ResidueFacts& facts) {
+namespace {
+
+ResidueClass Classify(const ResidueFacts& facts) {
     const std::string name(facts.name);
     const gemmi::ResidueInfo info = gemmi::find_tabulated_residue(name);
     const ResidueType tableType = TableType(name, info);
@@ -76,6 +81,41 @@ ResidueClass ClassifyResidue(const ResidueFacts& facts) {
                    (out.type != ResidueType::Other && HostChem::IsMappedResidueName(name));
     out.known = info.found() || IsForcefieldAminoAcid(name) || HostChem::IsMappedResidueName(name);
     return out;
+}
+
+// The facts of a residue whose name fits eight bytes, packed: two words to compare.
+struct PackedFacts {
+    std::uint64_t name = 0;
+    std::uint32_t rest = 0;  // the name's length, the entity and the flags
+    bool operator==(const PackedFacts& other) const { return name == other.name && rest == other.rest; }
+};
+
+PackedFacts Pack(const ResidueFacts& facts) {
+    PackedFacts packed;
+    if (!facts.name.empty()) std::memcpy(&packed.name, facts.name.data(), facts.name.size());
+    packed.rest = static_cast<std::uint32_t>(facts.name.size()) | static_cast<std::uint32_t>(facts.entity) << 8 |
+                  std::uint32_t{facts.hetatm} << 12 | std::uint32_t{facts.hasAlphaCarbon} << 13 |
+                  std::uint32_t{facts.hasPhosphorus} << 14 | std::uint32_t{facts.hasSugarC1} << 15 | 1u << 16;
+    return packed;
+}
+
+}  // namespace
+
+ResidueClass ClassifyResidue(const ResidueFacts& facts) {
+    // A pure function of the facts, asked once per residue: a structure repeats a few dozen
+    // names and facts a hundred thousand times, and the residue table's lookup by name is
+    // costly. Each thread remembers recent answers in a small table.
+    if (facts.name.size() > sizeof(std::uint64_t)) return Classify(facts);
+    struct Remembered {
+        PackedFacts facts;  // rest is never 0 once filled
+        ResidueClass answer;
+    };
+    thread_local std::array<Remembered, 64> remembered{};
+    const PackedFacts packed = Pack(facts);
+    const std::uint64_t mixed = (packed.name ^ (std::uint64_t{packed.rest} << 40)) * 0x9E3779B97F4A7C15ull;
+    Remembered& slot = remembered[mixed >> 58];
+    if (!(slot.facts == packed)) slot = Remembered{packed, Classify(facts)};
+    return slot.answer;
 }
 
 }  // namespace HostIO

@@ -138,6 +138,42 @@ TEST(ResidueJudgement, NamedEntitiesOverrideTheJudgement) {
     EXPECT_TRUE(ClassifyResidue(het).polymer);
 }
 
+std::string Describe(const ResidueClass& c) {
+    return std::to_string(static_cast<int>(c.type)) + std::to_string(c.water) + std::to_string(c.polymer) +
+           std::to_string(c.standard) + std::to_string(c.known) + std::to_string(c.inPolymerEntity) +
+           std::to_string(static_cast<int>(c.backboneType));
+}
+
+// Answers are remembered per name and facts: asked again, in another order and between other
+// residues, every combination must get the answer it got first.
+TEST(ResidueJudgement, TheSameFactsGetTheSameAnswerInAnyOrder) {
+    std::vector<ResidueFacts> all;
+    for (const char* name : {"ALA", "GLY", "HIE", "CYX", "HOH", "WAT", "TIP3", "A", "DA", "U", "SO4", "NAP", "UNL",
+                             "MSE", "ABCDEFGH", "ABCDEFGHI", "X", ""}) {
+        for (const ResidueEntity entity :
+             {ResidueEntity::JudgeByName, ResidueEntity::Polymer, ResidueEntity::Water, ResidueEntity::Other}) {
+            for (int bits = 0; bits < 16; ++bits) {
+                ResidueFacts facts;
+                facts.name = name;
+                facts.entity = entity;
+                facts.hetatm = bits & 1;
+                facts.hasAlphaCarbon = bits & 2;
+                facts.hasPhosphorus = bits & 4;
+                facts.hasSugarC1 = bits & 8;
+                all.push_back(facts);
+            }
+        }
+    }
+    std::vector<std::string> first;
+    for (const ResidueFacts& facts : all) first.push_back(Describe(ClassifyResidue(facts)));
+    for (std::size_t k = all.size(); k-- > 0;) {
+        EXPECT_EQ(Describe(ClassifyResidue(all[k])), first[k]) << "'" << all[k].name << "', case " << k;
+    }
+    for (std::size_t k = 0; k < all.size(); k += 7) {
+        EXPECT_EQ(Describe(ClassifyResidue(all[k])), first[k]) << "'" << all[k].name << "', case " << k;
+    }
+}
+
 TEST(PartPolymerKind, MoreThanHalfOfThePolymerResiduesDecide) {
     const ResidueClass ala = ClassifyResidue(Judged("ALA"));
     const ResidueClass ligand = ClassifyResidue(Judged("NAP", true, false));
