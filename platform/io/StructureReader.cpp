@@ -5,6 +5,7 @@
 #include "io/GemmiStructureReader.h"
 #include "io/InputBytes.h"
 #include "io/MappedFile.h"
+#include "io/ReadError.h"
 #include "io/PqrStructureReader.h"
 
 #include "chem/StructurePreparation.h"
@@ -106,6 +107,7 @@ std::optional<ReadResult> ReadMappedPdb(HostModel::ChemDoc& doc, const std::stri
     std::optional<GemmiModelRead> read =
         ReadPdbModelInPlace(text, [&mapped] { mapped.Release(); }, path, options, StructureFileStem(path));
     if (!read) return std::nullopt;
+    if (mapped.Damaged()) throw ReadError(path, "the file was shortened while it was read");
     Attach(doc, TakeGemmiModel(*read, options, result), options, result);
     return result;
 }

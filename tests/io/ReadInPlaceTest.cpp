@@ -5,6 +5,7 @@
 #include "IoTestSupport.h"
 #include "support/ModelReadOutline.h"
 
+#include "io/MappedFile.h"
 #include "io/ReadError.h"
 #include "io/StructureReader.h"
 
@@ -114,6 +115,29 @@ TEST(ReadInPlace, TextsToMendOrRefuseReadAsFromMemory) {
          }) {
         ExpectAsFromMemory(files.Write(name, text));
     }
+}
+
+// A mapped file shortened by another program while it is read: the pages past its new end read
+// as zeros instead of ending the process with SIGBUS, and the mapping says it is damaged.
+TEST(ReadInPlace, AFileShortenedWhileMappedReadsAsZerosAndIsDamaged) {
+    TempFiles files;
+    const std::string text(3 * 4096 + 100, 'x');
+    const std::string path = files.Write("shortened.pdb", text);
+    HostIO::MappedFile mapped(path);
+    ASSERT_EQ(mapped.Text().size(), text.size());
+    EXPECT_FALSE(mapped.Damaged());
+    fs::resize_file(path, 10);
+    std::size_t zeros = 0;
+    for (const char c : mapped.Text()) zeros += c == '\0';
+    EXPECT_GE(zeros, 3u * 4096);
+    EXPECT_TRUE(mapped.Damaged());
+    mapped.Release();
+    EXPECT_TRUE(mapped.Damaged());
+    EXPECT_TRUE(mapped.Text().empty());
+    // A fresh mapping of what is left is whole.
+    HostIO::MappedFile again(path);
+    EXPECT_EQ(again.Text(), std::string(10, 'x'));
+    EXPECT_FALSE(again.Damaged());
 }
 
 }  // namespace
