@@ -6,7 +6,7 @@
 #include "HostModel/Molecule.h"
 #include "Quorva_ProteinCore/BuilderUtility.h"
 
-#include <set>
+#include <bitset>
 #include <string>
 
 namespace HostChem {
@@ -15,42 +15,57 @@ namespace {
 // The residue types with terminal parameter sets in the shipped charge templates; other amino
 // acids (MSE, AR0, ...) keep their internal entries at a chain end.
 bool HasTerminalSets(const std::string& type) {
-    static const std::set<std::string> kTypes = {"ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY", "HIS", "ILE",
-                                                 "LEU", "LYS", "MET", "PHE", "PRO", "SER", "THR", "TRP", "TYR", "VAL",
-                                                 "ASH", "CYM", "CYX", "GLH", "HID", "HIE", "HIP", "LYN"};
-    return kTypes.count(type) != 0;
-}
-
-bool LinkedTo(const HostModel::Atom& atom, const char* partnerLabel, const HostModel::Residue& residue) {
-    for (const HostModel::Atom* partner : atom.GetBonds()) {
-        const HostModel::Object* owner = partner->GetParent();
-        if (partner->GetLabel() == partnerLabel && owner != &residue && owner &&
-            owner->IsA(HostModel::SubUnit::classType)) {
+    switch (PackName(type)) {
+        case PackName("ALA"):
+        case PackName("ARG"):
+        case PackName("ASN"):
+        case PackName("ASP"):
+        case PackName("CYS"):
+        case PackName("GLN"):
+        case PackName("GLU"):
+        case PackName("GLY"):
+        case PackName("HIS"):
+        case PackName("ILE"):
+        case PackName("LEU"):
+        case PackName("LYS"):
+        case PackName("MET"):
+        case PackName("PHE"):
+        case PackName("PRO"):
+        case PackName("SER"):
+        case PackName("THR"):
+        case PackName("TRP"):
+        case PackName("TYR"):
+        case PackName("VAL"):
+        case PackName("ASH"):
+        case PackName("CYM"):
+        case PackName("CYX"):
+        case PackName("GLH"):
+        case PackName("HID"):
+        case PackName("HIE"):
+        case PackName("HIP"):
+        case PackName("LYN"):
             return true;
-        }
+        default: return false;
     }
-    return false;
 }
 
-bool IsChargedNTerminus(const HostModel::Residue& residue, bool proline) {
-    if (!HasResidueAtom(residue, "N") || !Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue)) return false;
+bool IsChargedNTerminus(const HostModel::Residue& residue, const ResidueLandmarks& marks, bool proline) {
+    // No other residue's C on the N: a peptide bond or an acyl cap leaves no free amine.
+    if (!marks.n || LinkedToOtherSubUnit(*marks.n, PackName("C"), residue)) return false;
     if (residue.GetPropertyAsString(TerminalStateProperty()) == "NH2") return false;
-    if (!CarriesHydrogens(residue)) return true;
+    if (!marks.hasHydrogen) return true;
     // Hydrogens as the input gave them decide: NH3+ (proline NH2+) has one amine hydrogen more
     // than the neutral amine. PDB2PQR's PARSE naming spells them HN1 HN2 HN3.
-    int amineHydrogens = 0;
-    for (const char* name : {"H1", "H2", "H3", "HN1", "HN2", "HN3"})
-        amineHydrogens += HasResidueAtom(residue, name) ? 1 : 0;
-    return amineHydrogens >= (proline ? 2 : 3);
+    const std::uint32_t amine = marks.present & (kLandmarkH1 | kLandmarkH2 | kLandmarkH3 | kLandmarkHN1 |
+                                                 kLandmarkHN2 | kLandmarkHN3);
+    return std::bitset<32>(amine).count() >= (proline ? 2u : 3u);
 }
 
-bool IsChargedCTerminus(const HostModel::Residue& residue) {
-    const HostModel::Atom* c = FindResidueAtom(residue, "C");
-    if (c == nullptr || LinkedTo(*c, "N", residue)) return false;
+bool IsChargedCTerminus(const HostModel::Residue& residue, const ResidueLandmarks& marks) {
+    if (!marks.c || LinkedToOtherSubUnit(*marks.c, PackName("N"), residue)) return false;
     // PDB2PQR's PARSE naming writes the carboxylate oxygens as O1 and O2.
-    const bool carboxylate =
-        HasResidueAtom(residue, "OXT") || (HasResidueAtom(residue, "O1") && HasResidueAtom(residue, "O2"));
-    return carboxylate && !HasResidueAtom(residue, "HXT");
+    const bool carboxylate = marks.Has(kLandmarkOXT) || marks.Has(kLandmarkO1 | kLandmarkO2);
+    return carboxylate && !marks.Has(kLandmarkHXT);
 }
 
 }  // namespace
@@ -60,8 +75,9 @@ HostModel::Residue::ChainEnd ClassifyChainEnd(const HostModel::Residue& residue)
     if (!residue.IsA(HostModel::AminoAcid::classType) || !HasTerminalSets(residue.GetResidueType())) {
         return ChainEnd::None;
     }
-    const bool nTerminal = IsChargedNTerminus(residue, residue.GetResidueType() == "PRO");
-    const bool cTerminal = IsChargedCTerminus(residue);
+    const ResidueLandmarks marks = FindLandmarks(residue);
+    const bool nTerminal = IsChargedNTerminus(residue, marks, residue.GetResidueType() == "PRO");
+    const bool cTerminal = IsChargedCTerminus(residue, marks);
     // A lone amino acid is both; no force field we follow has a set for the zwitterion, and
     // either set alone would leave its net charge wrong, so it keeps the internal entries
     // with their terminal-only atoms.
