@@ -50,8 +50,8 @@ bool HasTerminalSets(const std::string& type) {
 }
 
 bool IsChargedNTerminus(const HostModel::Residue& residue, const ResidueLandmarks& marks, bool proline) {
-    // No other residue's C on the N: a peptide bond or an acyl cap leaves no free amine.
-    if (!marks.n || LinkedToOtherSubUnit(*marks.n, PackName("C"), residue)) return false;
+    // The caller has found no other residue's C on the N: a peptide bond or an acyl cap leaves
+    // no free amine.
     if (residue.GetPropertyAsString(TerminalStateProperty()) == "NH2") return false;
     if (!marks.hasHydrogen) return true;
     // Hydrogens as the input gave them decide: NH3+ (proline NH2+) has one amine hydrogen more
@@ -61,8 +61,7 @@ bool IsChargedNTerminus(const HostModel::Residue& residue, const ResidueLandmark
     return std::bitset<32>(amine).count() >= (proline ? 2u : 3u);
 }
 
-bool IsChargedCTerminus(const HostModel::Residue& residue, const ResidueLandmarks& marks) {
-    if (!marks.c || LinkedToOtherSubUnit(*marks.c, PackName("N"), residue)) return false;
+bool IsChargedCTerminus(const ResidueLandmarks& marks) {
     // PDB2PQR's PARSE naming writes the carboxylate oxygens as O1 and O2.
     const bool carboxylate = marks.Has(kLandmarkOXT) || marks.Has(kLandmarkO1 | kLandmarkO2);
     return carboxylate && !marks.Has(kLandmarkHXT);
@@ -75,9 +74,15 @@ HostModel::Residue::ChainEnd ClassifyChainEnd(const HostModel::Residue& residue)
     if (!residue.IsA(HostModel::AminoAcid::classType) || !HasTerminalSets(residue.GetResidueType())) {
         return ChainEnd::None;
     }
+    // Inside a chain both ends are bonded on, which the first three atoms of most residues show;
+    // only an end needs the look at every atom.
+    const ResidueLandmarks ends = FindBackboneEnds(residue, false);
+    const bool freeN = ends.n && !LinkedToOtherSubUnit(*ends.n, PackName("C"), residue);
+    const bool freeC = ends.c && !LinkedToOtherSubUnit(*ends.c, PackName("N"), residue);
+    if (!freeN && !freeC) return ChainEnd::None;
     const ResidueLandmarks marks = FindLandmarks(residue);
-    const bool nTerminal = IsChargedNTerminus(residue, marks, residue.GetResidueType() == "PRO");
-    const bool cTerminal = IsChargedCTerminus(residue, marks);
+    const bool nTerminal = freeN && IsChargedNTerminus(residue, marks, residue.GetResidueType() == "PRO");
+    const bool cTerminal = freeC && IsChargedCTerminus(marks);
     // A lone amino acid is both; no force field we follow has a set for the zwitterion, and
     // either set alone would leave its net charge wrong, so it keeps the internal entries
     // with their terminal-only atoms.

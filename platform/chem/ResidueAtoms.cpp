@@ -52,6 +52,22 @@ ResidueLandmarks FindLandmarks(const HostModel::Residue& residue, std::vector<Ho
     return marks;
 }
 
+ResidueLandmarks FindBackboneEnds(const HostModel::Residue& residue, bool withHydrogen) {
+    ResidueLandmarks marks;
+    bool hydrogenKnown = !withHydrogen;
+    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
+        HostModel::Object* child = residue.GetChild(i);
+        if (!child->IsA(HostModel::Atom::classType)) continue;
+        auto* atom = static_cast<HostModel::Atom*>(child);
+        if (!hydrogenKnown && atom->GetAtomicNumber() == 1) hydrogenKnown = marks.hasHydrogen = true;
+        const PackedName name = PackName(atom->GetLabel());
+        if (!marks.n && name == PackName("N")) marks.n = atom;
+        if (!marks.c && name == PackName("C")) marks.c = atom;
+        if (hydrogenKnown && marks.n && marks.c) break;
+    }
+    return marks;
+}
+
 bool LinkedToOtherSubUnit(const HostModel::Atom& atom, PackedName partnerLabel, const HostModel::Residue& residue) {
     for (const HostModel::Atom* partner : atom.GetBonds()) {
         const HostModel::Object* owner = partner->GetParent();

@@ -80,6 +80,11 @@ struct ResidueLandmarks {
 HOST_API ResidueLandmarks FindLandmarks(const HostModel::Residue& residue,
                                         std::vector<HostModel::Atom*>* hydrogens = nullptr);
 
+/// The first atoms labelled N and C of residue and, when withHydrogen, whether it carries
+/// hydrogens (present is left 0): a look that stops as soon as those are known, at the third
+/// atom of most amino acids.
+HOST_API ResidueLandmarks FindBackboneEnds(const HostModel::Residue& residue, bool withHydrogen);
+
 /// True when atom is bonded to an atom labelled partnerLabel of another sub-unit: a peptide
 /// bond at N (partner "C") or at C (partner "N").
 HOST_API bool LinkedToOtherSubUnit(const HostModel::Atom& atom, PackedName partnerLabel,
