@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <regex>
 #include <set>
 
@@ -186,3 +187,57 @@ TEST(HydrogenNaming, UnknownHydrogensKeptAndListed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Hydrogen labels and the report after naming, for comparing two ways of naming one structure.
+struct NamingResult {
+    std::vector<std::string> labels;
+    std::map<std::string, std::size_t> renamed;
+    std::vector<std::string> unknown;
+};
+
+// 1A1P as read (hydrogens named), its hydrogens then renamed in turn the PDB v2 way, the CHARMM
+// way, to a name too long to pack, or left, and named again.
+NamingResult RenameAndName(bool newNamerPerResidue) {
+    ChemDoc doc;
+    Molecule& molecule = *HostIO::ReadStructure(doc, ChemTest::CorpusPath("1A1P.pdb")).molecule;
+    int counter = 0;
+    for (Residue* residue : ChemTest::Residues(molecule)) {
+        std::set<std::string> names;
+        for (const Atom* atom : ChemTest::Atoms(*residue)) names.insert(atom->GetLabel());
+        for (Atom* atom : ChemTest::Atoms(*residue)) {
+            if (atom->GetAtomicNumber() != 1) continue;
+            const std::string& name = atom->GetLabel();
+            switch (counter++ % 4) {
+                case 0: atom->SetLabel(PdbV2(name, names)); break;
+                case 1: atom->SetLabel(Charmm(name, names)); break;
+                case 2: atom->SetLabel(name + "LONGNAME"); break;
+                default: break;
+            }
+        }
+    }
+    PreparationReport report;
+    if (newNamerPerResidue) {
+        for (Residue* residue : ChemTest::Residues(molecule)) HostChem::HydrogenNamer().NameResidue(*residue, report);
+    } else {
+        HostChem::NameHydrogens(molecule, report);
+    }
+    return {AtomKeys(molecule), report.hydrogensRenamed, report.unknownHydrogens};
+}
+
+}  // namespace
+
+// What the namer remembers of one residue (its recipe, the names it allows) must not leak into
+// the next: one namer over a whole structure names and reports as a new namer per residue does,
+// with hydrogens of every convention and names too long to pack among them.
+TEST(HydrogenNaming, OneNamerAcrossResiduesAgreesWithANewOnePerResidue) {
+    const NamingResult shared = RenameAndName(false);
+    const NamingResult fresh = RenameAndName(true);
+    EXPECT_EQ(shared.labels, fresh.labels);
+    EXPECT_EQ(shared.renamed, fresh.renamed);
+    EXPECT_EQ(shared.unknown, fresh.unknown);
+    EXPECT_FALSE(shared.renamed.empty());
+    // Names too long to pack are compared as text, and renamed like the others.
+    for (const std::string& label : shared.labels) EXPECT_EQ(label.find("LONGNAME"), std::string::npos) << label;
+}
