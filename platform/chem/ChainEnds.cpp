@@ -2,12 +2,14 @@
 
 #include "chem/HydrogenPlacement.h"
 #include "chem/ResidueAtoms.h"
+#include "chem/TwoHalves.h"
 
 #include "HostModel/Molecule.h"
 #include "Quorva_ProteinCore/BuilderUtility.h"
 
 #include <bitset>
 #include <string>
+#include <vector>
 
 namespace HostChem {
 namespace {
@@ -91,7 +93,12 @@ HostModel::Residue::ChainEnd ClassifyChainEnd(const HostModel::Residue& residue)
 }
 
 void MarkChainEnds(HostModel::Molecule& molecule) {
-    for (HostModel::Residue* residue : ResiduesBelow(molecule)) residue->SetChainEnd(ClassifyChainEnd(*residue));
+    // Each residue's end depends on its own atoms and its neighbours' bonds and labels, never on
+    // another's end: the halves run at once.
+    const std::vector<HostModel::Residue*> residues = ResiduesBelow(molecule);
+    RunInTwoHalves(residues.size(), [&](std::size_t begin, std::size_t end, int) {
+        for (std::size_t i = begin; i < end; ++i) residues[i]->SetChainEnd(ClassifyChainEnd(*residues[i]));
+    });
 }
 
 }  // namespace HostChem

@@ -9,6 +9,7 @@
 #include "Quorva_ProteinCore/BuilderUtility.h"
 #include "chem/HydrogenRecipe.h"
 #include "chem/ResidueAtoms.h"
+#include "chem/TwoHalves.h"
 
 #include <algorithm>
 #include <cctype>
@@ -171,12 +172,12 @@ const HydrogenNamer::Recipe& HydrogenNamer::RecipeOf(const TypeFacts& type, unsi
     return *recipes_.back();
 }
 
-void HydrogenNamer::NameResidue(Residue& residue, HostModel::PreparationReport& report) {
+std::shared_ptr<const HydrogenRecipe> HydrogenNamer::FindMisnamed(Residue& residue) {
     const std::string& typeName = residue.GetResidueType();
-    if (typeName.empty()) return;
+    if (typeName.empty()) return nullptr;
     hydrogens_.clear();
     const ResidueLandmarks marks = FindLandmarks(residue, &hydrogens_);
-    if (!marks.hasHydrogen) return;
+    if (!marks.hasHydrogen) return nullptr;
     const TypeFacts& type = types_.Get(typeName, [](const std::string& name) {
         return TypeFacts{MonomerNameOf(name), IsStandardAminoAcidType(name)};
     });
@@ -187,16 +188,52 @@ void HydrogenNamer::NameResidue(Residue& residue, HostModel::PreparationReport& 
     if (marks.Has(kLandmarkOXT)) formBits |= kAcidCTerminusBit;
     if (marks.Has(kLandmarkO5Prime) && !marks.Has(kLandmarkP)) formBits |= kFivePrimeEndBit;
     const Recipe& recipe = RecipeOf(type, formBits);
-    if (!recipe.recipe) return;
-    if (recipe.packed && AllHydrogensNamedPacked(residue, hydrogens_, recipe.allowed, recipe.known)) return;
-    if (AllHydrogensNamed(residue, hydrogens_, *recipe.recipe)) return;
-    RenameHydrogens(residue, hydrogens_, *recipe.recipe, report);
+    if (!recipe.recipe) return nullptr;
+    if (recipe.packed && AllHydrogensNamedPacked(residue, hydrogens_, recipe.allowed, recipe.known)) return nullptr;
+    if (AllHydrogensNamed(residue, hydrogens_, *recipe.recipe)) return nullptr;
+    return recipe.recipe;
+}
+
+void HydrogenNamer::NameResidue(Residue& residue, HostModel::PreparationReport& report) {
+    if (const std::shared_ptr<const HydrogenRecipe> recipe = FindMisnamed(residue))
+        RenameHydrogens(residue, hydrogens_, *recipe, report);
 }
 
 void NameHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
-    HydrogenNamer namer;
+    std::vector<Residue*> residues;
     HostModel::DescendentIterator it(&molecule, Residue::classType);
-    while (HostModel::Object* object = it.GetNext()) namer.NameResidue(static_cast<Residue&>(*object), report);
+    while (HostModel::Object* object = it.GetNext()) residues.push_back(static_cast<Residue*>(object));
+
+    // Which residues need renaming is found on two threads, looking only; the renaming and the
+    // report follow on this one, in residue order.
+    using Misnamed = std::pair<std::size_t, std::shared_ptr<const HydrogenRecipe>>;
+    std::vector<Misnamed> misnamed[2];
+    RunInTwoHalves(residues.size(), [&](std::size_t begin, std::size_t end, int part) {
+        HydrogenNamer namer;
+        for (std::size_t i = begin; i < end; ++i)
+            if (auto recipe = namer.FindMisnamed(*residues[i])) misnamed[part].emplace_back(i, std::move(recipe));
+    });
+    std::vector<Atom*> hydrogens;
+    for (const std::vector<Misnamed>& part : misnamed) {
+        for (const auto& [index, recipe] : part) {
+            Residue& residue = *residues[index];
+            hydrogens.clear();
+            FindLandmarks(residue, &hydrogens);
+            // The one label of another residue a look reads is that of an atom bonded to its N,
+            // asked whether it is a C. Should a hydrogen so labelled lose that name here, the
+            // residues after this one are looked at again, as one walk would have met them.
+            const bool relabelsNeighbourC = std::any_of(hydrogens.begin(), hydrogens.end(), [&](const Atom* h) {
+                return h->GetLabel() == "C" && std::any_of(h->GetBonds().begin(), h->GetBonds().end(),
+                                                           [&](const Atom* a) { return a->GetParent() != &residue; });
+            });
+            RenameHydrogens(residue, hydrogens, *recipe, report);
+            if (relabelsNeighbourC) {
+                HydrogenNamer namer;
+                for (std::size_t i = index + 1; i < residues.size(); ++i) namer.NameResidue(*residues[i], report);
+                return;
+            }
+        }
+    }
 }
 
 }  // namespace HostChem

@@ -41,6 +41,11 @@ public:
     /// library cannot be read.
     void NameResidue(HostModel::Residue& residue, HostModel::PreparationReport& report);
 
+    /// The recipe by which NameResidue would rename or report some of residue's hydrogens; null
+    /// when it would do neither. Changes nothing but the namer's memory, so that namers on two
+    /// threads may look at the residues of one structure at once. Throws as NameResidue.
+    std::shared_ptr<const HydrogenRecipe> FindMisnamed(HostModel::Residue& residue);
+
 private:
     struct TypeFacts {
         std::string monomer;  // MonomerNameOf the type
