@@ -45,8 +45,7 @@ bool HasTerminalSets(const std::string& type) {
         case PackName("HID"):
         case PackName("HIE"):
         case PackName("HIP"):
-        case PackName("LYN"):
-            return true;
+        case PackName("LYN"): return true;
         default: return false;
     }
 }
@@ -58,8 +57,8 @@ bool IsChargedNTerminus(const HostModel::Residue& residue, const ResidueLandmark
     if (!marks.hasHydrogen) return true;
     // Hydrogens as the input gave them decide: NH3+ (proline NH2+) has one amine hydrogen more
     // than the neutral amine. PDB2PQR's PARSE naming spells them HN1 HN2 HN3.
-    const std::uint32_t amine = marks.present & (kLandmarkH1 | kLandmarkH2 | kLandmarkH3 | kLandmarkHN1 |
-                                                 kLandmarkHN2 | kLandmarkHN3);
+    const std::uint32_t amine =
+        marks.present & (kLandmarkH1 | kLandmarkH2 | kLandmarkH3 | kLandmarkHN1 | kLandmarkHN2 | kLandmarkHN3);
     return std::bitset<32>(amine).count() >= (proline ? 2u : 3u);
 }
 

@@ -9,6 +9,7 @@
 #include "chem/PkaValues.h"
 #include "chem/PropkaRunner.h"
 #include "chem/ResidueAtoms.h"
+#include "chem/TwoHalves.h"
 
 #include <cstdio>
 #include <map>
@@ -36,14 +37,16 @@ struct OpenResidue {
 
 // The ring nitrogens of the histidines that will be neutral: the only atoms whose neighbours the
 // tautomer choice asks for.
-std::vector<const HostModel::Atom*> NeutralHistidineNitrogens(const std::vector<OpenResidue>& open,
+std::vector<const HostModel::Atom*> NeutralHistidineNitrogens(const std::vector<OpenResidue> (&open)[2],
                                                               const PkaTable& pkas, double ph) {
     std::vector<const HostModel::Atom*> nitrogens;
-    for (const OpenResidue& end : open) {
-        if (SideChainGroup(end.residue->GetResidueType()) != TitratableGroup::His) continue;
-        if (Protonated(ph, pkas.Get(end.residue, TitratableGroup::His))) continue;
-        for (const char* name : {"ND1", "NE2"})
-            if (const HostModel::Atom* n = FindResidueAtom(*end.residue, name)) nitrogens.push_back(n);
+    for (const std::vector<OpenResidue>& part : open) {
+        for (const OpenResidue& end : part) {
+            if (SideChainGroup(end.residue->GetResidueType()) != TitratableGroup::His) continue;
+            if (Protonated(ph, pkas.Get(end.residue, TitratableGroup::His))) continue;
+            for (const char* name : {"ND1", "NE2"})
+                if (const HostModel::Atom* n = FindResidueAtom(*end.residue, name)) nitrogens.push_back(n);
+        }
     }
     return nitrogens;
 }
@@ -115,15 +118,19 @@ void ChooseProtonationStates(HostModel::ChemDoc& doc) {
     }
     // Residues that carry hydrogens had their state read from them when the file was read;
     // residues named as a variant (HID, CYX, ...) were decided by the file's author.
-    std::vector<OpenResidue> open;
-    for (HostModel::Residue* residue : aminoAcids) {
-        const ResidueLandmarks ends = FindBackboneEnds(*residue, true);
-        if (ends.hasHydrogen) continue;
-        // The ends now, while the residue's atoms are at hand: states change names, not bonds.
-        open.push_back({residue, !ends.n || !LinkedToOtherSubUnit(*ends.n, PackName("C"), *residue),
-                        ends.c && !LinkedToOtherSubUnit(*ends.c, PackName("N"), *residue)});
-    }
-    if (open.empty()) return;
+    // In two halves, on two threads: the look at each residue's atoms waits on memory.
+    std::vector<OpenResidue> open[2];
+    RunInTwoHalves(aminoAcids.size(), [&](std::size_t begin, std::size_t end, int part) {
+        for (std::size_t i = begin; i < end; ++i) {
+            HostModel::Residue* residue = aminoAcids[i];
+            const ResidueLandmarks ends = FindBackboneEnds(*residue, true);
+            if (ends.hasHydrogen) continue;
+            // The ends now, while the residue's atoms are at hand: states change names, not bonds.
+            open[part].push_back({residue, !ends.n || !LinkedToOtherSubUnit(*ends.n, PackName("C"), *residue),
+                                  ends.c && !LinkedToOtherSubUnit(*ends.c, PackName("N"), *residue)});
+        }
+    });
+    if (open[0].empty() && open[1].empty()) return;
 
     PkaTable pkas;
     if (settings.pkaSource == HostModel::ProtonationSettings::PkaSource::Propka) {
@@ -140,50 +147,54 @@ void ChooseProtonationStates(HostModel::ChemDoc& doc) {
     std::size_t tyrosinates = 0, neutralArginines = 0;
     std::size_t termini[4] = {};  // N-terminus NH3+, NH2; C-terminus COOH, COO-
     StateTally tally;
-    for (const OpenResidue& end : open) {
-        HostModel::Residue* residue = end.residue;
-        const std::string name = residue->GetResidueType();
-        const std::optional<TitratableGroup> group = SideChainGroup(name);
-        if (group) {
-            const bool protonated = Protonated(ph, pkas.Get(residue, *group));
-            std::string state = name;
-            switch (*group) {
-                case TitratableGroup::Asp: state = protonated ? "ASH" : "ASP"; break;
-                case TitratableGroup::Glu: state = protonated ? "GLH" : "GLU"; break;
-                case TitratableGroup::His:
-                    if (protonated) {
-                        state = "HIP";
+    for (const std::vector<OpenResidue>& part : open) {
+        for (const OpenResidue& end : part) {
+            HostModel::Residue* residue = end.residue;
+            const std::string name = residue->GetResidueType();
+            const std::optional<TitratableGroup> group = SideChainGroup(name);
+            if (group) {
+                const bool protonated = Protonated(ph, pkas.Get(residue, *group));
+                std::string state = name;
+                switch (*group) {
+                    case TitratableGroup::Asp: state = protonated ? "ASH" : "ASP"; break;
+                    case TitratableGroup::Glu: state = protonated ? "GLH" : "GLU"; break;
+                    case TitratableGroup::His:
+                        if (protonated) {
+                            state = "HIP";
+                            break;
+                        }
+                        if (!polar)
+                            polar =
+                                std::make_unique<const PolarAtoms>(residues, NeutralHistidineNitrogens(open, pkas, ph));
+                        state = ChooseHistidineTautomer(*residue, *polar);
                         break;
-                    }
-                    if (!polar) polar = std::make_unique<const PolarAtoms>(residues, NeutralHistidineNitrogens(open, pkas, ph));
-                    state = ChooseHistidineTautomer(*residue, *polar);
-                    break;
-                case TitratableGroup::Cys:
-                    // A bridge holds whatever the pH: the sulfur has no hydrogen to lose.
-                    state = bridged.count(residue) ? "CYX" : protonated ? "CYS" : "CYM";
-                    break;
-                case TitratableGroup::Lys: state = protonated ? "LYS" : "LYN"; break;
-                // No charge template has a tyrosinate or a neutral arginine for every scheme
-                // (Amber has neither): they stay TYR and ARG, and the user is told.
-                case TitratableGroup::Tyr: tyrosinates += !protonated; break;
-                case TitratableGroup::Arg: neutralArginines += !protonated; break;
-                case TitratableGroup::NTerminus:
-                case TitratableGroup::CTerminus: break;
+                    case TitratableGroup::Cys:
+                        // A bridge holds whatever the pH: the sulfur has no hydrogen to lose.
+                        state = bridged.count(residue) ? "CYX" : protonated ? "CYS" : "CYM";
+                        break;
+                    case TitratableGroup::Lys: state = protonated ? "LYS" : "LYN"; break;
+                    // No charge template has a tyrosinate or a neutral arginine for every scheme
+                    // (Amber has neither): they stay TYR and ARG, and the user is told.
+                    case TitratableGroup::Tyr: tyrosinates += !protonated; break;
+                    case TitratableGroup::Arg: neutralArginines += !protonated; break;
+                    case TitratableGroup::NTerminus:
+                    case TitratableGroup::CTerminus: break;
+                }
+                if (state != name) residue->SetResidueType(state);
+                tally.Count(state);
             }
-            if (state != name) residue->SetResidueType(state);
-            tally.Count(state);
-        }
-        // Termini: the charged forms are the templates' and need no mark; a neutral one is
-        // recorded on the residue for the hydrogen placement.
-        if (end.nTerminus) {
-            const bool charged = Protonated(ph, pkas.Get(residue, TitratableGroup::NTerminus));
-            if (!charged) residue->SetProperty(kTerminalState, "NH2", kTerminalStateFlags);
-            ++termini[charged ? 0 : 1];
-        }
-        if (end.cTerminus) {
-            const bool neutral = Protonated(ph, pkas.Get(residue, TitratableGroup::CTerminus));
-            if (neutral) residue->SetProperty(kTerminalState, "COOH", kTerminalStateFlags);
-            ++termini[neutral ? 2 : 3];
+            // Termini: the charged forms are the templates' and need no mark; a neutral one is
+            // recorded on the residue for the hydrogen placement.
+            if (end.nTerminus) {
+                const bool charged = Protonated(ph, pkas.Get(residue, TitratableGroup::NTerminus));
+                if (!charged) residue->SetProperty(kTerminalState, "NH2", kTerminalStateFlags);
+                ++termini[charged ? 0 : 1];
+            }
+            if (end.cTerminus) {
+                const bool neutral = Protonated(ph, pkas.Get(residue, TitratableGroup::CTerminus));
+                if (neutral) residue->SetProperty(kTerminalState, "COOH", kTerminalStateFlags);
+                ++termini[neutral ? 2 : 3];
+            }
         }
     }
     tally.AddTo(report.statesChosen);

@@ -170,8 +170,7 @@ TEST(PolarNeighbourIndex, AroundAtomsAcrossZeroAndFarOut) {
     int k = 0;
     for (double x = -5.25; x <= 5.25; x += 1.75)
         for (double y = -3.5; y <= 3.5; y += 1.75)
-            for (double z = -3.4; z <= 3.4; z += 1.7)
-                atoms.push_back({names[k++ % 8], k % 2 ? 7 : 8, {x, y, z}});
+            for (double z = -3.4; z <= 3.4; z += 1.7) atoms.push_back({names[k++ % 8], k % 2 ? 7 : 8, {x, y, z}});
     auto& dense = ChemTest::AddAminoAcid(chain, "ALA", 1, atoms);
     auto& far = ChemTest::AddAminoAcid(chain, "GLY", 2, {{"N", 7, {1e7, 0, 0}}, {"O", 8, {1e7, 2.0, 0}}});
     std::vector<HostModel::Residue*> residues = {&dense, &far};
@@ -183,7 +182,8 @@ TEST(PolarNeighbourIndex, AroundAtomsAcrossZeroAndFarOut) {
     const HostChem::PolarAtoms part(residues, around);
     std::size_t found = 0;
     for (const HostModel::Atom* atom : around) {
-        ASSERT_EQ(part.Near(*atom, 3.3), whole.Near(*atom, 3.3)) << atom->GetPosition().x << " " << atom->GetPosition().z;
+        ASSERT_EQ(part.Near(*atom, 3.3), whole.Near(*atom, 3.3))
+            << atom->GetPosition().x << " " << atom->GetPosition().z;
         found += part.Near(*atom, 3.3).size();
     }
     EXPECT_GT(found, around.size() * 5);

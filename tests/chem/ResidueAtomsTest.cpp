@@ -16,10 +16,10 @@ namespace {
 using namespace HostModel;
 
 const std::pair<const char*, std::uint32_t> kLandmarkNames[] = {
-    {"N", HostChem::kLandmarkN},     {"C", HostChem::kLandmarkC},     {"OXT", HostChem::kLandmarkOXT},
-    {"O1", HostChem::kLandmarkO1},   {"O2", HostChem::kLandmarkO2},   {"HXT", HostChem::kLandmarkHXT},
-    {"H1", HostChem::kLandmarkH1},   {"H2", HostChem::kLandmarkH2},   {"H3", HostChem::kLandmarkH3},
-    {"HN1", HostChem::kLandmarkHN1}, {"HN2", HostChem::kLandmarkHN2}, {"HN3", HostChem::kLandmarkHN3},
+    {"N", HostChem::kLandmarkN},         {"C", HostChem::kLandmarkC},     {"OXT", HostChem::kLandmarkOXT},
+    {"O1", HostChem::kLandmarkO1},       {"O2", HostChem::kLandmarkO2},   {"HXT", HostChem::kLandmarkHXT},
+    {"H1", HostChem::kLandmarkH1},       {"H2", HostChem::kLandmarkH2},   {"H3", HostChem::kLandmarkH3},
+    {"HN1", HostChem::kLandmarkHN1},     {"HN2", HostChem::kLandmarkHN2}, {"HN3", HostChem::kLandmarkHN3},
     {"O5'", HostChem::kLandmarkO5Prime}, {"P", HostChem::kLandmarkP}};
 
 // Every residue's scan says what a search for each name says, and its ends what the builder's
