@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <regex>
@@ -199,9 +200,24 @@ struct NamingResult {
 
 // 1A1P as read (hydrogens named), its hydrogens then renamed in turn the PDB v2 way, the CHARMM
 // way, to a name too long to pack, or left, and named again.
-NamingResult RenameAndName(bool newNamerPerResidue) {
+NamingResult RenameAndName(bool newNamerPerResidue, int copies = 1) {
+    // Copies side by side, 200 Å apart, each its own chain, for a structure large enough that
+    // the look for misnamed hydrogens is split between two threads.
+    const std::string original = ChemTest::ReadText(ChemTest::CorpusPath("1A1P.pdb"));
+    std::string text = copies == 1 ? original : std::string();
+    for (int copy = 0; copies > 1 && copy < copies; ++copy) {
+        std::istringstream in(original);
+        for (std::string line; std::getline(in, line);) {
+            if ((line.rfind("ATOM", 0) != 0 && line.rfind("HETATM", 0) != 0) || line.size() < 54) continue;
+            char x[16];
+            std::snprintf(x, sizeof x, "%8.3f", std::stod(line.substr(30, 8)) + 200.0 * copy);
+            line.replace(30, 8, x);
+            line[21] = static_cast<char>('A' + copy);
+            text += line + "\n";
+        }
+    }
     ChemDoc doc;
-    Molecule& molecule = *HostIO::ReadStructure(doc, ChemTest::CorpusPath("1A1P.pdb")).molecule;
+    Molecule& molecule = *HostIO::ReadStructureFromMemory(doc, text, "1A1P.pdb").molecule;
     int counter = 0;
     for (Residue* residue : ChemTest::Residues(molecule)) {
         std::set<std::string> names;
@@ -240,4 +256,16 @@ TEST(HydrogenNaming, OneNamerAcrossResiduesAgreesWithANewOnePerResidue) {
     EXPECT_FALSE(shared.renamed.empty());
     // Names too long to pack are compared as text, and renamed like the others.
     for (const std::string& label : shared.labels) EXPECT_EQ(label.find("LONGNAME"), std::string::npos) << label;
+}
+
+// Large enough for two threads to look for misnamed hydrogens: the renaming and the report come
+// out as one walk's, in residue order.
+TEST(HydrogenNaming, TwoThreadsNameAsOneWalkDoes) {
+    const NamingResult shared = RenameAndName(false, 8);
+    const NamingResult fresh = RenameAndName(true, 8);
+    ASSERT_GT(shared.labels.size(), 8 * 2000u);
+    EXPECT_FALSE(shared.renamed.empty());
+    EXPECT_EQ(shared.labels, fresh.labels);
+    EXPECT_EQ(shared.renamed, fresh.renamed);
+    EXPECT_EQ(shared.unknown, fresh.unknown);
 }
