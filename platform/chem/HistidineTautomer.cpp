@@ -5,6 +5,7 @@
 #include "chem/MonomerLibrary.h"
 #include "chem/ResidueAtoms.h"
 #include "chem/ResidueConventions.h"
+#include "chem/TwoHalves.h"
 
 #include <algorithm>
 #include <cmath>
@@ -167,19 +168,27 @@ private:
 
 void IndexPolarAtoms(const std::vector<HostModel::Residue*>& residues, const CellFilter* filter,
                      std::vector<std::pair<CellKey, const HostModel::Atom*>>& atoms) {
-    for (const HostModel::Residue* residue : residues) {
-        for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
-            const HostModel::Object* child = residue->GetChild(i);
-            if (!child->IsA(HostModel::Atom::classType)) continue;
-            const auto& atom = static_cast<const HostModel::Atom&>(*child);
-            const int z = atom.GetAtomicNumber();
-            if (z != 7 && z != 8 && !IsMetal(z)) continue;
-            const HostModel::Vec3& p = atom.GetPosition();
-            const long cx = CellOf(p.x), cy = CellOf(p.y), cz = CellOf(p.z);
-            if (filter && !filter->Keeps(cx, cy, cz)) continue;
-            atoms.emplace_back(KeyOf(cx, cy, cz), &atom);
+    // Each half of the residues on its own thread; the second's atoms follow the first's, so
+    // that a cell's atoms stay in walk order.
+    std::vector<std::pair<CellKey, const HostModel::Atom*>> secondHalf;
+    RunInTwoHalves(residues.size(), [&](std::size_t begin, std::size_t end, int part) {
+        auto& found = part == 0 ? atoms : secondHalf;
+        for (std::size_t r = begin; r < end; ++r) {
+            const HostModel::Residue* residue = residues[r];
+            for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
+                const HostModel::Object* child = residue->GetChild(i);
+                if (!child->IsA(HostModel::Atom::classType)) continue;
+                const auto& atom = static_cast<const HostModel::Atom&>(*child);
+                const int z = atom.GetAtomicNumber();
+                if (z != 7 && z != 8 && !IsMetal(z)) continue;
+                const HostModel::Vec3& p = atom.GetPosition();
+                const long cx = CellOf(p.x), cy = CellOf(p.y), cz = CellOf(p.z);
+                if (filter && !filter->Keeps(cx, cy, cz)) continue;
+                found.emplace_back(KeyOf(cx, cy, cz), &atom);
+            }
         }
-    }
+    });
+    atoms.insert(atoms.end(), secondHalf.begin(), secondHalf.end());
     std::stable_sort(atoms.begin(), atoms.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
