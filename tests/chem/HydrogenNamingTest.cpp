@@ -242,6 +242,49 @@ NamingResult RenameAndName(bool newNamerPerResidue, int copies = 1) {
     return {AtomKeys(molecule), report.hydrogensRenamed, report.unknownHydrogens};
 }
 
+// A chain break whose N has a hydrogen of the residue before bonded to it, labelled C: whether
+// the N is free depends on that label, which naming the residue before changes. The residue
+// after is judged as it stands once the one before is named, as a walk residue by residue has it.
+TEST(HydrogenNaming, NeighbourRenamedBeforeTheNextIsJudged) {
+    auto build = [](Molecule& molecule) {
+        auto& chain = molecule.Add(std::make_unique<AminoAcidChain>("A"));
+        auto add = [](Residue& residue, const char* name, int z) -> Atom& {
+            return residue.Add(std::make_unique<Atom>(name, z));
+        };
+        auto& gly = chain.Add(std::make_unique<AminoAcid>("GLY1", 1, "GLY"));
+        Atom& glyCa = add(gly, "CA", 6);
+        Atom::Bond(add(gly, "N", 7), glyCa);
+        Atom& glyC = add(gly, "C", 6);
+        Atom::Bond(glyCa, glyC);
+        Atom::Bond(glyC, add(gly, "O", 8));
+        Atom& stray = add(gly, "C", 1);  // a hydrogen, misnamed
+        Atom::Bond(glyCa, stray);
+        auto& ala = chain.Add(std::make_unique<AminoAcid>("ALA2", 2, "ALA"));
+        Atom& n = add(ala, "N", 7);
+        Atom& ca = add(ala, "CA", 6);
+        Atom::Bond(n, ca);
+        Atom::Bond(ca, add(ala, "CB", 6));
+        Atom& c = add(ala, "C", 6);
+        Atom::Bond(ca, c);
+        Atom::Bond(c, add(ala, "O", 8));
+        for (const char* h : {"H1", "H2", "H3"}) Atom::Bond(n, add(ala, h, 1));
+        Atom::Bond(stray, n);
+    };
+    Molecule walked("walked"), named("named");
+    build(walked);
+    build(named);
+    PreparationReport walkReport, namedReport;
+    for (Residue* residue : ChemTest::Residues(walked)) HostChem::HydrogenNamer().NameResidue(*residue, walkReport);
+    HostChem::NameHydrogens(named, namedReport);
+    EXPECT_EQ(AtomKeys(named), AtomKeys(walked));
+    EXPECT_EQ(namedReport.hydrogensRenamed, walkReport.hydrogensRenamed);
+    EXPECT_EQ(namedReport.unknownHydrogens, walkReport.unknownHydrogens);
+    // The stray hydrogen takes a glycine CA name; the alanine's N is then free and keeps H1-H3.
+    EXPECT_EQ(namedReport.hydrogensRenamed.count("C -> HA2"), 1u);
+    const Residue& ala = *ChemTest::Residues(named)[1];
+    for (const char* h : {"H1", "H2", "H3"}) EXPECT_NE(ala.FindAtom(h), nullptr) << h;
+}
+
 }  // namespace
 
 // What the namer remembers of one residue (its recipe, the names it allows) must not leak into
