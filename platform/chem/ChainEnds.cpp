@@ -5,7 +5,6 @@
 #include "chem/TwoHalves.h"
 
 #include "HostModel/Molecule.h"
-#include "Quorva_ProteinCore/BuilderUtility.h"
 
 #include <bitset>
 #include <string>

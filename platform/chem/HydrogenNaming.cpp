@@ -6,7 +6,6 @@
 #include "HostModel/Molecule.h"
 #include "HostModel/PreparationReport.h"
 #include "HostModel/Residue.h"
-#include "Quorva_ProteinCore/BuilderUtility.h"
 #include "chem/HydrogenRecipe.h"
 #include "chem/ResidueAtoms.h"
 #include "chem/TwoHalves.h"
@@ -14,7 +13,6 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <set>
 #include <string_view>
 
 namespace HostChem {
