@@ -5,6 +5,7 @@
 #include "chem/MonomerLibrary.h"
 #include "chem/ResidueAtoms.h"
 #include "chem/ResidueConventions.h"
+#include "chem/TwoHalves.h"
 
 #include <algorithm>
 #include <cmath>
@@ -98,20 +99,110 @@ struct PolarAtoms::Grid {
     std::vector<std::pair<CellKey, const HostModel::Atom*>> atoms;
 };
 
-PolarAtoms::PolarAtoms(const std::vector<HostModel::Residue*>& residues) : grid_(std::make_unique<Grid>()) {
-    auto& atoms = grid_->atoms;
-    for (const HostModel::Residue* residue : residues) {
-        for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
-            const HostModel::Object* child = residue->GetChild(i);
-            if (!child->IsA(HostModel::Atom::classType)) continue;
-            const auto& atom = static_cast<const HostModel::Atom&>(*child);
-            const int z = atom.GetAtomicNumber();
-            if (z != 7 && z != 8 && !IsMetal(z)) continue;
-            const HostModel::Vec3& p = atom.GetPosition();
-            atoms.emplace_back(KeyOf(CellOf(p.x), CellOf(p.y), CellOf(p.z)), &atom);
+namespace {
+
+// The cells that queries about some atoms look at: each one's own and its 26 neighbours, as a
+// bitmap over their bounding box. Where the box would be too large, or a cell lies beyond the
+// keys' range (where keys wrap, and only the distance tells atoms apart), it keeps every cell.
+class CellFilter {
+public:
+    explicit CellFilter(const std::vector<const HostModel::Atom*>& around) {
+        constexpr long kKeyRange = 1L << 20;
+        constexpr long kMaxCells = 1L << 24;  // a bitmap of 2 MB at most
+        if (around.empty()) return;
+        long low[3] = {kKeyRange, kKeyRange, kKeyRange}, high[3] = {-kKeyRange, -kKeyRange, -kKeyRange};
+        for (const HostModel::Atom* atom : around) {
+            const long cell[3] = {CellOfX(*atom, 0), CellOfX(*atom, 1), CellOfX(*atom, 2)};
+            for (int axis = 0; axis < 3; ++axis) {
+                if (!(cell[axis] > -kKeyRange + 1 && cell[axis] < kKeyRange - 1)) {
+                    keepsAll_ = true;
+                    return;
+                }
+                low[axis] = std::min(low[axis], cell[axis] - 1);
+                high[axis] = std::max(high[axis], cell[axis] + 1);
+            }
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+            low_[axis] = low[axis];
+            size_[axis] = high[axis] - low[axis] + 1;
+        }
+        if (size_[0] * size_[1] > kMaxCells || size_[0] * size_[1] * size_[2] > kMaxCells) {
+            keepsAll_ = true;
+            return;
+        }
+        bits_.assign(static_cast<std::size_t>((size_[0] * size_[1] * size_[2] + 63) / 64), 0);
+        for (const HostModel::Atom* atom : around) {
+            const long cx = CellOfX(*atom, 0), cy = CellOfX(*atom, 1), cz = CellOfX(*atom, 2);
+            for (long x = cx - 1; x <= cx + 1; ++x)
+                for (long y = cy - 1; y <= cy + 1; ++y)
+                    for (long z = cz - 1; z <= cz + 1; ++z) {
+                        const std::size_t index = Index(x, y, z);
+                        bits_[index / 64] |= std::uint64_t{1} << (index % 64);
+                    }
         }
     }
+
+    bool Keeps(long x, long y, long z) const {
+        if (keepsAll_) return true;
+        if (x < low_[0] || y < low_[1] || z < low_[2] || x >= low_[0] + size_[0] || y >= low_[1] + size_[1] ||
+            z >= low_[2] + size_[2])
+            return false;
+        const std::size_t index = Index(x, y, z);
+        return (bits_[index / 64] >> (index % 64)) & 1;
+    }
+
+private:
+    static long CellOfX(const HostModel::Atom& atom, int axis) {
+        const HostModel::Vec3& p = atom.GetPosition();
+        return CellOf(axis == 0 ? p.x : axis == 1 ? p.y : p.z);
+    }
+    std::size_t Index(long x, long y, long z) const {
+        return static_cast<std::size_t>(((x - low_[0]) * size_[1] + (y - low_[1])) * size_[2] + (z - low_[2]));
+    }
+
+    bool keepsAll_ = false;
+    long low_[3] = {0, 0, 0};
+    long size_[3] = {0, 0, 0};  // an empty box keeps nothing
+    std::vector<std::uint64_t> bits_;
+};
+
+void IndexPolarAtoms(const std::vector<HostModel::Residue*>& residues, const CellFilter* filter,
+                     std::vector<std::pair<CellKey, const HostModel::Atom*>>& atoms) {
+    // Each half of the residues on its own thread; the second's atoms follow the first's, so
+    // that a cell's atoms stay in walk order.
+    std::vector<std::pair<CellKey, const HostModel::Atom*>> secondHalf;
+    RunInTwoHalves(residues.size(), [&](std::size_t begin, std::size_t end, int part) {
+        auto& found = part == 0 ? atoms : secondHalf;
+        for (std::size_t r = begin; r < end; ++r) {
+            const HostModel::Residue* residue = residues[r];
+            for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
+                const HostModel::Object* child = residue->GetChild(i);
+                if (!child->IsA(HostModel::Atom::classType)) continue;
+                const auto& atom = static_cast<const HostModel::Atom&>(*child);
+                const int z = atom.GetAtomicNumber();
+                if (z != 7 && z != 8 && !IsMetal(z)) continue;
+                const HostModel::Vec3& p = atom.GetPosition();
+                const long cx = CellOf(p.x), cy = CellOf(p.y), cz = CellOf(p.z);
+                if (filter && !filter->Keeps(cx, cy, cz)) continue;
+                found.emplace_back(KeyOf(cx, cy, cz), &atom);
+            }
+        }
+    });
+    atoms.insert(atoms.end(), secondHalf.begin(), secondHalf.end());
     std::stable_sort(atoms.begin(), atoms.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+}  // namespace
+
+PolarAtoms::PolarAtoms(const std::vector<HostModel::Residue*>& residues) : grid_(std::make_unique<Grid>()) {
+    IndexPolarAtoms(residues, nullptr, grid_->atoms);
+}
+
+PolarAtoms::PolarAtoms(const std::vector<HostModel::Residue*>& residues,
+                       const std::vector<const HostModel::Atom*>& around)
+    : grid_(std::make_unique<Grid>()) {
+    const CellFilter filter(around);
+    IndexPolarAtoms(residues, &filter, grid_->atoms);
 }
 
 PolarAtoms::~PolarAtoms() = default;
@@ -121,16 +212,22 @@ std::vector<const HostModel::Atom*> PolarAtoms::Near(const HostModel::Atom& atom
     const HostModel::Vec3& p = atom.GetPosition();
     const long cx = CellOf(p.x), cy = CellOf(p.y), cz = CellOf(p.z);
     const auto& atoms = grid_->atoms;
+    auto scan = [&](CellKey first, CellKey last) {
+        auto it = std::lower_bound(atoms.begin(), atoms.end(), first,
+                                   [](const auto& entry, CellKey k) { return entry.first < k; });
+        for (; it != atoms.end() && it->first <= last; ++it) {
+            const HostModel::Atom* other = it->second;
+            if (other != &atom && AtomDistance(atom, *other) <= radius) near.push_back(other);
+        }
+    };
+    // A column's three cells have consecutive keys, in z order, unless z wraps in the key.
+    const bool consecutive = KeyOf(0, 0, cz + 1) == KeyOf(0, 0, cz - 1) + 2;
     for (long x = cx - 1; x <= cx + 1; ++x) {
         for (long y = cy - 1; y <= cy + 1; ++y) {
-            for (long z = cz - 1; z <= cz + 1; ++z) {
-                const CellKey key = KeyOf(x, y, z);
-                auto it = std::lower_bound(atoms.begin(), atoms.end(), key,
-                                           [](const auto& entry, CellKey k) { return entry.first < k; });
-                for (; it != atoms.end() && it->first == key; ++it) {
-                    const HostModel::Atom* other = it->second;
-                    if (other != &atom && AtomDistance(atom, *other) <= radius) near.push_back(other);
-                }
+            if (consecutive) {
+                scan(KeyOf(x, y, cz - 1), KeyOf(x, y, cz + 1));
+            } else {
+                for (long z = cz - 1; z <= cz + 1; ++z) scan(KeyOf(x, y, z), KeyOf(x, y, z));
             }
         }
     }

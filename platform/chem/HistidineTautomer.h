@@ -19,6 +19,10 @@ namespace HostChem {
 class HOST_API PolarAtoms {
 public:
     explicit PolarAtoms(const std::vector<HostModel::Residue*>& residues);
+    /// Indexes only the atoms Near can find for the atoms of around (a structure's histidine
+    /// ring nitrogens, say), so that a few queries need not sort a million atoms; Near on any
+    /// other atom may miss some.
+    PolarAtoms(const std::vector<HostModel::Residue*>& residues, const std::vector<const HostModel::Atom*>& around);
     ~PolarAtoms();
     PolarAtoms(const PolarAtoms&) = delete;
     PolarAtoms& operator=(const PolarAtoms&) = delete;

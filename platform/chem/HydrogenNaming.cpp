@@ -6,13 +6,13 @@
 #include "HostModel/Molecule.h"
 #include "HostModel/PreparationReport.h"
 #include "HostModel/Residue.h"
-#include "Quorva_ProteinCore/BuilderUtility.h"
 #include "chem/HydrogenRecipe.h"
+#include "chem/ResidueAtoms.h"
+#include "chem/TwoHalves.h"
 
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <set>
 #include <string_view>
 
 namespace HostChem {
@@ -41,14 +41,6 @@ std::string Describe(const Residue& residue) {
     return text;
 }
 
-bool HasHydrogen(const Residue& residue) {
-    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
-        const HostModel::Object* child = residue.GetChild(i);
-        if (child->IsA(Atom::classType) && static_cast<const Atom*>(child)->GetAtomicNumber() == 1) return true;
-    }
-    return false;
-}
-
 // The heavy atom of the residue a hydrogen is bonded to (the last one, if several); null for none.
 const Atom* ParentInResidue(const Atom& h, const Residue& residue) {
     const Atom* parent = nullptr;
@@ -75,32 +67,27 @@ bool AllHydrogensNamed(const Residue& residue, const std::vector<Atom*>& hydroge
     return true;
 }
 
-}  // namespace
-
-void NameResidueHydrogens(Residue& residue, HostModel::PreparationReport& report) {
-    const std::string& type = residue.GetResidueType();
-    if (type.empty()) return;
-    std::vector<Atom*> hydrogens;
-    bool hasOxt = false, hasO5 = false, hasP = false;
-    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
-        HostModel::Object* child = residue.GetChild(i);
-        if (!child->IsA(Atom::classType)) continue;
-        Atom* atom = static_cast<Atom*>(child);
-        const std::string_view label = atom->GetLabel();
-        hasOxt = hasOxt || label == "OXT";
-        hasO5 = hasO5 || label == "O5'";
-        hasP = hasP || label == "P";
-        if (atom->GetAtomicNumber() == 1) hydrogens.push_back(atom);
+// AllHydrogensNamed by packed names; false, so that the strings decide, for a name too long to pack.
+bool AllHydrogensNamedPacked(const Residue& residue, const std::vector<Atom*>& hydrogens,
+                             const std::vector<std::pair<PackedName, PackedName>>& allowed,
+                             const std::vector<PackedName>& known) {
+    for (const Atom* h : hydrogens) {
+        const PackedName name = PackName(h->GetLabel());
+        if (name == kUnpackedName) return false;
+        const Atom* parent = ParentInResidue(*h, residue);
+        if (!parent) {
+            if (!std::binary_search(known.begin(), known.end(), name)) return false;
+            continue;
+        }
+        if (!std::binary_search(allowed.begin(), allowed.end(), std::make_pair(PackName(parent->GetLabel()), name)))
+            return false;
     }
-    ResidueForm form;
-    form.allVariants = true;
-    form.nTerminus = residue.IsA(HostModel::AminoAcid::classType) && IsStandardAminoAcidType(type) &&
-                     Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue);
-    form.acidCTerminus = hasOxt;
-    form.fivePrimeEnd = hasO5 && !hasP;
-    const auto recipe = FindHydrogenRecipe(MonomerNameOf(type), form);
-    if (!recipe || AllHydrogensNamed(residue, hydrogens, *recipe)) return;
+    return true;
+}
 
+// Renames what AllHydrogensNamed found misnamed and reports what no name fits.
+void RenameHydrogens(Residue& residue, const std::vector<Atom*>& hydrogens, const HydrogenRecipe& recipe,
+                     HostModel::PreparationReport& report) {
     // Hydrogens grouped by their heavy atom, from the bonds read with the structure.
     std::map<std::string, std::vector<Atom*>> byParent;
     std::vector<Atom*> orphans;
@@ -111,9 +98,9 @@ void NameResidueHydrogens(Residue& residue, HostModel::PreparationReport& report
     }
     const std::string where = Describe(residue);
     for (auto& [parentName, group] : byParent) {
-        const auto targetsIt = recipe->hydrogensOf.find(parentName);
+        const auto targetsIt = recipe.hydrogensOf.find(parentName);
         std::vector<std::string> targets;
-        if (targetsIt != recipe->hydrogensOf.end()) targets = targetsIt->second;
+        if (targetsIt != recipe.hydrogensOf.end()) targets = targetsIt->second;
         const bool allNamed = std::all_of(group.begin(), group.end(), [&](const Atom* h) {
             return std::find(targets.begin(), targets.end(), h->GetLabel()) != targets.end();
         });
@@ -133,15 +120,117 @@ void NameResidueHydrogens(Residue& residue, HostModel::PreparationReport& report
         }
     }
     for (const Atom* h : orphans)
-        if (!recipe->parentOf.count(h->GetLabel()))
+        if (!recipe.parentOf.count(h->GetLabel()))
             report.unknownHydrogens.push_back(where + ": " + h->GetLabel() + " bonded to no heavy atom");
 }
 
+// The form bits of the recipe key: the only parts of the form naming sets.
+constexpr unsigned kNTerminusBit = 1, kAcidCTerminusBit = 2, kFivePrimeEndBit = 4;
+
+ResidueForm NamingForm(unsigned formBits) {
+    ResidueForm form;
+    form.allVariants = true;
+    form.nTerminus = (formBits & kNTerminusBit) != 0;
+    form.acidCTerminus = (formBits & kAcidCTerminusBit) != 0;
+    form.fivePrimeEnd = (formBits & kFivePrimeEndBit) != 0;
+    return form;
+}
+
+}  // namespace
+
+HydrogenNamer::HydrogenNamer() = default;
+HydrogenNamer::~HydrogenNamer() = default;
+
+const HydrogenNamer::Recipe& HydrogenNamer::RecipeOf(const TypeFacts& type, unsigned formBits) {
+    const PackedName monomer = PackName(type.monomer);
+    if (monomer != kUnpackedName) {
+        for (const std::unique_ptr<Recipe>& known : recipes_)
+            if (known->monomer == monomer && known->formBits == formBits) return *known;
+    }
+    auto made = std::make_unique<Recipe>();
+    made->monomer = monomer;
+    made->formBits = formBits;
+    made->recipe = FindHydrogenRecipe(type.monomer, NamingForm(formBits));
+    if (made->recipe) {
+        made->packed = true;
+        for (const auto& [parent, hydrogens] : made->recipe->hydrogensOf)
+            for (const std::string& h : hydrogens) made->allowed.emplace_back(PackName(parent), PackName(h));
+        for (const auto& entry : made->recipe->parentOf) made->known.push_back(PackName(entry.first));
+        for (const auto& [parent, h] : made->allowed)
+            made->packed = made->packed && parent != kUnpackedName && h != kUnpackedName;
+        for (PackedName h : made->known) made->packed = made->packed && h != kUnpackedName;
+        std::sort(made->allowed.begin(), made->allowed.end());
+        std::sort(made->known.begin(), made->known.end());
+    }
+    if (monomer == kUnpackedName) {
+        unpackedRecipe_ = std::move(made);
+        return *unpackedRecipe_;
+    }
+    recipes_.push_back(std::move(made));
+    return *recipes_.back();
+}
+
+std::shared_ptr<const HydrogenRecipe> HydrogenNamer::FindMisnamed(Residue& residue) {
+    const std::string& typeName = residue.GetResidueType();
+    if (typeName.empty()) return nullptr;
+    hydrogens_.clear();
+    const ResidueLandmarks marks = FindLandmarks(residue, &hydrogens_);
+    if (!marks.hasHydrogen) return nullptr;
+    const TypeFacts& type = types_.Get(typeName, [](const std::string& name) {
+        return TypeFacts{MonomerNameOf(name), IsStandardAminoAcidType(name)};
+    });
+    unsigned formBits = 0;
+    if (type.standardAminoAcid && residue.IsA(HostModel::AminoAcid::classType) &&
+        (!marks.n || !LinkedToOtherSubUnit(*marks.n, PackName("C"), residue)))
+        formBits |= kNTerminusBit;
+    if (marks.Has(kLandmarkOXT)) formBits |= kAcidCTerminusBit;
+    if (marks.Has(kLandmarkO5Prime) && !marks.Has(kLandmarkP)) formBits |= kFivePrimeEndBit;
+    const Recipe& recipe = RecipeOf(type, formBits);
+    if (!recipe.recipe) return nullptr;
+    if (recipe.packed && AllHydrogensNamedPacked(residue, hydrogens_, recipe.allowed, recipe.known)) return nullptr;
+    if (AllHydrogensNamed(residue, hydrogens_, *recipe.recipe)) return nullptr;
+    return recipe.recipe;
+}
+
+void HydrogenNamer::NameResidue(Residue& residue, HostModel::PreparationReport& report) {
+    if (const std::shared_ptr<const HydrogenRecipe> recipe = FindMisnamed(residue))
+        RenameHydrogens(residue, hydrogens_, *recipe, report);
+}
+
 void NameHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
+    std::vector<Residue*> residues;
     HostModel::DescendentIterator it(&molecule, Residue::classType);
-    while (HostModel::Object* object = it.GetNext()) {
-        Residue& residue = static_cast<Residue&>(*object);
-        if (HasHydrogen(residue)) NameResidueHydrogens(residue, report);
+    while (HostModel::Object* object = it.GetNext()) residues.push_back(static_cast<Residue*>(object));
+
+    // Which residues need renaming is found on two threads, looking only; the renaming and the
+    // report follow on this one, in residue order.
+    using Misnamed = std::pair<std::size_t, std::shared_ptr<const HydrogenRecipe>>;
+    std::vector<Misnamed> misnamed[2];
+    RunInTwoHalves(residues.size(), [&](std::size_t begin, std::size_t end, int part) {
+        HydrogenNamer namer;
+        for (std::size_t i = begin; i < end; ++i)
+            if (auto recipe = namer.FindMisnamed(*residues[i])) misnamed[part].emplace_back(i, std::move(recipe));
+    });
+    std::vector<Atom*> hydrogens;
+    for (const std::vector<Misnamed>& part : misnamed) {
+        for (const auto& [index, recipe] : part) {
+            Residue& residue = *residues[index];
+            hydrogens.clear();
+            FindLandmarks(residue, &hydrogens);
+            // The one label of another residue a look reads is that of an atom bonded to its N,
+            // asked whether it is a C. Should a hydrogen so labelled lose that name here, the
+            // residues after this one are looked at again, as one walk would have met them.
+            const bool relabelsNeighbourC = std::any_of(hydrogens.begin(), hydrogens.end(), [&](const Atom* h) {
+                return h->GetLabel() == "C" && std::any_of(h->GetBonds().begin(), h->GetBonds().end(),
+                                                           [&](const Atom* a) { return a->GetParent() != &residue; });
+            });
+            RenameHydrogens(residue, hydrogens, *recipe, report);
+            if (relabelsNeighbourC) {
+                HydrogenNamer namer;
+                for (std::size_t i = index + 1; i < residues.size(); ++i) namer.NameResidue(*residues[i], report);
+                return;
+            }
+        }
     }
 }
 

@@ -296,6 +296,7 @@ void Planner::Plan(const ResidueJob& job, std::size_t residueIndex, PlanOutput& 
             }
             auto hydrogen = std::make_unique<Atom>(name, 1);
             hydrogen->SetPosition({placed.pos.x, placed.pos.y, placed.pos.z});
+            hydrogen->ReserveBonds(1);  // its one bond's room made here, on the planner's thread
             out.hydrogens.push_back({std::move(hydrogen), hostParent});
         }
     }
@@ -350,8 +351,16 @@ void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::Hydroge
             const std::size_t index = begins[part] + k;
             Residue& residue = *residues[index];
             const std::size_t first = next;
+            // Room for the residue's new atoms, and for each heavy atom's new bonds, made once
+            // each instead of lists doubling as they fill.
+            if (out.ends[k] > first) residue.ReserveChildren(residue.GetNumChildren() + (out.ends[k] - first));
             for (; next < out.ends[k]; ++next) {
                 NewHydrogen& h = out.hydrogens[next];
+                if (next == first || out.hydrogens[next - 1].parent != h.parent) {
+                    std::size_t run = 1;
+                    while (next + run < out.ends[k] && out.hydrogens[next + run].parent == h.parent) ++run;
+                    h.parent->ReserveBonds(h.parent->GetBonds().size() + run);
+                }
                 Atom& atom = residue.Add(std::move(h.atom));
                 Atom::Bond(*h.parent, atom);
             }

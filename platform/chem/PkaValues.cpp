@@ -1,16 +1,21 @@
 #include "chem/PkaValues.h"
 
+#include "chem/PackedName.h"
+
 namespace HostChem {
 
 std::optional<TitratableGroup> SideChainGroup(const std::string& residueType) {
-    if (residueType == "ASP") return TitratableGroup::Asp;
-    if (residueType == "GLU") return TitratableGroup::Glu;
-    if (residueType == "HIS") return TitratableGroup::His;
-    if (residueType == "CYS") return TitratableGroup::Cys;
-    if (residueType == "TYR") return TitratableGroup::Tyr;
-    if (residueType == "LYS") return TitratableGroup::Lys;
-    if (residueType == "ARG") return TitratableGroup::Arg;
-    return std::nullopt;
+    // Asked of every amino acid of a structure: one integer switch instead of seven compares.
+    switch (PackName(residueType)) {
+        case PackName("ASP"): return TitratableGroup::Asp;
+        case PackName("GLU"): return TitratableGroup::Glu;
+        case PackName("HIS"): return TitratableGroup::His;
+        case PackName("CYS"): return TitratableGroup::Cys;
+        case PackName("TYR"): return TitratableGroup::Tyr;
+        case PackName("LYS"): return TitratableGroup::Lys;
+        case PackName("ARG"): return TitratableGroup::Arg;
+        default: return std::nullopt;
+    }
 }
 
 double ModelPka(TitratableGroup group) {

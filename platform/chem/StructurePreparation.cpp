@@ -53,7 +53,7 @@ private:
         // Names first: the completion counts atoms, and the states look hydrogens up, under them.
         mapper_.Map(residue, report_);
         const ResidueAtomScan scan = census_.Take(residue, counted && takeCensus_);
-        if (scan.hasHydrogen) NameResidueHydrogens(residue, report_);
+        if (scan.hasHydrogen) namer_.NameResidue(residue, report_);
         if (!residue.IsA(HostModel::AminoAcid::classType)) return;
         if (IsCysteineStateName(residue.GetResidueType())) cysteines_.push_back(&residue);
         // Hydrogens anywhere on the residue show that the file states its hydrogens; a
@@ -64,6 +64,7 @@ private:
     HostModel::PreparationReport& report_;
     const bool takeCensus_;
     ResidueNameMapper mapper_;
+    HydrogenNamer namer_;
     HeavyAtomCensus census_;
     std::vector<HostModel::Residue*> cysteines_;
     std::vector<HostModel::Residue*> decidable_;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 namespace {
@@ -213,6 +214,39 @@ TEST(ChainEnds, NeutralEndsAreNotMarked) {
     ASSERT_NE(h3, nullptr);
     residues[0]->RemoveChild(*h3);
     EXPECT_EQ(HostChem::ClassifyChainEnd(*residues[0]), ChainEnd::None);
+}
+
+// Four copies of 1AFS side by side, each chain its own: enough residues for two threads, whose
+// halves must together set every residue's end, stale marks cleared, as one walk would.
+TEST(ChainEnds, LargeStructureMarkedOnTwoThreadsAsResidueByResidue) {
+    const std::string original = ChemTest::ReadText(ChemTest::CorpusPath("1AFS.pdb"));
+    std::string text;
+    for (int copy = 0; copy < 4; ++copy) {
+        std::istringstream in(original);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("ATOM", 0) != 0 || line.size() < 54) continue;
+            char x[16];
+            std::snprintf(x, sizeof x, "%8.3f", std::stod(line.substr(30, 8)) + 200.0 * copy);
+            line.replace(30, 8, x);
+            line[21] = static_cast<char>(line[21] + 2 * copy);
+            text += line + "\n";
+        }
+    }
+    ChemDoc doc;
+    Molecule& molecule = *HostIO::ReadStructureFromMemory(doc, text, "1AFS.pdb").molecule;
+    HostModel_Commands::CmdHydrogens add(HostModel_Commands::CmdHydrogens::AddHydrogens, Atom::AllHydrogens);
+    ASSERT_TRUE(doc.Execute(add));
+    const auto residues = ChemTest::Residues(molecule);
+    ASSERT_GT(residues.size(), 2000u);
+    for (Residue* residue : residues) residue->SetChainEnd(ChainEnd::NTerminal);
+    HostChem::MarkChainEnds(molecule);
+    std::size_t ends = 0;
+    for (const Residue* residue : residues) {
+        EXPECT_EQ(residue->GetChainEnd(), HostChem::ClassifyChainEnd(*residue)) << residue->GetLabel();
+        ends += residue->GetChainEnd() != ChainEnd::None;
+    }
+    EXPECT_GE(ends, 8u);  // both ends of each copy's two chains
+    EXPECT_LT(ends, residues.size() / 10);
 }
 
 }  // namespace

@@ -131,4 +131,71 @@ INSTANTIATE_TEST_SUITE_P(Corpus, PolarNeighbours, ::testing::Values("1AFS.pdb", 
                              return name.substr(0, name.find('.'));
                          });
 
+// An index made around some atoms finds for each of them exactly what the whole index finds, in
+// the same order: on corpus structures around their histidine ring nitrogens and around every
+// fifth polar atom.
+TEST_P(PolarNeighbours, IndexAroundSomeAtomsAgreesForThem) {
+    HostModel::ChemDoc doc;
+    HostIO::ReadStructureFromMemory(doc, ChemTest::CorpusText(GetParam()), GetParam());
+    const std::vector<HostModel::Residue*> residues = ChemTest::Residues(doc);
+    std::vector<const HostModel::Atom*> rings, spread;
+    std::size_t polarSeen = 0;
+    for (const HostModel::Residue* residue : residues) {
+        for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
+            const auto* atom = dynamic_cast<const HostModel::Atom*>(residue->GetChild(i));
+            if (!atom || (atom->GetAtomicNumber() != 7 && atom->GetAtomicNumber() != 8)) continue;
+            if (polarSeen++ % 5 == 0) spread.push_back(atom);
+            if (atom->GetLabel() == "ND1" || atom->GetLabel() == "NE2") rings.push_back(atom);
+        }
+    }
+    ASSERT_GT(spread.size(), 20u);
+    const HostChem::PolarAtoms whole(residues);
+    for (const auto* around : {&rings, &spread}) {
+        const HostChem::PolarAtoms part(residues, *around);
+        for (const HostModel::Atom* atom : *around)
+            for (double radius : {2.6, 3.3, 3.5})
+                ASSERT_EQ(part.Near(*atom, radius), whole.Near(*atom, radius))
+                    << GetParam() << ": " << atom->GetParent()->GetLabel() << ":" << atom->GetLabel();
+    }
+}
+
+// Cells either side of zero (where cell numbers turn negative and the key's z field wraps), an
+// index around nothing, and one around an atom too far out for the bitmap, which keeps every
+// atom.
+TEST(PolarNeighbourIndex, AroundAtomsAcrossZeroAndFarOut) {
+    HostModel::Molecule molecule("m");
+    auto& chain = molecule.Add(std::make_unique<HostModel::AminoAcidChain>("A"));
+    std::vector<ChemTest::AtomSpec> atoms;
+    const char* names[] = {"N", "O", "OXT", "NZ", "OG", "ND2", "OE1", "NE"};
+    int k = 0;
+    for (double x = -5.25; x <= 5.25; x += 1.75)
+        for (double y = -3.5; y <= 3.5; y += 1.75)
+            for (double z = -3.4; z <= 3.4; z += 1.7) atoms.push_back({names[k++ % 8], k % 2 ? 7 : 8, {x, y, z}});
+    auto& dense = ChemTest::AddAminoAcid(chain, "ALA", 1, atoms);
+    auto& far = ChemTest::AddAminoAcid(chain, "GLY", 2, {{"N", 7, {1e7, 0, 0}}, {"O", 8, {1e7, 2.0, 0}}});
+    std::vector<HostModel::Residue*> residues = {&dense, &far};
+    const HostChem::PolarAtoms whole(residues);
+
+    std::vector<const HostModel::Atom*> around;
+    for (std::size_t i = 0; i < dense.GetNumChildren(); i += 7)
+        around.push_back(static_cast<const HostModel::Atom*>(dense.GetChild(i)));
+    const HostChem::PolarAtoms part(residues, around);
+    std::size_t found = 0;
+    for (const HostModel::Atom* atom : around) {
+        ASSERT_EQ(part.Near(*atom, 3.3), whole.Near(*atom, 3.3))
+            << atom->GetPosition().x << " " << atom->GetPosition().z;
+        found += part.Near(*atom, 3.3).size();
+    }
+    EXPECT_GT(found, around.size() * 5);
+
+    const HostChem::PolarAtoms none(residues, {});
+    EXPECT_TRUE(none.Near(*around.front(), 3.5).empty());
+
+    const auto* farN = static_cast<const HostModel::Atom*>(far.GetChild(0));
+    const HostChem::PolarAtoms withFar(residues, {farN, around.front()});
+    EXPECT_EQ(withFar.Near(*farN, 3.3), whole.Near(*farN, 3.3));
+    EXPECT_EQ(withFar.Near(*farN, 3.3).size(), 1u);
+    EXPECT_EQ(withFar.Near(*around.back(), 3.3), whole.Near(*around.back(), 3.3));  // every atom kept
+}
+
 }  // namespace

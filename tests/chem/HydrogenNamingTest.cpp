@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <map>
 #include <regex>
 #include <set>
 
@@ -186,3 +188,127 @@ TEST(HydrogenNaming, UnknownHydrogensKeptAndListed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Hydrogen labels and the report after naming, for comparing two ways of naming one structure.
+struct NamingResult {
+    std::vector<std::string> labels;
+    std::map<std::string, std::size_t> renamed;
+    std::vector<std::string> unknown;
+};
+
+// 1A1P as read (hydrogens named), its hydrogens then renamed in turn the PDB v2 way, the CHARMM
+// way, to a name too long to pack, or left, and named again.
+NamingResult RenameAndName(bool newNamerPerResidue, int copies = 1) {
+    // Copies side by side, 200 Å apart, each its own chain, for a structure large enough that
+    // the look for misnamed hydrogens is split between two threads.
+    const std::string original = ChemTest::ReadText(ChemTest::CorpusPath("1A1P.pdb"));
+    std::string text = copies == 1 ? original : std::string();
+    for (int copy = 0; copies > 1 && copy < copies; ++copy) {
+        std::istringstream in(original);
+        for (std::string line; std::getline(in, line);) {
+            if ((line.rfind("ATOM", 0) != 0 && line.rfind("HETATM", 0) != 0) || line.size() < 54) continue;
+            char x[16];
+            std::snprintf(x, sizeof x, "%8.3f", std::stod(line.substr(30, 8)) + 200.0 * copy);
+            line.replace(30, 8, x);
+            line[21] = static_cast<char>('A' + copy);
+            text += line + "\n";
+        }
+    }
+    ChemDoc doc;
+    Molecule& molecule = *HostIO::ReadStructureFromMemory(doc, text, "1A1P.pdb").molecule;
+    int counter = 0;
+    for (Residue* residue : ChemTest::Residues(molecule)) {
+        std::set<std::string> names;
+        for (const Atom* atom : ChemTest::Atoms(*residue)) names.insert(atom->GetLabel());
+        for (Atom* atom : ChemTest::Atoms(*residue)) {
+            if (atom->GetAtomicNumber() != 1) continue;
+            const std::string& name = atom->GetLabel();
+            switch (counter++ % 4) {
+                case 0: atom->SetLabel(PdbV2(name, names)); break;
+                case 1: atom->SetLabel(Charmm(name, names)); break;
+                case 2: atom->SetLabel(name + "LONGNAME"); break;
+                default: break;
+            }
+        }
+    }
+    PreparationReport report;
+    if (newNamerPerResidue) {
+        for (Residue* residue : ChemTest::Residues(molecule)) HostChem::HydrogenNamer().NameResidue(*residue, report);
+    } else {
+        HostChem::NameHydrogens(molecule, report);
+    }
+    return {AtomKeys(molecule), report.hydrogensRenamed, report.unknownHydrogens};
+}
+
+// A chain break whose N has a hydrogen of the residue before bonded to it, labelled C: whether
+// the N is free depends on that label, which naming the residue before changes. The residue
+// after is judged as it stands once the one before is named, as a walk residue by residue has it.
+TEST(HydrogenNaming, NeighbourRenamedBeforeTheNextIsJudged) {
+    auto build = [](Molecule& molecule) {
+        auto& chain = molecule.Add(std::make_unique<AminoAcidChain>("A"));
+        auto add = [](Residue& residue, const char* name, int z) -> Atom& {
+            return residue.Add(std::make_unique<Atom>(name, z));
+        };
+        auto& gly = chain.Add(std::make_unique<AminoAcid>("GLY1", 1, "GLY"));
+        Atom& glyCa = add(gly, "CA", 6);
+        Atom::Bond(add(gly, "N", 7), glyCa);
+        Atom& glyC = add(gly, "C", 6);
+        Atom::Bond(glyCa, glyC);
+        Atom::Bond(glyC, add(gly, "O", 8));
+        Atom& stray = add(gly, "C", 1);  // a hydrogen, misnamed
+        Atom::Bond(glyCa, stray);
+        auto& ala = chain.Add(std::make_unique<AminoAcid>("ALA2", 2, "ALA"));
+        Atom& n = add(ala, "N", 7);
+        Atom& ca = add(ala, "CA", 6);
+        Atom::Bond(n, ca);
+        Atom::Bond(ca, add(ala, "CB", 6));
+        Atom& c = add(ala, "C", 6);
+        Atom::Bond(ca, c);
+        Atom::Bond(c, add(ala, "O", 8));
+        for (const char* h : {"H1", "H2", "H3"}) Atom::Bond(n, add(ala, h, 1));
+        Atom::Bond(stray, n);
+    };
+    Molecule walked("walked"), named("named");
+    build(walked);
+    build(named);
+    PreparationReport walkReport, namedReport;
+    for (Residue* residue : ChemTest::Residues(walked)) HostChem::HydrogenNamer().NameResidue(*residue, walkReport);
+    HostChem::NameHydrogens(named, namedReport);
+    EXPECT_EQ(AtomKeys(named), AtomKeys(walked));
+    EXPECT_EQ(namedReport.hydrogensRenamed, walkReport.hydrogensRenamed);
+    EXPECT_EQ(namedReport.unknownHydrogens, walkReport.unknownHydrogens);
+    // The stray hydrogen takes a glycine CA name; the alanine's N is then free and keeps H1-H3.
+    EXPECT_EQ(namedReport.hydrogensRenamed.count("C -> HA2"), 1u);
+    const Residue& ala = *ChemTest::Residues(named)[1];
+    for (const char* h : {"H1", "H2", "H3"}) EXPECT_NE(ala.FindAtom(h), nullptr) << h;
+}
+
+}  // namespace
+
+// What the namer remembers of one residue (its recipe, the names it allows) must not leak into
+// the next: one namer over a whole structure names and reports as a new namer per residue does,
+// with hydrogens of every convention and names too long to pack among them.
+TEST(HydrogenNaming, OneNamerAcrossResiduesAgreesWithANewOnePerResidue) {
+    const NamingResult shared = RenameAndName(false);
+    const NamingResult fresh = RenameAndName(true);
+    EXPECT_EQ(shared.labels, fresh.labels);
+    EXPECT_EQ(shared.renamed, fresh.renamed);
+    EXPECT_EQ(shared.unknown, fresh.unknown);
+    EXPECT_FALSE(shared.renamed.empty());
+    // Names too long to pack are compared as text, and renamed like the others.
+    for (const std::string& label : shared.labels) EXPECT_EQ(label.find("LONGNAME"), std::string::npos) << label;
+}
+
+// Large enough for two threads to look for misnamed hydrogens: the renaming and the report come
+// out as one walk's, in residue order.
+TEST(HydrogenNaming, TwoThreadsNameAsOneWalkDoes) {
+    const NamingResult shared = RenameAndName(false, 8);
+    const NamingResult fresh = RenameAndName(true, 8);
+    ASSERT_GT(shared.labels.size(), 8 * 2000u);
+    EXPECT_FALSE(shared.renamed.empty());
+    EXPECT_EQ(shared.labels, fresh.labels);
+    EXPECT_EQ(shared.renamed, fresh.renamed);
+    EXPECT_EQ(shared.unknown, fresh.unknown);
+}

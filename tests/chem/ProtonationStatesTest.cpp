@@ -3,6 +3,7 @@
 
 #include "HostModel/PreparationReport.h"
 #include "chem/ProtonationStates.h"
+#include "chem/PkaValues.h"
 #include "chem/PropkaRunner.h"
 #include "io/StructureReader.h"
 
@@ -189,6 +190,20 @@ TEST(StatesFromPropka, PredictedValuesMoveStatesAtAnIntermediatePh) {
     EXPECT_EQ(Get(byPropka, "GLH"), 2u);
     EXPECT_EQ(Get(byPropka, "GLU"), 2u);
     EXPECT_EQ(predicted.GetPreparationReport().pkaSource, "propka");
+}
+
+// Only the plain names of the seven titratable side chains name a group: not their variants,
+// other cases, nor names that merely start or end like one.
+TEST(SideChainGroups, PlainNamesOnly) {
+    using HostChem::TitratableGroup;
+    const std::pair<const char*, TitratableGroup> groups[] = {
+        {"ASP", TitratableGroup::Asp}, {"GLU", TitratableGroup::Glu}, {"HIS", TitratableGroup::His},
+        {"CYS", TitratableGroup::Cys}, {"TYR", TitratableGroup::Tyr}, {"LYS", TitratableGroup::Lys},
+        {"ARG", TitratableGroup::Arg}};
+    for (const auto& [name, group] : groups) EXPECT_EQ(HostChem::SideChainGroup(name), group) << name;
+    for (const char* name : {"", "ASH", "HIE", "CYX", "LYN", "his", "HI", "HISS", "XHIS", "ALA", "LONGRESIDUE"})
+        EXPECT_EQ(HostChem::SideChainGroup(name), std::nullopt) << name;
+    EXPECT_EQ(HostChem::SideChainGroup(std::string("ASP\0", 4)), std::nullopt);
 }
 
 }  // namespace
