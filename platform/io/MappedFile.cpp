@@ -83,13 +83,14 @@ int TakeSlot(void* data, std::size_t size) {
 
 }  // namespace
 
-MappedFile::MappedFile(const std::string& path) {
+MappedFile::MappedFile(const std::string& path, std::uint64_t largest) {
     std::call_once(handlerInstalled, InstallHandler);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat info {};
     const auto page = static_cast<off_t>(PageSize());
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && info.st_size % page != 0) {
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && info.st_size % page != 0 &&
+        (largest == 0 || static_cast<std::uint64_t>(info.st_size) <= largest)) {
         const auto size = static_cast<std::size_t>(info.st_size);
         // Read-only, so that populating maps the cached pages themselves instead of copies.
         void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,9 +18,11 @@ namespace HostIO {
 class MappedFile {
 public:
     /// Maps the file at path. Text() is empty when it cannot be mapped or is not worth it: not a
-    /// regular file, empty, or its size a whole number of pages (a mapping ends with the file
-    /// there, so no byte past its end may be read); the caller then reads it as before.
-    explicit MappedFile(const std::string& path);
+    /// regular file, empty, larger than largest bytes (0: no bound; the caller's own check then
+    /// refuses it without the whole file read from disk first), or its size a whole number of
+    /// pages (a mapping ends with the file there, so no byte past its end may be read); the
+    /// caller then reads it as before.
+    explicit MappedFile(const std::string& path, std::uint64_t largest = 0);
     ~MappedFile();
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;

@@ -93,10 +93,9 @@ void Attach(HostModel::ChemDoc& doc, std::unique_ptr<HostModel::Molecule> molecu
 // is of another kind (compressed, another format, needing mending, over the size limit), which
 // is then read as before.
 std::optional<ReadResult> ReadMappedPdb(HostModel::ChemDoc& doc, const std::string& path, const ReadOptions& options) {
-    MappedFile mapped(path);
+    MappedFile mapped(path, GetInputSizeLimit());
     const std::string_view text = mapped.Text();
-    const std::uint64_t limit = GetInputSizeLimit();
-    if (text.size() < 2 || (limit != 0 && text.size() > limit)) return std::nullopt;
+    if (text.size() < 2) return std::nullopt;
     if (static_cast<unsigned char>(text[0]) == 0x1f && static_cast<unsigned char>(text[1]) == 0x8b) return std::nullopt;
     CheckStructureText(text, path);
     ReadResult result;

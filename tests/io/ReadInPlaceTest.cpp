@@ -5,6 +5,7 @@
 #include "IoTestSupport.h"
 #include "support/ModelReadOutline.h"
 
+#include "io/InputBytes.h"
 #include "io/MappedFile.h"
 #include "io/ReadError.h"
 #include "io/StructureReader.h"
@@ -117,6 +118,18 @@ TEST(ReadInPlace, TextsToMendOrRefuseReadAsFromMemory) {
     }
 }
 
+// A file over the size limit is refused as from memory, without being mapped.
+TEST(ReadInPlace, AFileOverTheSizeLimitIsRefusedAsFromMemory) {
+    HostIO::SetInputSizeLimit(1000);
+    const std::string path = IoTest::CorpusPath("1BX8.pdb");
+    const std::string outcome = ReadOutcome(true, path, RawBytes(path));
+    HostIO::SetInputSizeLimit(HostIO::kDefaultInputSizeLimit);
+    EXPECT_EQ(outcome.rfind("error ", 0), 0u) << outcome;
+    HostIO::SetInputSizeLimit(1000);
+    EXPECT_EQ(outcome, ReadOutcome(false, path, RawBytes(path)));
+    HostIO::SetInputSizeLimit(HostIO::kDefaultInputSizeLimit);
+}
+
 // A mapped file shortened by another program while it is read: the pages past its new end read
 // as zeros instead of ending the process with SIGBUS, and the mapping says it is damaged.
 TEST(ReadInPlace, AFileShortenedWhileMappedReadsAsZerosAndIsDamaged) {
@@ -134,10 +147,12 @@ TEST(ReadInPlace, AFileShortenedWhileMappedReadsAsZerosAndIsDamaged) {
     mapped.Release();
     EXPECT_TRUE(mapped.Damaged());
     EXPECT_TRUE(mapped.Text().empty());
-    // A fresh mapping of what is left is whole.
+    // A fresh mapping of what is left is whole; beyond a bound on its size, none is made.
     HostIO::MappedFile again(path);
     EXPECT_EQ(again.Text(), std::string(10, 'x'));
     EXPECT_FALSE(again.Damaged());
+    EXPECT_EQ(HostIO::MappedFile(path, 10).Text().size(), 10u);
+    EXPECT_TRUE(HostIO::MappedFile(path, 9).Text().empty());
 }
 
 }  // namespace
