@@ -3,11 +3,10 @@
 #include "HostModel/ChemDoc.h"
 #include "HostModel/Elements.h"
 
+#include "Common/TwoHalves.h"
+
 #include <algorithm>
-#include <exception>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 
 namespace HostModel {
 
@@ -62,39 +61,6 @@ namespace {
 // Below this many atoms a second thread costs more than it saves.
 constexpr std::size_t kAtomsForSecondThread = 65536;
 
-// work(begin, end) over [0, n): in two halves on two threads where n is large and a thread can
-// be had. The first exception of either half is rethrown once both are done.
-template <class Work>
-void InTwoHalves(std::size_t n, Work&& work) {
-    if (n < kAtomsForSecondThread) {
-        work(std::size_t{0}, n);
-        return;
-    }
-    const std::size_t middle = n / 2;
-    std::exception_ptr otherError;
-    std::thread other;
-    try {
-        other = std::thread([&] {
-            try {
-                work(middle, n);
-            } catch (...) {
-                otherError = std::current_exception();
-            }
-        });
-    } catch (const std::system_error&) {
-        work(std::size_t{0}, n);
-        return;
-    }
-    try {
-        work(std::size_t{0}, middle);
-    } catch (...) {
-        other.join();
-        throw;
-    }
-    other.join();
-    if (otherError) std::rethrow_exception(otherError);
-}
-
 }  // namespace
 
 void Atom::BondAll(const std::vector<Atom*>& atoms, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
@@ -122,7 +88,7 @@ void Atom::BondAll(const std::vector<Atom*>& atoms, const std::vector<std::pair<
         }
     }
     // Checked for every atom before any is changed.
-    InTwoHalves(n, [&](std::size_t begin, std::size_t end) {
+    Common::RunInTwoHalves(n, kAtomsForSecondThread, [&](std::size_t begin, std::size_t end, int) {
         for (std::size_t i = begin; i < end; ++i) {
             if (start[i] == start[i + 1]) continue;
             const auto first = partners.begin() + start[i], last = partners.begin() + start[i + 1];
@@ -137,8 +103,8 @@ void Atom::BondAll(const std::vector<Atom*>& atoms, const std::vector<std::pair<
         }
     });
     std::vector<ChemDoc*> changed[2];
-    InTwoHalves(n, [&](std::size_t begin, std::size_t end) {
-        std::vector<ChemDoc*>& docs = changed[begin == 0 ? 0 : 1];
+    Common::RunInTwoHalves(n, kAtomsForSecondThread, [&](std::size_t begin, std::size_t end, int part) {
+        std::vector<ChemDoc*>& docs = changed[part];
         const Object* lookedUp = nullptr;  // atoms of one residue share its document
         for (std::size_t i = begin; i < end; ++i) {
             if (start[i] == start[i + 1]) continue;

@@ -2,7 +2,7 @@
 
 #include "chem/HydrogenPlacement.h"
 #include "chem/ResidueAtoms.h"
-#include "chem/TwoHalves.h"
+#include "Common/TwoHalves.h"
 
 #include "HostModel/Molecule.h"
 
@@ -94,7 +94,7 @@ void MarkChainEnds(HostModel::Molecule& molecule) {
     // Each residue's end depends on its own atoms and its neighbours' bonds and labels, never on
     // another's end: the halves run at once.
     const std::vector<HostModel::Residue*> residues = ResiduesBelow(molecule);
-    RunInTwoHalves(residues.size(), [&](std::size_t begin, std::size_t end, int) {
+    Common::RunInTwoHalves(residues.size(), kResiduesWorthASecondThread, [&](std::size_t begin, std::size_t end, int) {
         for (std::size_t i = begin; i < end; ++i) residues[i]->SetChainEnd(ClassifyChainEnd(*residues[i]));
     });
 }

@@ -5,7 +5,7 @@
 #include "chem/MonomerLibrary.h"
 #include "chem/ResidueAtoms.h"
 #include "chem/ResidueConventions.h"
-#include "chem/TwoHalves.h"
+#include "Common/TwoHalves.h"
 
 #include <algorithm>
 #include <cmath>
@@ -171,7 +171,7 @@ void IndexPolarAtoms(const std::vector<HostModel::Residue*>& residues, const Cel
     // Each half of the residues on its own thread; the second's atoms follow the first's, so
     // that a cell's atoms stay in walk order.
     std::vector<std::pair<CellKey, const HostModel::Atom*>> secondHalf;
-    RunInTwoHalves(residues.size(), [&](std::size_t begin, std::size_t end, int part) {
+    Common::RunInTwoHalves(residues.size(), kResiduesWorthASecondThread, [&](std::size_t begin, std::size_t end, int part) {
         auto& found = part == 0 ? atoms : secondHalf;
         for (std::size_t r = begin; r < end; ++r) {
             const HostModel::Residue* residue = residues[r];

@@ -8,7 +8,7 @@
 #include "HostModel/Residue.h"
 #include "chem/HydrogenRecipe.h"
 #include "chem/ResidueAtoms.h"
-#include "chem/TwoHalves.h"
+#include "Common/TwoHalves.h"
 
 #include <algorithm>
 #include <cctype>
@@ -206,7 +206,7 @@ void NameHydrogens(HostModel::Molecule& molecule, HostModel::PreparationReport& 
     // report follow on this one, in residue order.
     using Misnamed = std::pair<std::size_t, std::shared_ptr<const HydrogenRecipe>>;
     std::vector<Misnamed> misnamed[2];
-    RunInTwoHalves(residues.size(), [&](std::size_t begin, std::size_t end, int part) {
+    Common::RunInTwoHalves(residues.size(), kResiduesWorthASecondThread, [&](std::size_t begin, std::size_t end, int part) {
         HydrogenNamer namer;
         for (std::size_t i = begin; i < end; ++i)
             if (auto recipe = namer.FindMisnamed(*residues[i])) misnamed[part].emplace_back(i, std::move(recipe));

@@ -9,7 +9,7 @@
 #include "chem/PkaValues.h"
 #include "chem/PropkaRunner.h"
 #include "chem/ResidueAtoms.h"
-#include "chem/TwoHalves.h"
+#include "Common/TwoHalves.h"
 
 #include <cstdio>
 #include <map>
@@ -120,7 +120,7 @@ void ChooseProtonationStates(HostModel::ChemDoc& doc) {
     // residues named as a variant (HID, CYX, ...) were decided by the file's author.
     // In two halves, on two threads: the look at each residue's atoms waits on memory.
     std::vector<OpenResidue> open[2];
-    RunInTwoHalves(aminoAcids.size(), [&](std::size_t begin, std::size_t end, int part) {
+    Common::RunInTwoHalves(aminoAcids.size(), kResiduesWorthASecondThread, [&](std::size_t begin, std::size_t end, int part) {
         for (std::size_t i = begin; i < end; ++i) {
             HostModel::Residue* residue = aminoAcids[i];
             const ResidueLandmarks ends = FindBackboneEnds(*residue, true);

@@ -8,11 +8,16 @@
 #include "chem/PackedName.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 namespace HostChem {
+
+/// Walks over more residues than this are shared between two threads (Common::RunInTwoHalves):
+/// starting a thread costs more than a few thousand residues take.
+constexpr std::size_t kResiduesWorthASecondThread = 2001;
 
 /// The residue's atom labelled label, or null.
 inline HostModel::Atom* FindResidueAtom(const HostModel::Object& residue, std::string_view label) {
