@@ -184,8 +184,8 @@ std::string Header(const std::string& description, const PqrStats& stats) {
     return text;
 }
 
-// The atoms in tree order and the header's counts, in one walk.
-PqrStats CollectAtoms(const HostModel::ChemDoc& doc, std::vector<const HostModel::Atom*>& atoms) {
+// The header's counts, and the atoms in tree order when atoms is given, in one walk.
+PqrStats CollectAtoms(const HostModel::ChemDoc& doc, std::vector<const HostModel::Atom*>* atoms) {
     using namespace HostModel;
     PqrStats stats;
     if (!doc.GetTreeRoot()) return stats;
@@ -195,7 +195,7 @@ PqrStats CollectAtoms(const HostModel::ChemDoc& doc, std::vector<const HostModel
     DescendentIterator walk(doc.GetTreeRoot(), Atom::classType);
     while (Object* object = walk.GetNext()) {
         const auto& atom = static_cast<const Atom&>(*object);
-        atoms.push_back(&atom);
+        if (atoms) atoms->push_back(&atom);
         ++stats.atoms;
         const PropertyStore& properties = atom.Properties();
         if (sources.ProvenanceOf(properties, chargeSource) != Voltra::ValueProvenance::Given ||
@@ -208,10 +208,7 @@ PqrStats CollectAtoms(const HostModel::ChemDoc& doc, std::vector<const HostModel
 
 }  // namespace
 
-PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc) {
-    std::vector<const HostModel::Atom*> atoms;
-    return CollectAtoms(doc, atoms);
-}
+PqrStats CountPqrAtoms(const HostModel::ChemDoc& doc) { return CollectAtoms(doc, nullptr); }
 
 void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::string& description) {
     FormatPqr(doc, description, [&out](const std::string& chunk) {
@@ -221,7 +218,7 @@ void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::strin
 
 void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink) {
     std::vector<const HostModel::Atom*> atoms;
-    const PqrStats stats = CollectAtoms(doc, atoms);
+    const PqrStats stats = CollectAtoms(doc, &atoms);
     std::string text = Header(description, stats);
     const HostModel::Atom* const* const all = atoms.data();
     const std::size_t n = atoms.size();
