@@ -3,7 +3,10 @@
 // the file once, then builds its model alternately on each path, in one run, and prints the
 // median CPU time (user + system), wall time and minor page faults of each, and their ratios.
 //
-//   PdbReadCost [--runs=N] [--path=both|stream|gemmi] INPUT.pdb
+//   PdbReadCost [--runs=N] [--path=both|stream|gemmi|threads] INPUT.pdb
+//
+// --path=threads runs the streaming reader alone with each of its thread layouts in turn (one
+// thread, a reading thread beside the build, the two halves read at once).
 //
 // Memory freed by one path is reused by the next, so after the first run both touch few fresh
 // pages; --path=stream or --path=gemmi runs one path alone, for a fresh process's costs.
@@ -23,6 +26,7 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -78,8 +82,8 @@ int main(int argc, char** argv) {
         else if (arg.rfind("--path=", 0) == 0) path = arg.substr(7);
         else input = arg;
     }
-    if (input.empty() || (path != "both" && path != "stream" && path != "gemmi")) {
-        std::fprintf(stderr, "usage: PdbReadCost [--runs=N] [--path=both|stream|gemmi] INPUT.pdb\n");
+    if (input.empty() || (path != "both" && path != "stream" && path != "gemmi" && path != "threads")) {
+        std::fprintf(stderr, "usage: PdbReadCost [--runs=N] [--path=both|stream|gemmi|threads] INPUT.pdb\n");
         return 2;
     }
     try {
@@ -87,6 +91,23 @@ int main(int argc, char** argv) {
         HostIO::GuardPdbRecords(text, input);
         const HostIO::ReadOptions options;
         std::vector<Cost> streamed, throughGemmi;
+        if (path == "threads") {
+            const std::pair<const char*, HostIO::PdbReadThreads> layouts[] = {
+                {"one thread", HostIO::PdbReadThreads::One},
+                {"reader beside", HostIO::PdbReadThreads::Two},
+                {"halves at once", HostIO::PdbReadThreads::Halves}};
+            std::vector<Cost> costs[3];
+            for (int run = 0; run < runs; ++run) {
+                for (int layout = 0; layout < 3; ++layout) {
+                    costs[layout].push_back(Measure(text, [&](std::string copy) {
+                        return HostIO::ReadPdbStreaming(copy, input, options, "bench", {}, layouts[layout].second);
+                    }));
+                }
+            }
+            std::printf("%s: %d runs each, text read once (%zu bytes)\n", input.c_str(), runs, text.size());
+            for (int layout = 0; layout < 3; ++layout) Print(layouts[layout].first, costs[layout]);
+            return 0;
+        }
         for (int run = 0; run < runs; ++run) {
             // Alternating, so that drifts of a shared machine hit both alike.
             if (path != "gemmi") {

@@ -3,7 +3,8 @@
 // (label, counts, chains, residues, atoms, positions, bonds); where the stream declines one
 // (ReadError), the program reads it through gemmi, so only ReadError may come out there. The
 // first byte picks the options (bits 0-1: the model, 0 for the first; bit 2: the most occupied
-// conformer; bit 3: records read on a second thread beside the build), the rest is the file. Anything else, or a difference, stops the run.
+// conformer; bit 3: records read on a second thread beside the build; bit 4: the two halves of
+// the text read at once), the rest is the file. Anything else, or a difference, stops the run.
 #include "io/GemmiStructureReader.h"
 #include "io/PdbRecordGuards.h"
 #include "io/PdbStreamReader.h"
@@ -37,7 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HostIO::ReadOptions options;
     options.model = data[0] & 3;
     options.altloc = (data[0] & 4) ? HostIO::AltlocChoice::HighestOccupancy : HostIO::AltlocChoice::First;
-    const HostIO::PdbReadThreads threads = (data[0] & 8) ? HostIO::PdbReadThreads::Two : HostIO::PdbReadThreads::One;
+    const HostIO::PdbReadThreads threads = (data[0] & 16)  ? HostIO::PdbReadThreads::Halves
+                                           : (data[0] & 8) ? HostIO::PdbReadThreads::Two
+                                                           : HostIO::PdbReadThreads::One;
     std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     try {
         HostIO::GuardPdbRecords(text, "fuzz.pdb");  // both paths read what it leaves
@@ -46,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::string streamed;
     try {
-        streamed = VoltraTest::OutlineModelRead(HostIO::ReadPdbStreaming(text, "fuzz.pdb", options, "fuzz", nullptr, threads));
+        streamed =
+            VoltraTest::OutlineModelRead(HostIO::ReadPdbStreaming(text, "fuzz.pdb", options, "fuzz", nullptr, threads));
     } catch (const HostIO::ReadError&) {
         try {
             HostIO::ReadPdbThroughGemmi(text, "fuzz.pdb", options, "fuzz");

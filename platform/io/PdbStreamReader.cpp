@@ -15,6 +15,12 @@
 // With split_chain_on_ter gemmi sets no entity types in a PDB file, so every part is converted
 // judging residues by name. Records not listed change nothing the tree shows and never stop
 // gemmi's reader.
+//
+// A large file is read in two halves at once, split after a TER record near the middle. The
+// second half's reader starts from the state the first half will most likely leave (one model,
+// "1", no part open, the line buffer as the two lines before the split leave it); when the first
+// half is read, its reader checks that state, and where it differs (models, an END record, a
+// line longer than those two) the second half's work is dropped and the first reader goes on.
 #include "io/PdbStreamReader.h"
 
 #include "io/AltlocSelection.h"
@@ -22,13 +28,17 @@
 #include "io/GemmiPartConversion.h"
 #include "io/ModelSelection.h"
 #include "io/PartHandoff.h"
+#include "io/PdbHalfwaySplit.h"
+#include "io/PdbLineSplitter.h"
 #include "io/ReadError.h"
 
 #include <gemmi/pdb.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -42,14 +52,17 @@ namespace {
 
 namespace pdb = gemmi::pdb_impl;
 
-constexpr int kLineBytes = 120;                  // gemmi's longest record: PdbReadOptions::max_line_length at most
 constexpr std::size_t kShortestAtomRecord = 55;  // bytes; gemmi refuses shorter ATOM lines
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 // Parts made but not yet placed hold at most about this many atoms beyond the one being placed:
 // the reader never runs far ahead.
 constexpr std::size_t kAtomsInFlight = 32768;
-// Below this much text a second thread costs more than it saves.
+// The second half's parts wait, made, until the first half's are placed: they are the tree's
+// own objects, so holding them costs little beyond their bond records.
+constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+// Below this much text a second thread costs more than it saves; below the next, a third.
 constexpr std::size_t kTextForSecondThread = std::size_t{2} << 20;
+constexpr std::size_t kTextForHalves = std::size_t{4} << 20;
 
 // The bytes of an atom record that gemmi reads for its chain (columns 21-22) and residue (name,
 // sequence number, insertion code: 18-27; segment: 73-76 where the record is that long).
@@ -73,79 +86,38 @@ struct ModelEntry {
     bool hasAtoms = false;  // gemmi's model has chains, so a MODEL record naming it is an error
 };
 
-class PdbStream {
+// A part on its way to the builder: made, or as read for the builder to make.
+struct QueuedPart {
+    bool asRead = false;  // raw holds the part, for the builder to make
+    gemmi::Chain raw{""};
+    MadePart made;
+};
+using Handoff = PartHandoff<QueuedPart>;
+
+// Reads records of PDB text, from its start or from a split, and passes each part of the model
+// read to the builder as it ends: converted here, or through a handoff to the building thread.
+class PdbRecordReader {
 public:
-    PdbStream(const std::string& name, const ReadOptions& options, const std::string& defaultLabel,
-              std::function<void()> releaseText)
-        : name_(name),
-          options_(options),
-          releaseText_(std::move(releaseText)),
-          builder_(defaultLabel, name),
-          altlocs_(options.altloc) {
+    PdbRecordReader(const std::string& name, const ReadOptions& options)
+        : name_(name), options_(options), altlocs_(options.altloc) {
         if (options.model != 0) wantedModel_ = std::to_string(options.model);
     }
 
-    // The whole read on this thread: each part is converted where it ends.
-    ModelRead Read(std::string_view text) {
-        ReserveAtoms(text);
-        ReadRecords(text);
-        return Finish();
-    }
-
-    // The records are read, and each part's residues made, on a second thread while this one
-    // places them in the tree, in the same order and with the same errors as Read.
-    ModelRead ReadBesideBuild(std::string_view text, PdbReadThreads threads) {
-        threads_ = threads;
-        ReserveAtoms(text);
-        PartHandoff<QueuedPart> handoff(kAtomsInFlight);
+    void ConvertInto(HostTreeBuilder& builder) { builder_ = &builder; }
+    void PassTo(Handoff& handoff, PdbReadThreads threads) {
         handoff_ = &handoff;
-        std::thread reader([&] {
-            try {
-                ReadRecords(text);
-                handoff.Close();
-            } catch (const BuildStopped&) {
-                handoff.Close();
-            } catch (...) {
-                handoff.Close(std::current_exception());
-            }
-        });
-        AltlocFilter builderAltlocs(options_.altloc);
-        try {
-            QueuedPart part;
-            std::size_t atoms = 0;
-            while (handoff.Pop(part, atoms)) {
-                if (part.asRead) MakePart(part.raw, true, builderAltlocs, name_, part.made);
-                builder_.AddPart(std::move(part.made));
-                part.made = MadePart();
-                handoff.Return(std::move(part), atoms);
-                part = QueuedPart();
-            }
-        } catch (...) {
-            handoff.Stop();
-            reader.join();
-            throw;
-        }
-        reader.join();
-        altlocs_.atomsDropped += builderAltlocs.atomsDropped;
-        altlocs_.residuesDropped += builderAltlocs.residuesDropped;
-        return Finish();
+        threads_ = threads;
     }
 
-private:
-    // Thrown on the reading thread when the builder has failed: nothing more is wanted.
-    struct BuildStopped {};
-
-    void ReserveAtoms(std::string_view text) {
-        // At most this many atoms: room for them costs address space, growing by doubling
-        // would touch each atom's memory several times.
-        builder_.ReserveAtoms(text.size() / kShortestAtomRecord);
-    }
-
-    void ReadRecords(std::string_view text) {
-        gemmi::MemoryStream stream(text.data(), text.size());
-        char line[kLineBytes + 2] = {0};  // as gemmi's: later lines leave earlier bytes behind
-        while (const std::size_t length = gemmi::copy_line_from_stream(line, kLineBytes + 1, stream)) {
+    /// Reads the records of [begin, end) up to an END record, and ends the part open at the end.
+    void ReadRecords(const char* begin, const char* end) {
+        PdbLineSplitter lines(begin, end);
+        while (const std::size_t length = lines.Next(line_)) {
             ++lineNumber_;
+            longestWrite_ = std::max(longestWrite_, lines.Written());
+            lastLines_[0] = lastLines_[1];
+            lastLines_[1] = lines.LineStart();
+            const char* line = line_;
             if (pdb::is_record_type(line, "ATOM") || pdb::is_record_type(line, "HETATM")) {
                 TakeAtom(line, length);
             } else if (pdb::is_record_type(line, "ANISOU")) {
@@ -162,6 +134,7 @@ private:
             } else if (pdb::is_record_type3(line, "TER")) {
                 EndPart();
             } else if (pdb::is_record_type3(line, "END")) {
+                ended_ = true;
                 break;
             } else if (pdb::is_record_type(line, "data")) {
                 if (line[4] == '_' && model_ == kNone) Decline("a data block, as in mmCIF", false);
@@ -173,6 +146,67 @@ private:
         EndPart();
     }
 
+    /// Whether an END record stopped the reading.
+    bool Ended() const { return ended_; }
+    /// The lines read, as gemmi counts them.
+    int Lines() const { return lineNumber_; }
+
+    /// Starts in the state a first half ending at split most often leaves: atoms read into model
+    /// "1", no part open, the line buffer as split's last two lines left it.
+    void StartAt(const PdbHalfwaySplit& split) {
+        models_.assign(1, ModelEntry{"1", true});
+        model_ = 0;
+        std::memcpy(line_, split.line, sizeof line_);
+    }
+
+    /// Whether this reader, having read the first half, is in the state StartAt assumed.
+    bool LeftAsStartAssumes(const PdbHalfwaySplit& split) const {
+        return !ended_ && model_ == 0 && models_.size() == 1 && models_[0].name == "1" && models_[0].hasAtoms &&
+               !inPart_ && lastLines_[0] == split.lastLines[0] && lastLines_[1] == split.lastLines[1] &&
+               longestWrite_ <= split.covered;
+    }
+
+    /// Takes on what later, which read the rest of the text from StartAt, found.
+    void Append(PdbRecordReader&& later) {
+        models_ = std::move(later.models_);
+        model_ = later.model_;
+        atomsRead_ += later.atomsRead_;
+        if (!later.entryId_.empty()) entryId_ = std::move(later.entryId_);
+        altlocs_.atomsDropped += later.altlocs_.atomsDropped;
+        altlocs_.residuesDropped += later.altlocs_.residuesDropped;
+        lineNumber_ += later.lineNumber_;
+    }
+
+    /// Counts conformers the building thread dropped.
+    void CountDropped(const AltlocFilter& builderAltlocs) {
+        altlocs_.atomsDropped += builderAltlocs.atomsDropped;
+        altlocs_.residuesDropped += builderAltlocs.residuesDropped;
+    }
+
+    /// The model read, once every part is placed in builder; calls releaseText, if any, first.
+    ModelRead Finish(HostTreeBuilder& builder, const std::function<void()>& releaseText) const {
+        std::vector<std::string> names;
+        names.reserve(models_.size() + 1);
+        for (const ModelEntry& model : models_) names.push_back(model.name);
+        if (names.empty()) names.push_back("1");  // gemmi's empty model of a file without atoms
+        const std::size_t index = SelectModel(names, options_.model, name_);
+        CheckModelHasAtoms(atomsRead_, names[index], names.size(), options_.model, name_);
+        ModelRead read;
+        read.modelCount = names.size();
+        read.modelNumber = std::atoi(names[index].c_str());
+        if (releaseText) releaseText();
+        read.built = builder.Finish();
+        // The builder started under the default label: HEADER may come after the atoms.
+        if (!entryId_.empty()) read.built.molecule->SetLabel(entryId_);
+        read.altlocAtomsDropped = altlocs_.atomsDropped;
+        read.altlocResiduesDropped = altlocs_.residuesDropped;
+        return read;
+    }
+
+    // Thrown on a reading thread when the builder has failed: nothing more is wanted.
+    struct BuildStopped {};
+
+private:
     // At the line where gemmi's message puts it; gemmi names none for a file of another format.
     [[noreturn]] void Decline(const std::string& why, bool atLine = true) const {
         throw ReadError(name_, atLine ? lineNumber_ : 0, why);
@@ -335,7 +369,7 @@ private:
         if (!collecting_) return;
         collecting_ = false;
         if (handoff_ == nullptr) {
-            ConvertPart(part_, true, altlocs_, builder_);
+            ConvertPart(part_, true, altlocs_, *builder_);
         } else {
             PassPart();
         }
@@ -372,44 +406,18 @@ private:
         part.residues.clear();
     }
 
-    ModelRead Finish() {
-        if (models_.empty()) AddModel("1");  // gemmi's empty model of a file without atoms
-        std::vector<std::string> names;
-        names.reserve(models_.size());
-        for (const ModelEntry& model : models_) names.push_back(model.name);
-        const std::size_t index = SelectModel(names, options_.model, name_);
-        CheckModelHasAtoms(atomsRead_, names[index], names.size(), options_.model, name_);
-        ModelRead read;
-        read.modelCount = names.size();
-        read.modelNumber = std::atoi(names[index].c_str());
-        if (releaseText_) releaseText_();
-        read.built = builder_.Finish();
-        // The builder started under the default label: HEADER may come after the atoms.
-        if (!entryId_.empty()) read.built.molecule->SetLabel(entryId_);
-        read.altlocAtomsDropped = altlocs_.atomsDropped;
-        read.altlocResiduesDropped = altlocs_.residuesDropped;
-        return read;
-    }
-
     const std::string& name_;
     const ReadOptions& options_;
-    std::function<void()> releaseText_;
-    std::string wantedModel_;  // the name of the model read; empty: the first
-    // A part on its way to the builder: made, or as read for the builder to make.
-    struct QueuedPart {
-        bool asRead = false;  // raw holds the part, for the builder to make
-        gemmi::Chain raw{""};
-        MadePart made;
-    };
-
-    // The builder's side: with a handoff, only the thread that builds touches it.
-    HostTreeBuilder builder_;
-    PartHandoff<QueuedPart>* handoff_ = nullptr;
+    std::string wantedModel_;             // the name of the model read; empty: the first
+    HostTreeBuilder* builder_ = nullptr;  // where parts go on this thread, or
+    Handoff* handoff_ = nullptr;          // where they go to the building thread
     PdbReadThreads threads_ = PdbReadThreads::One;
-
-    // The reader's side.
     AltlocFilter altlocs_;
+    char line_[PdbLineSplitter::kBufferBytes] = {};  // as gemmi's: later lines leave earlier bytes behind
     int lineNumber_ = 0;
+    std::size_t longestWrite_ = 0;   // the most bytes a line wrote into line_
+    const char* lastLines_[2] = {};  // where the last two lines began
+    bool ended_ = false;
     std::string entryId_;
 
     // gemmi's reading state: its model, whether it is inside a part (its chain pointer), the
@@ -424,29 +432,157 @@ private:
     bool collecting_ = false;
     gemmi::Chain part_{""};
     std::unordered_map<gemmi::ResidueId, std::size_t> residueIndex_;
-    std::size_t residue_ = kNone;  // the residue of the last atom
+    std::size_t residue_ = kNone;                // the residue of the last atom
     std::optional<ResidueColumns> lastColumns_;  // of the last atom, while its part goes on
-    std::size_t atomsRead_ = 0;    // of the model read
+    std::size_t atomsRead_ = 0;                  // of the model read
     std::vector<std::vector<gemmi::Atom>> spareAtoms_;
 };
+
+// Places the parts handoff passes, in order, until the reader closes it; rethrows its error.
+void BuildFrom(Handoff& handoff, HostTreeBuilder& builder, AltlocFilter& altlocs, const std::string& name) {
+    QueuedPart part;
+    std::size_t atoms = 0;
+    while (handoff.Pop(part, atoms)) {
+        if (part.asRead) MakePart(part.raw, true, altlocs, name, part.made);
+        builder.AddPart(std::move(part.made));
+        part.made = MadePart();
+        handoff.Return(std::move(part), atoms);
+        part = QueuedPart();
+    }
+}
+
+// Runs read on a thread of its own that closes handoff when done, with read's error if any.
+std::thread ReadingThread(Handoff& handoff, std::function<void()> read) {
+    return std::thread([&handoff, read = std::move(read)] {
+        try {
+            read();
+            handoff.Close();
+        } catch (const PdbRecordReader::BuildStopped&) {
+            handoff.Close();
+        } catch (...) {
+            handoff.Close(std::current_exception());
+        }
+    });
+}
+
+// Stops the handoffs' readers and waits for them.
+void StopReaders(std::initializer_list<std::pair<Handoff*, std::thread*>> readers) {
+    for (const auto& [handoff, thread] : readers) handoff->Stop();
+    for (const auto& [handoff, thread] : readers) {
+        if (thread->joinable()) thread->join();
+    }
+}
+
+// The whole read on this thread: each part is converted where it ends.
+ModelRead ReadOnOneThread(std::string_view text, const std::string& name, const ReadOptions& options,
+                          const std::string& defaultLabel, const std::function<void()>& releaseText) {
+    HostTreeBuilder builder(defaultLabel, name);
+    builder.ReserveAtoms(text.size() / kShortestAtomRecord);
+    PdbRecordReader reader(name, options);
+    reader.ConvertInto(builder);
+    reader.ReadRecords(text.data(), text.data() + text.size());
+    return reader.Finish(builder, releaseText);
+}
+
+// The records are read, and each part's residues made, on a second thread while this one places
+// them in the tree, in the same order and with the same errors as ReadOnOneThread.
+ModelRead ReadBesideBuild(std::string_view text, const std::string& name, const ReadOptions& options,
+                          const std::string& defaultLabel, const std::function<void()>& releaseText,
+                          PdbReadThreads threads) {
+    HostTreeBuilder builder(defaultLabel, name);
+    // At most this many atoms: room for them costs address space, growing by doubling would
+    // touch each atom's memory several times.
+    builder.ReserveAtoms(text.size() / kShortestAtomRecord);
+    PdbRecordReader reader(name, options);
+    Handoff handoff(kAtomsInFlight);
+    reader.PassTo(handoff, threads);
+    std::thread thread = ReadingThread(handoff, [&] { reader.ReadRecords(text.data(), text.data() + text.size()); });
+    AltlocFilter builderAltlocs(options.altloc);
+    try {
+        BuildFrom(handoff, builder, builderAltlocs, name);
+    } catch (...) {
+        StopReaders({{&handoff, &thread}});
+        throw;
+    }
+    thread.join();
+    reader.CountDropped(builderAltlocs);
+    return reader.Finish(builder, releaseText);
+}
+
+// The first and second halves of the text read at once on two threads while this one places
+// their parts, the first half's before the second's, with ReadOnOneThread's model and errors.
+// The second half's reader makes its parts itself, since this thread is busy with the first's.
+ModelRead ReadInHalves(std::string_view text, const PdbHalfwaySplit& split, const std::string& name,
+                       const ReadOptions& options, const std::string& defaultLabel,
+                       const std::function<void()>& releaseText) {
+    HostTreeBuilder builder(defaultLabel, name);
+    builder.ReserveAtoms(text.size() / kShortestAtomRecord);
+    const char* const begin = text.data();
+    const char* const middle = begin + split.at;
+    const char* const end = begin + text.size();
+    PdbRecordReader first(name, options), second(name, options);
+    Handoff firstParts(kAtomsInFlight), secondParts(kUnbounded);
+    first.PassTo(firstParts, PdbReadThreads::Two);
+    second.PassTo(secondParts, PdbReadThreads::TwoReaderMakes);
+    second.StartAt(split);
+    bool secondHolds = false;  // set before firstParts closes, read after
+    std::thread firstThread = ReadingThread(firstParts, [&] {
+        first.ReadRecords(begin, middle);
+        if (first.Ended()) return;
+        secondHolds = first.LeftAsStartAssumes(split);
+        if (!secondHolds) first.ReadRecords(middle, end);
+    });
+    std::thread secondThread;
+    try {
+        secondThread = ReadingThread(secondParts, [&] { second.ReadRecords(middle, end); });
+    } catch (...) {
+        StopReaders({{&firstParts, &firstThread}});
+        throw;
+    }
+    AltlocFilter builderAltlocs(options.altloc);
+    try {
+        BuildFrom(firstParts, builder, builderAltlocs, name);
+        if (secondHolds) {
+            try {
+                BuildFrom(secondParts, builder, builderAltlocs, name);
+            } catch (const ReadError& e) {
+                // The second reader counted its lines from the split.
+                if (e.GetLine() == 0) throw;
+                throw ReadError(e.GetFile(), e.GetLine() + first.Lines(), e.GetColumn(), e.GetDetail());
+            }
+        }
+    } catch (...) {
+        StopReaders({{&firstParts, &firstThread}, {&secondParts, &secondThread}});
+        throw;
+    }
+    StopReaders({{&firstParts, &firstThread}, {&secondParts, &secondThread}});
+    if (secondHolds) first.Append(std::move(second));
+    first.CountDropped(builderAltlocs);
+    return first.Finish(builder, releaseText);
+}
 
 }  // namespace
 
 ModelRead ReadPdbStreaming(std::string_view text, const std::string& name, const ReadOptions& options,
                            const std::string& defaultLabel, const std::function<void()>& releaseText,
                            PdbReadThreads threads) {
+    const bool bySize = threads == PdbReadThreads::BySize;
+    const bool halves = threads == PdbReadThreads::Halves || (bySize && text.size() >= kTextForHalves);
     const bool beside = threads == PdbReadThreads::Two || threads == PdbReadThreads::TwoReaderMakes ||
-                        threads == PdbReadThreads::TwoBuilderMakes ||
-                        (threads == PdbReadThreads::BySize && text.size() >= kTextForSecondThread);
-    if (beside) {
-        try {
-            return PdbStream(name, options, defaultLabel, releaseText).ReadBesideBuild(text, threads);
-        } catch (const std::system_error& e) {
-            // No second thread to be had: the same read on this one.
-            if (e.code() != std::errc::resource_unavailable_try_again) throw;
+                        threads == PdbReadThreads::TwoBuilderMakes || halves ||
+                        (bySize && text.size() >= kTextForSecondThread);
+    try {
+        if (halves) {
+            if (const std::optional<PdbHalfwaySplit> split = FindPdbHalfwaySplit(text)) {
+                return ReadInHalves(text, *split, name, options, defaultLabel, releaseText);
+            }
         }
+        if (beside) return ReadBesideBuild(text, name, options, defaultLabel, releaseText, threads);
+    } catch (const std::system_error& e) {
+        // No second thread to be had: the same read on this one.
+        if (e.code() != std::errc::resource_unavailable_try_again) throw;
     }
-    return PdbStream(name, options, defaultLabel, releaseText).Read(text);
+    return ReadOnOneThread(text, name, options, defaultLabel, releaseText);
 }
 
 }  // namespace HostIO

@@ -15,9 +15,10 @@
 namespace HostIO {
 
 enum class PdbReadThreads {
-    BySize,  // two on a file large enough to gain from it, else one
+    BySize,  // the file's halves at once on a large file, else two on a file large enough, else one
     One,
     Two,     // the records read on a second thread beside the build, whatever the size
+    Halves,  // the two halves of the text read at once beside the build, where a TER record splits it
     // Two, with every part's residues made by one side (for tests; Two shares them out as the
     // threads keep up).
     TwoReaderMakes,

@@ -222,7 +222,7 @@ TEST(PdbStreamReader, ReadingBesideTheBuildChangesNothing) {
                 const ReadOptions options = Options(model, altloc);
                 const std::string one = Streamed(text, path, options, HostIO::PdbReadThreads::One);
                 for (const auto threads : {HostIO::PdbReadThreads::Two, HostIO::PdbReadThreads::TwoReaderMakes,
-                                           HostIO::PdbReadThreads::TwoBuilderMakes}) {
+                                           HostIO::PdbReadThreads::TwoBuilderMakes, HostIO::PdbReadThreads::Halves}) {
                     EXPECT_EQ(FirstDifference(Streamed(text, path, options, threads), one), "")
                         << path << ", model " << model << ", threads " << static_cast<int>(threads);
                 }
@@ -236,9 +236,8 @@ std::string ManyParts(int parts, int first = 1) {
     std::string text;
     char line[100];
     for (int i = first; i < first + parts; ++i) {
-        std::snprintf(line, sizeof line,
-                      "HETATM%5d  O   HOH W%4d    %8.3f%8.3f%8.3f  1.00 20.00           O  \nTER\n", i % 100000,
-                      i % 10000, 1.0 + i % 50, 2.0, 3.0);
+        std::snprintf(line, sizeof line, "HETATM%5d  O   HOH W%4d    %8.3f%8.3f%8.3f  1.00 20.00           O  \nTER\n",
+                      i % 100000, i % 10000, 1.0 + i % 50, 2.0, 3.0);
         text += line;
     }
     return text;
@@ -260,7 +259,8 @@ TEST(PdbStreamReader, ErrorsBesideTheBuildComeInReadingOrder) {
     };
     const std::string fine = ManyParts(60000);
     const std::string fineOne = Streamed(fine, "queue.pdb", Options(0), PdbReadThreads::One);
-    for (const auto threads : {PdbReadThreads::Two, PdbReadThreads::TwoReaderMakes, PdbReadThreads::TwoBuilderMakes}) {
+    for (const auto threads : {PdbReadThreads::Two, PdbReadThreads::TwoReaderMakes, PdbReadThreads::TwoBuilderMakes,
+                               PdbReadThreads::Halves}) {
         for (const std::string& text : texts) {
             const std::string one = Streamed(text, "queue.pdb", Options(0), PdbReadThreads::One);
             EXPECT_EQ(one.rfind("error: ", 0), 0u) << one.substr(0, 200);
@@ -268,6 +268,42 @@ TEST(PdbStreamReader, ErrorsBesideTheBuildComeInReadingOrder) {
         }
         EXPECT_EQ(FirstDifference(Streamed(fine, "queue.pdb", Options(0), threads), fineOne), "");
     }
+}
+
+// Read in halves, the second half's reader starts from the state the first half usually leaves.
+// Where the first half leaves another one, or stops, the outcome must still be the one-thread
+// read's, errors and their line numbers included.
+TEST(PdbStreamReader, ReadingInHalvesChangesNothing) {
+    using HostIO::PdbReadThreads;
+    const std::string atom = "ATOM      1  N   GLY B   1      11.104   6.134  -6.504  1.00  0.00           N  \n";
+    const std::string model1 = "MODEL        1\n", model2 = "MODEL        2\n", endmdl = "ENDMDL\n";
+    const std::string longRemark = "REMARK   " + std::string(105, '7') + "\n";
+    const std::vector<std::pair<const char*, std::string>> texts = {
+        {"plain", ManyParts(3000)},
+        {"a second model in the first half", model1 + ManyParts(800) + endmdl + model2 + ManyParts(1500) + endmdl},
+        {"a second model in the second half", model1 + ManyParts(1500) + endmdl + model2 + ManyParts(800) + endmdl},
+        {"END in the first half", ManyParts(1000) + "END\n" + ManyParts(2000)},
+        {"END in the second half", ManyParts(2000) + "END\n" + ManyParts(1000)},
+        {"a line longer than the ones before the split", longRemark + ManyParts(3000)},
+        {"HEADER after the split",
+         ManyParts(3000) + "HEADER    LATE ENTRY                              09-DEC-26   9XYZ\n"},
+        {"a NUL byte before the middle TER",
+         ManyParts(1500) + std::string("REMARK \0x\n", 11) + "TER\n" + ManyParts(1500)},
+        {"a chain going on after the middle", ManyParts(1500) + atom + "TER\n" + atom + ManyParts(1500)},
+        {"the reader's error in the second half", ManyParts(3000) + "ATOM      1  N   PRO A   4      -0.169\n"},
+        {"an ANISOU record first after the split", ManyParts(1500) + "ANISOU\n" + ManyParts(1500)},
+        {"a MODEL record inside the second half's model", ManyParts(1500) + model2 + ManyParts(1500)},
+    };
+    for (const auto& [what, text] : texts) {
+        for (int model = 0; model <= 2; ++model) {
+            const std::string one = Streamed(text, "halves.pdb", Options(model), PdbReadThreads::One);
+            EXPECT_EQ(FirstDifference(Streamed(text, "halves.pdb", Options(model), PdbReadThreads::Halves), one), "")
+                << what << ", model " << model;
+        }
+    }
+    // The second half's error names the line counted from the file's start.
+    const std::string late = Streamed(texts[9].second, "halves.pdb", Options(0), PdbReadThreads::Halves);
+    EXPECT_NE(late.find("halves.pdb:6001:"), std::string::npos) << late;
 }
 
 }  // namespace
