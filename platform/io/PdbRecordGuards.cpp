@@ -18,11 +18,13 @@
 #include "io/ReadError.h"
 
 #include "Common/Text.h"
+#include "Common/TwoHalves.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 namespace HostIO {
 namespace {
@@ -156,6 +158,24 @@ bool SurelyAcceptedCoordinate(const char* field) {
     return point >= 0 && point <= 6;
 }
 
+// Below this much text the dry run's second thread costs more than it saves.
+constexpr std::size_t kTextWorthTwoHalves = std::size_t{4} << 20;
+
+// The end of the first line at or after from that gemmi reads whole (at most kGemmiLineBytes
+// with its newline, no NUL byte): gemmi's next line starts right after it, whatever came before.
+// 0 when no such line ends in the next few hundred, or nothing follows it.
+std::size_t PlainLineEndAfter(std::string_view text, std::size_t from) {
+    for (int tries = 0; tries < 500; ++tries) {
+        const std::size_t newline = text.find('\n', from);
+        if (newline == std::string_view::npos || newline + 1 >= text.size()) return 0;
+        const std::size_t start = newline == 0 ? 0 : text.rfind('\n', newline - 1) + 1;  // rfind's npos + 1 is 0
+        const std::string_view line = text.substr(start, newline + 1 - start);
+        if (line.size() <= kGemmiLineBytes && line.find('\0') == std::string_view::npos) return newline + 1;
+        from = newline + 1;
+    }
+    return 0;
+}
+
 // Checks, and mends when it owns the text; without the text's owner it only tells whether
 // there is anything to mend, stopping at the first such record.
 class Guard {
@@ -164,12 +184,20 @@ public:
     Guard(std::string_view text, const std::string& name) : view_(text), text_(nullptr), name_(name) {}
 
     bool NeedsMending() const { return needsMending_; }
+    /// Whether gemmi stops reading inside the text: at END, or at a line starting with a NUL.
+    bool StopsReading() const { return stopsReading_; }
+    /// The lines walked.
+    int Lines() const { return lines_; }
 
     std::vector<std::string> Run() {
         GemmiLine line;
         std::size_t at = 0;
-        int number = 0;
-        while (!needsMending_ && NextGemmiLine(view_, at, line)) {
+        int& number = lines_;
+        while (!needsMending_) {
+            if (!NextGemmiLine(view_, at, line)) {
+                stopsReading_ = at < view_.size();
+                break;
+            }
             ++number;
             at = line.resume;
             const char* p = view_.data() + line.begin;
@@ -179,6 +207,7 @@ public:
                        IsRecord(p, line.length, "CISPEP")) {
                 PadConnection(line, number);
             } else if (IsEndRecord(p, line.length)) {
+                stopsReading_ = true;
                 break;  // gemmi reads nothing after END
             }
         }
@@ -286,6 +315,8 @@ private:
     std::string* text_;  // the text's owner, which mending writes to; null: only look
     const std::string& name_;
     bool needsMending_ = false;
+    bool stopsReading_ = false;
+    int lines_ = 0;
     std::vector<std::string> warnings_;
     // Padding changes lengths: the mended text is built beside the original once needed.
     bool edited_ = false;
@@ -305,9 +336,36 @@ bool IsAcceptedCoordinate(double value) { return std::isfinite(value) && std::fa
 std::vector<std::string> GuardPdbRecords(std::string& text, const std::string& name) { return Guard(text, name).Run(); }
 
 bool PdbRecordsNeedMending(std::string_view text, const std::string& name) {
-    Guard guard(text, name);
-    guard.Run();
-    return guard.NeedsMending();
+    const std::size_t split = text.size() >= kTextWorthTwoHalves ? PlainLineEndAfter(text, text.size() / 2) : 0;
+    if (split == 0) {
+        Guard guard(text, name);
+        guard.Run();
+        return guard.NeedsMending();
+    }
+    // The halves at once; the second's outcome counts only where gemmi reads on into it.
+    Guard halves[2] = {Guard(text.substr(0, split), name), Guard(text.substr(split), name)};
+    std::exception_ptr errors[2];
+    Common::RunInTwoHalves(2, 2, [&](std::size_t begin, std::size_t end, int) {
+        for (std::size_t half = begin; half < end; ++half) {
+            try {
+                halves[half].Run();
+            } catch (...) {
+                errors[half] = std::current_exception();
+            }
+        }
+    });
+    if (errors[0]) std::rethrow_exception(errors[0]);
+    if (halves[0].NeedsMending() || halves[0].StopsReading()) return halves[0].NeedsMending();
+    if (errors[1]) {
+        try {
+            std::rethrow_exception(errors[1]);
+        } catch (const ReadError& e) {
+            // The second half counted its lines from the split.
+            if (e.GetLine() == 0) throw;
+            throw ReadError(e.GetFile(), e.GetLine() + halves[0].Lines(), e.GetColumn(), e.GetDetail());
+        }
+    }
+    return halves[1].NeedsMending();
 }
 
 }  // namespace HostIO

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -230,6 +231,59 @@ TEST(PdbRecordGuards, RecordsAfterEndAreNotLookedAt) {
     std::string text = AtomLine(1, "N", "GLY", 1, 0.0, "") + "END\n" + AtomLine(2, "CA", "GLY", 1, 1.0, "");
     text.replace(text.rfind("   1.000"), 8, "     nan");
     EXPECT_NO_THROW(GuardPdbRecords(text, "t.pdb"));
+}
+
+// The dry run reads a large text in two halves at once; its answer must be the one-pass guard's:
+// mend (the guard changes the text), clean, or the guard's error with its line. An error after
+// the first record to mend is the guard's alone (the dry run answers "mend" before it).
+TEST(PdbRecordGuards, DryRunInHalvesAnswersAsTheWholeGuard) {
+    const int lines = 70000;  // about 4.7 MB: read in halves
+    std::string clean;
+    for (int i = 1; i <= lines; ++i) clean += AtomLine(i % 100000, "CA", "GLY", i % 10000, 1.0 + i % 7, "");
+    auto lineStart = [&](int line) { return static_cast<std::size_t>(line - 1) * clean.find('\n') + line - 1; };
+    auto withNan = [&](std::string text, int line) { return text.replace(lineStart(line) + 30, 8, "     nan"); };
+    auto withBadCharge = [&](std::string text, int line) {
+        return text.insert(lineStart(line) + clean.find('\n'), "            XX");  // columns 79-80 hold no charge
+    };
+    auto withEnd = [&](std::string text, int line) { return text.insert(lineStart(line), "END\n"); };
+    auto withNulLine = [&](std::string text, int line) { return text.insert(lineStart(line), std::string("\0\n", 2)); };
+    auto outcome = [](auto answer) {
+        try {
+            return answer();
+        } catch (const ReadError& e) {
+            return std::string("error: ") + e.what();
+        }
+    };
+    auto wholeGuard = [&](const std::string& text) {
+        return outcome([&] {
+            std::string copy = text;
+            GuardPdbRecords(copy, "big.pdb");
+            return std::string(copy == text ? "clean" : "mend");
+        });
+    };
+    auto dryRun = [&](const std::string& text) {
+        return outcome([&] { return std::string(PdbRecordsNeedMending(text, "big.pdb") ? "mend" : "clean"); });
+    };
+    // Edits at the late line first, so that the early ones do not move it.
+    const int late = lines - 10, early = 10;
+    const std::string errorLate = "error: big.pdb:69990:", errorEarly = "error: big.pdb:10:";
+    const std::vector<std::tuple<const char*, std::string, std::string>> texts = {
+        {"clean", clean, "clean"},
+        {"an error in the second half", withNan(clean, late), errorLate},
+        {"errors in both halves", withNan(withNan(clean, late), early), errorEarly},
+        {"mending in the second half", withBadCharge(clean, late), "mend"},
+        {"mending later, an error in the first half", withNan(withBadCharge(clean, late), early), errorEarly},
+        {"END in the first half, an error after", withEnd(withNan(clean, late), early), "clean"},
+        {"a NUL line in the first half, an error after", withNulLine(withNan(clean, late), early), "clean"},
+    };
+    for (const auto& [what, text, expected] : texts) {
+        ASSERT_GT(text.size(), std::size_t{4} << 20) << what;
+        const std::string answer = dryRun(text);
+        EXPECT_EQ(answer.substr(0, expected.size()), expected) << what << ": " << answer;
+        EXPECT_EQ(answer, wholeGuard(text)) << what;
+    }
+    // Mending comes first: the dry run leaves the later error to the guard.
+    EXPECT_EQ(dryRun(withBadCharge(withNan(clean, late), early)), "mend");
 }
 
 // ---------------------------------------------------------------------------------------------
