@@ -1,5 +1,7 @@
 #include "io/BondPerception.h"
 
+#include "Common/TwoHalves.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -177,6 +179,8 @@ namespace {
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // Searchers fewer than one in this many grid atoms: the grid keeps only their neighbourhoods.
 constexpr std::size_t kFewSearchers = 4;
+// Grid members from which the search is worth a second thread.
+constexpr std::size_t kMembersWorthASecondThread = 65536;
 
 float SquaredDistance(const BondAtom& a, const BondAtom& b) {
     const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
@@ -359,21 +363,62 @@ private:
         if (searchers * kFewSearchers < members.size()) KeepMembersNearSearchers(atoms_, members, searching, reach);
         const CellGrid grid(atoms_, members, reach);
         const float reach2 = Square(reach);
-        for (std::uint32_t i : members) {
-            if (!searching[i]) continue;
-            const BondAtom& a = atoms_[i];
-            const bool large = IsLarge(a.residue);
-            grid.ForNeighbours(a, [&](std::uint32_t k) {
-                const BondAtom& b = grid.AtomAt(k);
-                const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-                if (dx * dx + dy * dy + dz * dz > reach2) return;
-                if (b.residue == a.residue && !large) return;  // compared above
-                // Each pair once: a pair of searchers from its lower index.
-                const std::uint32_t j = grid.Index(k);
-                if (j == i || (searching[j] && j < i)) return;
-                Consider(i, j);
-            });
+        // The searchers in two halves at once, each keeping what it finds to itself: bonds, and
+        // hydrogens' candidates, whose nearest is the same whatever the order they come in.
+        GridFinds finds[2];
+        Common::RunInTwoHalves(members.size(), kMembersWorthASecondThread,
+                               [&](std::size_t begin, std::size_t end, int part) {
+                                   GridFinds& found = finds[part];
+                                   for (std::size_t m = begin; m < end; ++m) {
+                                       const std::uint32_t i = members[m];
+                                       if (!searching[i]) continue;
+                                       const BondAtom& a = atoms_[i];
+                                       const bool large = IsLarge(a.residue);
+                                       grid.ForNeighbours(a, [&](std::uint32_t k) {
+                                           const BondAtom& b = grid.AtomAt(k);
+                                           const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+                                           if (dx * dx + dy * dy + dz * dz > reach2) return;
+                                           if (b.residue == a.residue && !large) return;  // compared above
+                                           // Each pair once: a pair of searchers from its lower index.
+                                           const std::uint32_t j = grid.Index(k);
+                                           if (j == i || (searching[j] && j < i)) return;
+                                           Judge(i, j, found);
+                                       });
+                                   }
+                               });
+        for (const GridFinds& found : finds) {
+            bonds_.insert(bonds_.end(), found.bonds.begin(), found.bonds.end());
+            for (const HydrogenCandidate& c : found.hydrogens) {
+                if (nearest_.empty()) {
+                    nearest_.assign(n_, kNone);
+                    nearestD2_.assign(n_, std::numeric_limits<float>::max());
+                }
+                KeepIfNearer(c.partner, c.d2, nearest_[c.hydrogen], nearestD2_[c.hydrogen]);
+            }
         }
+    }
+
+    // What a part of the grid search finds.
+    struct HydrogenCandidate {
+        std::uint32_t hydrogen, partner;
+        float d2;
+    };
+    struct GridFinds {
+        std::vector<BondPair> bonds;
+        std::vector<HydrogenCandidate> hydrogens;
+    };
+
+    // Consider's judgement, kept in found: touches nothing another part of the search reads.
+    void Judge(std::uint32_t i, std::uint32_t j, GridFinds& found) const {
+        const BondAtom& a = atoms_[i];
+        const BondAtom& b = atoms_[j];
+        const float d2 = SquaredDistance(a, b);
+        if (!BondAllowed(a, flags_[a.residue], b, flags_[b.residue], d2, rules_)) return;
+        if (a.hydrogen || b.hydrogen) {
+            found.hydrogens.push_back({a.hydrogen ? i : j, a.hydrogen ? j : i, d2});
+            return;
+        }
+        found.bonds.emplace_back(std::min(i, j), std::max(i, j));
     }
 
     const std::vector<BondAtom>& atoms_;

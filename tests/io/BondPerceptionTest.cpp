@@ -156,6 +156,43 @@ TEST(BondPerception, AtomsAtTheFullReachAreFoundAcrossCells) {
     }
 }
 
+// Enough grid atoms for the search to run on two threads: clusters of large residues with
+// hydrogens, each far from the others, so that the all-pairs oracle can run cluster by cluster.
+// A hydrogen whose candidates lie in both halves of the search must still keep its nearest.
+TEST(BondPerception, SearchOnTwoThreadsFindsExactlyTheBondsOfAllPairs) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> offset(-2.5f, 2.5f);
+    const float radii[] = {0.31f, 0.73f, 0.71f, 0.66f};
+    std::vector<BondAtom> atoms;
+    std::vector<std::uint8_t> flags;
+    std::vector<BondPair> expected;
+    const std::uint32_t atomsPerCluster = kSmallResidue + 16;  // large: every atom goes to the grid
+    for (std::uint32_t cluster = 0; atoms.size() < 80000; ++cluster) {
+        std::vector<BondAtom> local;
+        std::vector<std::uint8_t> localFlags = {0};
+        const float cx = static_cast<float>(cluster % 64) * 40.0f, cy = static_cast<float>(cluster / 64) * 40.0f;
+        for (std::uint32_t k = 0; k < atomsPerCluster; ++k) {
+            const int e = static_cast<int>(random() % 4);
+            local.push_back(MakeAtom(cx + offset(random), cy + offset(random), offset(random), radii[e], 0,
+                                     BondRole::None, e == 0));
+        }
+        const auto first = static_cast<std::uint32_t>(atoms.size());
+        for (const BondPair& bond : AllPairs(local, localFlags))
+            expected.emplace_back(bond.first + first, bond.second + first);
+        flags.push_back(0);
+        for (BondAtom atom : local) {
+            atom.residue = static_cast<std::uint32_t>(flags.size() - 1);
+            atoms.push_back(atom);
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    const auto hydrogenBonds = std::count_if(expected.begin(), expected.end(), [&atoms](const BondPair& bond) {
+        return atoms[bond.first].hydrogen || atoms[bond.second].hydrogen;
+    });
+    EXPECT_GT(hydrogenBonds, 1000);
+    EXPECT_EQ(PerceiveBonds(atoms, flags), expected);
+}
+
 TEST(BondPerception, FarFlungCoordinatesStayCorrect) {
     // Two bonded pairs a million Å apart would need 10^18 cells of bond size.
     std::vector<BondAtom> atoms = {MakeAtom(0, 0, 0, 0.73f, 0), MakeAtom(1.5f, 0, 0, 0.73f, 0),
