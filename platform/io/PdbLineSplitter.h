@@ -19,7 +19,10 @@ public:
     /// A line buffer: the line's bytes, its NUL, and room as gemmi's.
     static constexpr std::size_t kBufferBytes = kLineBytes + 2;
 
-    PdbLineSplitter(const char* begin, const char* end) : cur_(begin), end_(end) {}
+    PdbLineSplitter(const char* begin, const char* end)
+        : cur_(begin),
+          end_(end),
+          holdsNul_(std::memchr(begin, '\0', static_cast<std::size_t>(end - begin)) != nullptr) {}
 
     /// Copies the next line into line (kBufferBytes) and returns its length up to a NUL byte,
     /// as copy_line_from_stream does; 0 at the end of the text.
@@ -34,7 +37,8 @@ public:
         line[copied] = '\0';
         cur_ += copied;
         written_ = copied;
-        const std::size_t length = std::strlen(line);
+        // A text without NUL bytes, the usual one, spares the search for one in every line.
+        const std::size_t length = holdsNul_ ? std::strlen(line) : copied;
         if (length > 0 && line[length - 1] != '\n') {
             // gemmi's getc returns the byte as a (signed) char: a byte above 127 stops the skip.
             for (int c = GetChar(); c > 0 && c != '\n'; c = GetChar()) {
@@ -53,6 +57,7 @@ private:
 
     const char* cur_;
     const char* const end_;
+    const bool holdsNul_;
     const char* lineStart_ = nullptr;
     std::size_t written_ = 0;
 };
