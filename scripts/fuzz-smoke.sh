@@ -53,11 +53,13 @@ for file in "$corpus"/structures/*.cif; do
   head -n 600 "$file" > "$seeds/mmcif_stream_fuzzer/$(basename "$file")"
 done
 cp tests/io/mmcif-reproducers/* "$seeds/mmcif_stream_fuzzer/" 2>/dev/null || true
-# The PDB stream reader's seeds: an options byte (0: the first model, the first conformer), then
-# the PDB files cut to their first lines; the edge cases of the reader's test come whole.
+# The PDB stream reader's seeds: an options byte (0: the first model, the first conformer, one
+# thread; 16: the same, the text read in two halves at once), then the PDB files cut to their
+# first lines; the edge cases of the reader's test come whole.
 for file in "$corpus"/structures/*.pdb tests/io/pdb-stream-cases/*.pdb; do
   [ -f "$file" ] || continue
   { printf '\000'; head -n 600 "$file"; } > "$seeds/pdb_stream_fuzzer/$(basename "$file")"
+  { printf '\020'; head -n 600 "$file"; } > "$seeds/pdb_stream_fuzzer/$(basename "$file").halves"
 done
 cp "$corpus"/hostile/*.bin "$seeds/structure_fuzzer/"
 cp tests/io/reproducers/* "$seeds/structure_fuzzer/" 2>/dev/null || true
