@@ -121,6 +121,38 @@ const PropertyStore::Record* PropertyStore::FindRecord(PropertyNameId name) cons
     return nullptr;
 }
 
+void PropertyStore::SetAll(std::initializer_list<PropertySetting> settings) {
+    const auto count = static_cast<std::uint32_t>(settings.size());
+    bool distinct = true;
+    for (auto a = settings.begin(); a != settings.end() && distinct; ++a) {
+        for (auto b = settings.begin(); b != a; ++b) distinct = distinct && a->name != b->name;
+    }
+    if (size_ == 0 && distinct) {
+        Reserve(count);
+        for (const PropertySetting& setting : settings) {
+            Record& record = records_[size_++];
+            const bool text = setting.kind == PropertyKind::Text;
+            record.nameAndKind = setting.name | (text ? kTextBit : 0);
+            record.payload = text ? setting.text : FloatBits(setting.number);
+            record.flags = setting.flags;
+        }
+        return;
+    }
+    std::uint32_t added = 0;
+    for (auto a = settings.begin(); a != settings.end(); ++a) {
+        bool earlier = false;
+        for (auto b = settings.begin(); b != a && !earlier; ++b) earlier = a->name == b->name;
+        if (!earlier && !Has(a->name)) ++added;
+    }
+    if (added > std::numeric_limits<std::uint32_t>::max() - size_)
+        throw std::length_error("too many properties on one object");
+    if (added > 0) Reserve(size_ + added);
+    for (const PropertySetting& setting : settings) {
+        if (setting.kind == PropertyKind::Text) SetTextId(setting.name, setting.text, setting.flags);
+        else SetFloat(setting.name, setting.number, setting.flags);
+    }
+}
+
 void PropertyStore::Reserve(std::uint32_t count) {
     if (count <= capacity_) return;
     auto grown = std::make_unique<Record[]>(count);

@@ -9,6 +9,7 @@
 #include "HostApi.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +38,22 @@ public:
 };
 
 enum class PropertyKind : std::uint8_t { Float, Text };
+
+/// One property for PropertyStore::SetAll: a float, or a pooled text by id, with its flags.
+struct PropertySetting {
+    PropertyNameId name;
+    PropertyKind kind;
+    float number;         // for Float
+    PropertyTextId text;  // for Text
+    unsigned flags;
+
+    static PropertySetting Float(PropertyNameId name, float value, unsigned flags) {
+        return {name, PropertyKind::Float, value, 0, flags};
+    }
+    static PropertySetting TextId(PropertyNameId name, PropertyTextId text, unsigned flags) {
+        return {name, PropertyKind::Text, 0.0f, text, flags};
+    }
+};
 
 /// A property as callers see it.
 struct PropertyView {
@@ -68,6 +85,11 @@ public:
     void SetFloat(PropertyNameId name, float value, unsigned flags);
     void SetText(PropertyNameId name, const std::string& text, unsigned flags);
     void SetTextId(PropertyNameId name, PropertyTextId text, unsigned flags);
+    /// Sets each of settings as SetFloat or SetTextId would, one after another, with one
+    /// allocation at most: the bulk write of an object's properties, such as a million atoms'
+    /// charges and radii with their sources. An object without properties takes them in order
+    /// without looking any up.
+    void SetAll(std::initializer_list<PropertySetting> settings);
     /// Makes room for count properties in all, so that setting them allocates once.
     void Reserve(std::uint32_t count);
     bool Remove(PropertyNameId name);

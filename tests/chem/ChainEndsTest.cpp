@@ -102,6 +102,26 @@ TEST(ChainEnds, ExportedEntriesKeepThePlainResidueName) {
     EXPECT_EQ(Voltra::BuildMatchKey(exported, n).GetResidueName(), "NPRO");
 }
 
+// The residue name a residue's atoms are keyed by, made once per residue, is the match key's.
+TEST(ChainEnds, MatchResidueNameIsTheMatchKeys) {
+    for (const char* file : {"1QBS.pdb", "1AJJ.pdb", "cterm_hid_out.pqr"}) {
+        ChemDoc doc;
+        Molecule& molecule = *HostIO::ReadStructure(doc, ChemTest::CorpusPath(file)).molecule;
+        AssignAmber(doc);
+        Voltra::ChargeTemplate exported("exported.crg");
+        std::size_t chainEnds = 0;
+        for (const Residue* residue : ChemTest::Residues(molecule)) {
+            chainEnds += residue->GetChainEnd() != ChainEnd::None;
+            for (std::size_t i = 0; i < residue->GetNumChildren(); ++i) {
+                const auto* atom = static_cast<const Atom*>(residue->GetChild(i));
+                EXPECT_EQ(Voltra::MatchResidueName(residue), Voltra::BuildMatchKey(exported, *atom).GetResidueName())
+                    << file << ", " << residue->GetLabel();
+            }
+        }
+        EXPECT_GT(chainEnds, 0u) << file;
+    }
+}
+
 TEST(ChainEnds, CTerminalHistidineVariantTakesItsOwnSet) {
     ChemDoc doc;
     // PDB2PQR's output: the last residue is HID 209 with OXT, its hydrogens saying HID.

@@ -173,6 +173,52 @@ TEST(ObjectProperties, RemoveDropsOnlyThatPropertyAndKeepsTheOrder) {
     EXPECT_EQ(atom.GetProperties().back().name, "Voltra Radius");
 }
 
+// SetAll is the one-by-one sets in one call: the same records, order, kinds and flags, whether
+// the object holds none of the properties, some of them, or other ones, and with a name given
+// twice (the later value in the earlier place).
+TEST(ObjectProperties, SetAllLeavesWhatOneByOneSetsLeave) {
+    const PropertyNameId charge = PropertyNames::Intern("Voltra Charge");
+    const PropertyNameId source = PropertyNames::Intern("Voltra Charge Source");
+    const PropertyNameId radius = PropertyNames::Intern("Voltra Radius");
+    const PropertyNameId other = PropertyNames::Intern("B-factor");
+    const PropertyTextId amber = PropertyTexts::Intern("Amber");
+    auto describe = [](const PropertyStore& store) {
+        std::string text;
+        for (const PropertyView& p : store.List())
+            text += p.name + (p.kind == PropertyKind::Text ? "=" + p.text : ":" + std::to_string(p.number)) + "/" +
+                    std::to_string(p.flags) + ";";
+        return text;
+    };
+    const std::vector<std::vector<PropertySetting>> befores = {
+        {},
+        {PropertySetting::Float(radius, 1.5f, 6)},
+        {PropertySetting::Float(other, 20.0f, 0), PropertySetting::TextId(source, PropertyTexts::Intern("Missing"), 1)},
+    };
+    const std::vector<PropertySetting> distinct = {PropertySetting::TextId(source, amber, 3),
+                                                   PropertySetting::Float(charge, -0.25f, 6),
+                                                   PropertySetting::Float(radius, 1.85f, 6)};
+    std::vector<PropertySetting> repeated = distinct;
+    repeated.push_back(PropertySetting::Float(charge, 0.5f, 7));
+    for (const auto& before : befores) {
+        for (const auto& settings : {distinct, repeated}) {
+            PropertyStore bulk, single;
+            auto setOne = [&single](const PropertySetting& p) {
+                if (p.kind == PropertyKind::Text) single.SetTextId(p.name, p.text, p.flags);
+                else single.SetFloat(p.name, p.number, p.flags);
+            };
+            for (const PropertySetting& p : before) {
+                bulk.SetAll({p});
+                setOne(p);
+            }
+            if (settings.size() == 3) bulk.SetAll({settings[0], settings[1], settings[2]});
+            else bulk.SetAll({settings[0], settings[1], settings[2], settings[3]});
+            for (const PropertySetting& p : settings) setOne(p);
+            EXPECT_EQ(describe(bulk), describe(single)) << before.size() << " before, " << settings.size() << " set";
+            EXPECT_EQ(bulk.Size(), single.Size());
+        }
+    }
+}
+
 TEST(ObjectProperties, ObjectsSharingNamesKeepTheirOwnValues) {
     std::vector<std::unique_ptr<Atom>> atoms;
     for (int i = 0; i < 2000; ++i) {

@@ -43,19 +43,13 @@ inline AtomAssignment ResetAssignment(const ResetIds& ids) {
 /// values: properties that are new are created in the reset's order, so an atom given its final
 /// values at once holds its records as one reset, then writes in place, would leave them.
 inline void WriteAtomAssignment(HostModel::Object& atom, const ResetIds& ids, const AtomAssignment& values) {
-    HostModel::PropertyStore& properties = atom.Properties();
-    std::uint32_t added = 0;
-    for (HostModel::PropertyNameId name :
-         {ids.chargeSource, ids.combinedSource, ids.chargeValue, ids.radiusSource, ids.radiusValue}) {
-        if (!properties.Has(name)) ++added;
-    }
-    // One allocation per atom instead of one per two properties.
-    properties.Reserve(static_cast<std::uint32_t>(properties.Size()) + added);
-    properties.SetTextId(ids.chargeSource, values.chargeSource, kSourcePropertyFlags);
-    properties.SetTextId(ids.combinedSource, values.combinedSource, kCombinedSourcePropertyFlags);
-    properties.SetFloat(ids.chargeValue, values.charge, kValuePropertyFlags);
-    properties.SetTextId(ids.radiusSource, values.radiusSource, kSourcePropertyFlags);
-    properties.SetFloat(ids.radiusValue, values.radius, kValuePropertyFlags);
+    using HostModel::PropertySetting;
+    atom.Properties().SetAll(
+        {PropertySetting::TextId(ids.chargeSource, values.chargeSource, kSourcePropertyFlags),
+         PropertySetting::TextId(ids.combinedSource, values.combinedSource, kCombinedSourcePropertyFlags),
+         PropertySetting::Float(ids.chargeValue, values.charge, kValuePropertyFlags),
+         PropertySetting::TextId(ids.radiusSource, values.radiusSource, kSourcePropertyFlags),
+         PropertySetting::Float(ids.radiusValue, values.radius, kValuePropertyFlags)});
 }
 
 /// The end state of SetSource("Missing") then SetValue(0.0) with the charge template and then

@@ -20,7 +20,7 @@ TemplateLookupMemo::Answer TemplateLookupMemo::LookUp(const HostModel::Atom& ato
     return Answer{&known->first, known->second, value, source == kSourceMissing};
 }
 
-void TemplateLookupMemo::EnterResidue(const HostModel::Object& residue, const HostModel::Atom& atom) {
+void TemplateLookupMemo::EnterResidue(const HostModel::Object& residue) {
     residue_ = &residue;
     next_ = 0;
     residueAtoms_.clear();
@@ -31,7 +31,7 @@ void TemplateLookupMemo::EnterResidue(const HostModel::Object& residue, const Ho
     // The key: the residue's key name, then each atom's name (length first, so that no two
     // lists of names run together alike) and whether it is a hydrogen, which changes how a
     // four-character name is keyed.
-    shapeKey_ = BuildMatchKey(template_, atom).residueName;
+    shapeKey_ = MatchResidueName(&residue);
     for (const HostModel::Atom* member : residueAtoms_) {
         const std::string& name = member->GetLabel();
         shapeKey_ += static_cast<char>(name.size() & 0xFF);
@@ -55,7 +55,7 @@ TemplateLookupMemo::Answer TemplateLookupMemo::Find(const HostModel::Atom& atom)
     }
     const HostModel::Object* parent = atom.GetParent();
     if (parent == nullptr || !parent->IsA(HostModel::Residue::classType)) return LookUp(atom);
-    if (parent != residue_) EnterResidue(*parent, atom);
+    if (parent != residue_) EnterResidue(*parent);
     // Walks visit a residue's atoms in order; any other order is found by a search.
     std::size_t index = next_;
     if (index >= residueAtoms_.size() || residueAtoms_[index] != &atom) {

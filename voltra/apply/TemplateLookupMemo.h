@@ -43,7 +43,7 @@ public:
 
 private:
     Answer LookUp(const HostModel::Atom& atom);
-    void EnterResidue(const HostModel::Object& residue, const HostModel::Atom& atom);
+    void EnterResidue(const HostModel::Object& residue);
 
     const Template& template_;
     // The distinct Source texts answered (stable addresses) with their pooled ids.

@@ -153,6 +153,16 @@ TemplateEntry BuildMatchKey(const Template& t, const HostModel::Atom& atom) {
     return key;
 }
 
+std::string MatchResidueName(const HostModel::Object* parent) {
+    if (parent == nullptr || !parent->IsA(HostModel::Residue::classType)) return std::string();
+    const auto& residue = static_cast<const HostModel::Residue&>(*parent);
+    std::string name = residue.GetResidueType();
+    if (IsUntypedResidueName(name)) name = ResidueNameFromLabel(residue.GetLabel(), std::to_string(residue.GetID()));
+    if (!name.empty() && residue.GetChainEnd() != HostModel::Residue::ChainEnd::None)
+        name = residue.GetTemplateResidueType();
+    return name;
+}
+
 Template& SharedChargeTemplate() {
     static ChargeTemplate shared{std::string()};
     return shared;

@@ -99,6 +99,10 @@ TemplateEntry BuildResidueKey(const HostModel::Object* parent);
 /// keep the plain type name, which is what the PQR beside them prints.
 TemplateEntry BuildMatchKey(const Template& t, const HostModel::Atom& atom);
 
+/// The residue name of BuildMatchKey for an atom of parent under a template keyed by name,
+/// without the key's other fields: for callers that key a residue's atoms by their shape.
+std::string MatchResidueName(const HostModel::Object* parent);
+
 /// Empty templates (source "Unknown") used for their property names and writers.
 Template& SharedChargeTemplate();
 Template& SharedRadiusTemplate();
