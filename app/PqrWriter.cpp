@@ -10,6 +10,7 @@
 #include "HostModel/Residue.h"
 
 #include "Common/FixedColumns.h"
+#include "Common/FixedField.h"
 #include "Common/Text.h"
 #include "io/PartHandoff.h"
 
@@ -24,7 +25,7 @@ namespace VoltraApp {
 namespace {
 
 using Common::AppendRight;
-using Common::WriteFixed;
+using Common::WriteFixedField;
 using Common::WriteUnsignedRight;
 
 // Room for one record beyond its name and residue columns: five numbers and the fixed text.
@@ -150,15 +151,15 @@ private:
         while (p - nameStart < 4) *p++ = ' ';
         p = std::copy(residuePart_.begin(), residuePart_.end(), p);
         const HostModel::Vec3& position = atom.GetPosition();
-        p = WriteFixed(p, position.x, 8, 3);
+        p = WriteFixedField<8, 3>(p, position.x);
         *p++ = ' ';
-        p = WriteFixed(p, position.y, 8, 3);
+        p = WriteFixedField<8, 3>(p, position.y);
         *p++ = ' ';
-        p = WriteFixed(p, position.z, 8, 3);
+        p = WriteFixedField<8, 3>(p, position.z);
         *p++ = ' ';
-        p = WriteFixed(p, charge, 8, 4);
+        p = WriteFixedField<8, 4>(p, charge);
         *p++ = ' ';
-        p = WriteFixed(p, radius, 7, 4);
+        p = WriteFixedField<7, 4>(p, radius);
         *p++ = '\n';
         return p;
     }

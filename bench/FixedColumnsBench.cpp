@@ -1,8 +1,10 @@
 // The cost of one fixed-point field as the writers make them: the PQR file's coordinates
-// ("%8.3f"), charges ("%8.4f") and radii ("%7.4f"), and the template files' values ("%8.3f").
+// ("%8.3f"), charges ("%8.4f") and radii ("%7.4f"), and the template files' values ("%8.3f"),
+// through the call and inline.
 // Values come from a table made beforehand, so the time is the formatting's alone; the digit
 // counts vary from value to value as they do from atom to atom.
 #include "Common/FixedColumns.h"
+#include "Common/FixedField.h"
 
 #include <benchmark/benchmark.h>
 
@@ -60,10 +62,30 @@ void BM_WriteFixedLarge(benchmark::State& state) {
     WriteFields(state, values, 8, 3);
 }
 
+// The same fields inline, their width and decimals constants, as the record writers call them.
+template <int Width, int Decimals>
+void WriteInlineFields(benchmark::State& state, const std::vector<double>& values) {
+    char field[Common::kFixedFieldRoom];
+    std::size_t i = 0;
+    for (auto _ : state) {
+        char* end = Common::WriteFixedField<Width, Decimals>(field, values[i++ & (kValues - 1)]);
+        benchmark::DoNotOptimize(end);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+void BM_WriteFixedFieldCoordinate(benchmark::State& state) { WriteInlineFields<8, 3>(state, Coordinates()); }
+void BM_WriteFixedFieldCharge(benchmark::State& state) { WriteInlineFields<8, 4>(state, Charges()); }
+void BM_WriteFixedFieldRadius(benchmark::State& state) { WriteInlineFields<7, 4>(state, Radii()); }
+
 BENCHMARK(BM_WriteFixedCoordinate);
 BENCHMARK(BM_WriteFixedCharge);
 BENCHMARK(BM_WriteFixedRadius);
 BENCHMARK(BM_WriteFixedLarge);
+BENCHMARK(BM_WriteFixedFieldCoordinate);
+BENCHMARK(BM_WriteFixedFieldCharge);
+BENCHMARK(BM_WriteFixedFieldRadius);
 
 }  // namespace
 

@@ -1,6 +1,6 @@
 #include "Common/FixedColumns.h"
+#include "Common/FixedField.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -67,91 +67,6 @@ char* WriteDigitsBackwards(char* end, std::uint64_t number, unsigned count) {
     }
     if (count == 1) *--end = static_cast<char>('0' + number % 10);
     return end;
-}
-
-// Fields of up to 16 characters of at most eight characters of number with up to 7 decimals,
-// which is every coordinate, charge and radius, are written with no branch on the digits: digit
-// counts vary from atom to atom, so such branches would be mispredicted about as often as taken.
-// All eight digits of the rounded magnitude are made at once in a register; the point goes in,
-// the leading zeros become blanks and the sign goes before the first digit by shifts and masks,
-// and the field is stored as at most two overlapping words. Branches on the field's layout
-// remain; a column repeats it from line to line.
-constexpr int kShortMaxDecimals = 7;  // one integer digit must stay among the eight
-constexpr int kShortMaxWidth = 16;
-// Below it the rounded magnitude has at most eight digits: 99999999.5 would round up to 10^8.
-constexpr double kShortScaledLimit = 99999999.5;
-constexpr double kRoundingShift = 4503599627370496.0;          // 2^52
-constexpr std::uint64_t kRoundingShiftBits = std::uint64_t{1} << 52;  // its mantissa's unit
-constexpr std::uint64_t kEachByte = 0x0101010101010101ull;
-
-// The eight decimal digits of number (below 10^8), leading zeros included, most significant
-// first in memory: four-digit halves, then pairs, then digits, each lane divided at once by a
-// multiplication exact over its range.
-std::uint64_t EightDigits(std::uint64_t number) {
-    const std::uint64_t halves = (number / 10000) | ((number % 10000) << 32);
-    const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
-    const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
-    const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;
-    return tens | ((pairs - tens * 10) << 8) | (kEachByte * '0');
-}
-
-unsigned CountDigitsBelow1e8(std::uint64_t number) {
-    return 1u + (number >= 10) + (number >= 100) + (number >= 1000) + (number >= 10000) + (number >= 100000) +
-           (number >= 1000000) + (number >= 10000000);
-}
-
-// The lowest count bytes of a word set, for count 0 to 7.
-std::uint64_t LowBytes(unsigned count) { return (std::uint64_t{1} << (8 * count)) - 1; }
-
-void Store64(char* at, std::uint64_t bytes) { std::memcpy(at, &bytes, 8); }
-void Store32(char* at, std::uint64_t bytes) {
-    const auto low = static_cast<std::uint32_t>(bytes);
-    std::memcpy(at, &low, 4);
-}
-
-// rounded below 10^8, decimals 0 to 7, width 0 to 16. Returns nullptr, having written nothing,
-// when the number takes more than eight characters: the caller writes those the long way.
-// Byte i of a word is the i-th character in memory (little-endian).
-char* WriteShortField(char* out, std::uint64_t rounded, bool negative, int width, unsigned decimals) {
-    // The field's end comes from comparisons, not from the digits: the next field's start
-    // waits for it, and the digits' chain of multiplications is long.
-    const unsigned shown = std::max(CountDigitsBelow1e8(rounded), decimals + 1);  // units digit included
-    const int length = static_cast<int>(shown + negative + (decimals > 0));
-    if (length > 8) return nullptr;
-    const unsigned integerDigits = 8 - decimals;
-    const std::uint64_t digits = EightDigits(rounded);
-    const unsigned zeros = 8 - shown;  // leading zeros, blanked
-    // The number's last eight characters. With a point, the first digit falls off the front; the
-    // length being at most eight, it is a leading zero.
-    std::uint64_t number = digits;
-    unsigned blanks = zeros;  // leading zeros left in number, never fewer than the sign needs
-    if (decimals > 0) {
-        const std::uint64_t integerPart = LowBytes(integerDigits);
-        number = ((digits >> 8) & (integerPart >> 8)) | (std::uint64_t{'.'} << (8 * (integerDigits - 1))) |
-                 (digits & ~integerPart);
-        --blanks;
-    }
-    // '0' ^ ' ' turns a zero into a blank, ' ' ^ '-' the blank before the first digit kept into
-    // the sign. The sign is the value's, as printf writes it: -0.0004 with three decimals is "-0.000".
-    number ^= LowBytes(blanks) & (kEachByte * ('0' ^ ' '));
-    // A mask, not a condition: signs come in no order, and a branch on them is mispredicted.
-    const std::uint64_t sign = (std::uint64_t{0} - negative) & std::uint64_t{' ' ^ '-'};
-    number ^= sign << ((8 * (blanks - 1)) & 63);
-    if (width > 8) {
-        Store64(out, kEachByte * ' ');
-        Store64(out + width - 8, number);
-        return out + width;
-    }
-    const int size = length < width ? width : length;
-    if (size == 8) {
-        Store64(out, number);
-    } else if (size >= 4) {
-        Store32(out, number >> (8 * (8 - size)));
-        Store32(out + size - 4, number >> 32);
-    } else {
-        for (int i = 0; i < size; ++i) out[i] = static_cast<char>(number >> (8 * (8 - size + i)));
-    }
-    return out + size;
 }
 
 // The field for a rounded magnitude; Decimals a constant, so the divisions become multiplications.
@@ -240,24 +155,21 @@ void AppendFixed(std::string& out, double value, int width, int decimals) {
 }
 
 char* WriteFixed(char* out, double value, int width, int decimals) {
-    // Kept apart from the long way, so that the common field's call saves no registers.
-    if (static_cast<unsigned>(decimals) <= kShortMaxDecimals && static_cast<unsigned>(width) <= kShortMaxWidth) {
-        const double scaled = std::fabs(value) * kPowersOfTen[decimals];
-        if (scaled < kShortScaledLimit) {  // false for infinities and NaN
-            // To nearest by one addition: at 2^52 the unit in the last place is 1, so the sum's
-            // low mantissa bits are the nearest integer. What a tie gives does not matter, a tie
-            // is left to to_chars; only a branch waits for that test, so the field's end need not.
-            const double shifted = scaled + kRoundingShift;
-            std::uint64_t bits;
-            std::memcpy(&bits, &shifted, sizeof bits);
-            const std::uint64_t rounded = bits & (kRoundingShiftBits - 1);
-            if (std::fabs((shifted - kRoundingShift) - scaled) != 0.5) {  // both exact
-                if (char* end =
-                        WriteShortField(out, rounded, std::signbit(value), width, static_cast<unsigned>(decimals))) {
-                    return end;
-                }
-            }
+    // The common field first, apart from the long way, so that its call saves no registers.
+    if (static_cast<unsigned>(width) <= FixedFieldDetail::kMaxWidth) {
+        char* end = nullptr;
+        switch (decimals) {
+            case 0: end = FixedFieldDetail::WriteShortField<0>(out, value, width); break;
+            case 1: end = FixedFieldDetail::WriteShortField<1>(out, value, width); break;
+            case 2: end = FixedFieldDetail::WriteShortField<2>(out, value, width); break;
+            case 3: end = FixedFieldDetail::WriteShortField<3>(out, value, width); break;
+            case 4: end = FixedFieldDetail::WriteShortField<4>(out, value, width); break;
+            case 5: end = FixedFieldDetail::WriteShortField<5>(out, value, width); break;
+            case 6: end = FixedFieldDetail::WriteShortField<6>(out, value, width); break;
+            case 7: end = FixedFieldDetail::WriteShortField<7>(out, value, width); break;
+            default: break;
         }
+        if (end) return end;
     }
     return WriteFixedTheLongWay(out, value, width, decimals);
 }

@@ -7,6 +7,7 @@
 
 #include "Common/AtomicFileWriter.h"
 #include "Common/FixedColumns.h"
+#include "Common/FixedField.h"
 #include "HostModel/Atom.h"
 #include "HostModel/ChemDoc.h"
 #include "HostModel/DescendentIterator.h"
@@ -126,7 +127,7 @@ char* WriteLineKey(char* out, const HostModel::Atom& atom, const std::string& re
 }
 
 char* WriteValue(char* out, float value) {
-    out = Common::WriteFixed(out, static_cast<double>(value), 8, 3);
+    out = Common::WriteFixedField<8, 3>(out, static_cast<double>(value));
     *out++ = '\n';
     return out;
 }
