@@ -1,4 +1,5 @@
 #include "PqrWriter.h"
+#include "SerialColumn.h"
 #include "SourceTexts.h"
 
 #include "templates/PropertyVocabulary.h"
@@ -26,7 +27,6 @@ namespace {
 
 using Common::AppendRight;
 using Common::WriteFixedField;
-using Common::WriteUnsignedRight;
 
 // Room for one record beyond its name and residue columns: five numbers and the fixed text.
 constexpr std::size_t kPqrLineRoom = 5 * Common::kFixedFieldRoom + 64;
@@ -101,13 +101,14 @@ public:
         // The piece is written through a pointer within its size, which shrinks to what is
         // written only when the piece is handed over.
         if (text.size() < used + kPqrLineRoom) text.resize(std::max(text.capacity(), used + kPqrLineRoom));
+        SerialColumn serials(serial);
         for (; first != last; ++first) {
             const HostModel::Atom& atom = **first;
             if (atom.GetParent() != partOf_ || !started_) EnterParent(atom);
             const std::size_t room = kPqrLineRoom + atom.GetLabel().size() + residuePart_.size();
             if (text.size() - used < room) text.resize(std::max(2 * text.size(), used + room));
             char* const start = &text[used];
-            used += static_cast<std::size_t>(WriteRecord(start, atom, ++serial) - start);
+            used += static_cast<std::size_t>(WriteRecord(start, atom, serials) - start);
             if (used >= chunkBytes) {
                 text.resize(used);
                 sink(text);
@@ -135,14 +136,14 @@ private:
         residuePart_ += "    ";
     }
 
-    char* WriteRecord(char* p, const HostModel::Atom& atom, std::size_t serial) const {
+    char* WriteRecord(char* p, const HostModel::Atom& atom, SerialColumn& serials) const {
         float charge = 0.0f;
         float radius = 0.0f;
         atom.Properties().GetFloat(chargeName_, charge);
         atom.Properties().GetFloat(radiusName_, radius);
         const std::string& name = atom.GetLabel();
         p = std::copy_n(polymer_ ? "ATOM   " : "HETATM ", 7, p);
-        p = WriteUnsignedRight(p, serial, 5);
+        p = serials.WriteNext(p);
         *p++ = ' ';
         // Names of up to three characters start one column in, as in PDB files.
         char* const nameStart = p;
