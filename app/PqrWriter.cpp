@@ -12,6 +12,7 @@
 
 #include "Common/FixedColumns.h"
 #include "Common/FixedField.h"
+#include "Common/ShortText.h"
 #include "Common/Text.h"
 #include "io/PartHandoff.h"
 
@@ -148,9 +149,9 @@ private:
         // Names of up to three characters start one column in, as in PDB files.
         char* const nameStart = p;
         if (name.size() < 4) *p++ = ' ';
-        p = std::copy(name.begin(), name.end(), p);
+        p = Common::WriteShortText(p, name);
         while (p - nameStart < 4) *p++ = ' ';
-        p = std::copy(residuePart_.begin(), residuePart_.end(), p);
+        p = Common::WriteShortText(p, residuePart_);
         const HostModel::Vec3& position = atom.GetPosition();
         p = WriteFixedField<8, 3>(p, position.x);
         *p++ = ' ';
@@ -230,8 +231,9 @@ void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, co
         sink(text);
         return;
     }
-    // Even blocks are made here and handed over as they fill pieces; odd ones on a second thread,
-    // each handed over whole in its turn.
+    // Even blocks are made here, odd ones on a second thread; each is handed over whole in its
+    // turn. A block (over a megabyte) is a piece the file writer takes without copying it; cut at
+    // kPqrChunkBytes, an even block left a remainder that it copied, and the next block with it.
     const std::size_t blocks = (n + kBlockAtoms - 1) / kBlockAtoms;
     auto blockEnd = [n](std::size_t block) { return std::min(n, (block + 1) * kBlockAtoms); };
     HostIO::PartHandoff<std::string> oddBlocks(2 * kBlockAtoms);
@@ -255,13 +257,13 @@ void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, co
         std::size_t used = text.size();
         for (std::size_t b = 0; b < blocks; ++b) {
             if (b % 2 == 0) {
-                used = writer.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms, text, used,
-                                    kPqrChunkBytes, sink);
+                used = writer.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms, text, used, SIZE_MAX,
+                                    [](const std::string&) {});
+                text.resize(used);
+                sink(text);
+                used = 0;
                 continue;
             }
-            text.resize(used);
-            sink(text);
-            used = 0;
             std::string block;
             std::size_t blockAtoms = 0;
             if (!oddBlocks.Pop(block, blockAtoms)) throw std::logic_error("PQR: a block of records never came");

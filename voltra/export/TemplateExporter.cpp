@@ -8,6 +8,7 @@
 #include "Common/AtomicFileWriter.h"
 #include "Common/FixedColumns.h"
 #include "Common/FixedField.h"
+#include "Common/ShortText.h"
 #include "HostModel/Atom.h"
 #include "HostModel/ChemDoc.h"
 #include "HostModel/DescendentIterator.h"
@@ -114,7 +115,7 @@ char* WriteLineKey(char* out, const HostModel::Atom& atom, const std::string& re
         *out++ = label[3];
         out = std::copy_n(label.data(), 3, out);
     } else {
-        out = std::copy(label.begin(), label.end(), out);
+        out = Common::WriteShortText(out, label);
     }
     // OCT1 and OCT2 as MapAtomName spells them: 1OCT, 2OCT.
     if (out - start == 4 && std::memcmp(start, "OCT", 3) == 0 && (start[3] == '1' || start[3] == '2')) {
@@ -123,7 +124,7 @@ char* WriteLineKey(char* out, const HostModel::Atom& atom, const std::string& re
         start[0] = digit;
     }
     while (out - start < 6) *out++ = ' ';
-    return std::copy(residueColumns.begin(), residueColumns.end(), out);
+    return Common::WriteShortText(out, residueColumns);
 }
 
 char* WriteValue(char* out, float value) {
@@ -172,7 +173,7 @@ void WriteFilesFromDocument(const HostModel::ChemDoc& doc, Common::AtomicFileWri
                 char* const keyed = radiusLine ? radiusLine : chargeLine;
                 const auto keySize = static_cast<std::size_t>(WriteLineKey(keyed, atom, residueColumns) - keyed);
                 if (chargeLine) {
-                    if (chargeLine != keyed) std::memcpy(chargeLine, keyed, keySize);
+                    if (chargeLine != keyed) Common::WriteShortText(chargeLine, keyed, keySize);
                     chargeLines.Commit(WriteValue(chargeLine + keySize, charge));
                 }
                 if (radiusLine) radiusLines.Commit(WriteValue(radiusLine + keySize, radius));
