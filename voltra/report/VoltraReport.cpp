@@ -49,31 +49,43 @@ void AppendCharge(std::string& out, float charge) {
 }
 
 /// Single precision throughout: each addition is rounded to float, as Voltra's own sums are.
-/// chargeName is the charge property's id, looked up once: by name, each atom would pay for a
-/// string and a locked table.
-float ResidueCharge(const HostModel::Object& residue, std::optional<HostModel::PropertyNameId> chargeName) {
-    float sum = 0.0f;
-    if (!chargeName) return sum;  // a name nothing ever set: every charge is absent
-    HostModel::DescendentIterator atoms(&residue, HostModel::Atom::classType, false, 0, nullptr);
-    while (const HostModel::Object* atom = atoms.GetNext()) {
-        float value = 0.0f;
-        atom->Properties().GetFloat(*chargeName, value);  // absent: stays 0
-        sum += value;
+/// The atoms below node in tree order, as a DescendentIterator yields them, without its stack
+/// (an allocation per residue) and without entering subtrees that hold no atom. chargeName is
+/// the charge property's id, looked up once: by name, each atom would pay for a string and a
+/// locked table.
+void AddAtomCharges(const HostModel::Object& node, HostModel::PropertyNameId chargeName, float& sum) {
+    for (std::size_t i = 0, n = node.GetNumChildren(); i < n; ++i) {
+        const HostModel::Object& child = *node.GetChild(i);
+        if (child.IsA(HostModel::Atom::classType)) {
+            float value = 0.0f;
+            child.Properties().GetFloat(chargeName, value);  // absent: stays 0
+            sum += value;
+        }
+        if (child.MayHoldDescendentOf(HostModel::Atom::classType)) AddAtomCharges(child, chargeName, sum);
     }
-    return sum;
+}
+
+/// The residues below node in tree order (a residue before the residues inside it), each with
+/// its charge.
+void AddResidueCharges(const HostModel::Object& node, std::optional<HostModel::PropertyNameId> chargeName,
+                       VoltraReport::MoleculeCharges& charges) {
+    for (std::size_t i = 0, n = node.GetNumChildren(); i < n; ++i) {
+        const HostModel::Object& child = *node.GetChild(i);
+        if (child.IsA(HostModel::Residue::classType)) {
+            float residueSum = 0.0f;
+            if (chargeName) AddAtomCharges(child, *chargeName, residueSum);  // a name nothing set: all absent
+            charges.residues.emplace_back(&child, residueSum);
+            charges.net += residueSum;
+        }
+        if (child.MayHoldDescendentOf(HostModel::Residue::classType)) AddResidueCharges(child, chargeName, charges);
+    }
 }
 
 }  // namespace
 
 VoltraReport::MoleculeCharges VoltraReport::ChargesOf(const HostModel::Object& molecule) {
     MoleculeCharges charges;
-    const auto chargeName = HostModel::PropertyNames::Find(kChargePropertyName);
-    HostModel::DescendentIterator residues(&molecule, HostModel::Residue::classType, false, 0, nullptr);
-    while (const HostModel::Object* residue = residues.GetNext()) {
-        const float residueSum = ResidueCharge(*residue, chargeName);
-        charges.residues.emplace_back(residue, residueSum);
-        charges.net += residueSum;
-    }
+    AddResidueCharges(molecule, HostModel::PropertyNames::Find(kChargePropertyName), charges);
     return charges;
 }
 
