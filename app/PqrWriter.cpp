@@ -17,16 +17,17 @@
 #include "io/PartHandoff.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <future>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace VoltraApp {
 namespace {
 
-using Common::AppendRight;
 using Common::WriteFixedField;
 
 // Room for one record beyond its name and residue columns: five numbers and the fixed text.
@@ -50,12 +51,6 @@ AtomPlace PlaceOf(const HostModel::Atom& atom) {
         place.chainId = parent->GetLabel();
     }
     return place;
-}
-
-std::string ResidueNumberText(const HostModel::Residue& residue) {
-    std::string number = std::to_string(residue.GetSequenceNumber());
-    if (residue.GetInsertionCode() != '\0') number += residue.GetInsertionCode();
-    return number;
 }
 
 // APBS takes the word ATOM or HETATM anywhere, remarks included, for the start of a record;
@@ -121,6 +116,8 @@ public:
     }
 
 private:
+    // The residue's columns are put together in place: a string per field and one append each
+    // cost about as much as writing the records of its atoms.
     void EnterParent(const HostModel::Atom& atom) {
         using namespace HostModel;
         started_ = true;
@@ -128,13 +125,31 @@ private:
         const AtomPlace place = PlaceOf(atom);
         polymer_ =
             place.residue && (place.residue->IsA(AminoAcid::classType) || place.residue->IsA(Nucleotide::classType));
-        const std::string residueName = place.residue ? place.residue->GetResidueType() : std::string();
-        residuePart_.assign(1, ' ');
-        AppendRight(residuePart_, residueName.empty() ? std::string("UNK") : residueName, 4);
-        residuePart_ += ' ';
-        if (!place.chainId.empty()) residuePart_ += place.chainId + ' ';
-        AppendRight(residuePart_, place.residue ? ResidueNumberText(*place.residue) : std::string("0"), 4);
-        residuePart_ += "    ";
+        std::string_view residueName = place.residue ? std::string_view(place.residue->GetResidueType()) : "";
+        if (residueName.empty()) residueName = "UNK";
+        char number[24] = {'0'};  // the sequence number and insertion code, or "0" outside a residue
+        char* numberEnd = number + 1;
+        if (place.residue) {
+            numberEnd = std::to_chars(number, number + sizeof number - 1, place.residue->GetSequenceNumber()).ptr;
+            if (place.residue->GetInsertionCode() != '\0') *numberEnd++ = place.residue->GetInsertionCode();
+        }
+        const auto numberSize = static_cast<std::size_t>(numberEnd - number);
+        const std::size_t chainSize = place.chainId.empty() ? 0 : place.chainId.size() + 1;
+        // " %4s %s%s%4s    ": name, chain id and blank when there is one, number.
+        residuePart_.resize(1 + std::max<std::size_t>(residueName.size(), 4) + 1 + chainSize +
+                            std::max<std::size_t>(numberSize, 4) + 4);
+        char* p = residuePart_.data();
+        *p++ = ' ';
+        for (std::size_t i = residueName.size(); i < 4; ++i) *p++ = ' ';
+        p = std::copy(residueName.begin(), residueName.end(), p);
+        *p++ = ' ';
+        if (chainSize != 0) {
+            p = std::copy(place.chainId.begin(), place.chainId.end(), p);
+            *p++ = ' ';
+        }
+        for (std::size_t i = numberSize; i < 4; ++i) *p++ = ' ';
+        p = std::copy(number, numberEnd, p);
+        std::fill_n(p, 4, ' ');
     }
 
     char* WriteRecord(char* p, const HostModel::Atom& atom, SerialColumn& serials) const {
