@@ -256,10 +256,15 @@ void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, co
         try {
             RecordWriter oddWriter;
             std::string block;
+            std::size_t lastBlockBytes = 0;
             for (std::size_t b = 1; b < blocks; b += 2) {
+                // A fresh block (none handed back yet) starts at the size of the last: grown from
+                // nothing, its text was copied at each doubling.
+                if (block.capacity() < lastBlockBytes) block.reserve(lastBlockBytes + kPqrLineRoom);
                 const std::size_t used = oddWriter.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms,
                                                          block, 0, SIZE_MAX, [](const std::string&) {});
                 block.resize(used);
+                lastBlockBytes = used;
                 // Full while the writer is behind, or false once it has given up.
                 if (!oddBlocks.Push(block, blockEnd(b) - b * kBlockAtoms)) return;
             }
