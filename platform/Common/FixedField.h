@@ -1,6 +1,6 @@
 // The common fixed-point field ("%<width>.<decimals>f" of up to eight characters of number)
 // written inline, for record writers that know a field's width and decimals where they call:
-// the layout then folds into constants, and a field costs about half of WriteFixed's call.
+// the layout folds into constants and the call goes, a fifth of a field's instructions.
 #pragma once
 
 #include "Common/FixedColumns.h"
