@@ -1,4 +1,5 @@
 #include "PqrWriter.h"
+#include "SerialColumn.h"
 #include "SourceTexts.h"
 
 #include "templates/PropertyVocabulary.h"
@@ -10,22 +11,24 @@
 #include "HostModel/Residue.h"
 
 #include "Common/FixedColumns.h"
+#include "Common/FixedField.h"
+#include "Common/ShortText.h"
 #include "Common/Text.h"
 #include "io/PartHandoff.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <future>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace VoltraApp {
 namespace {
 
-using Common::AppendRight;
-using Common::WriteFixed;
-using Common::WriteUnsignedRight;
+using Common::WriteFixedField;
 
 // Room for one record beyond its name and residue columns: five numbers and the fixed text.
 constexpr std::size_t kPqrLineRoom = 5 * Common::kFixedFieldRoom + 64;
@@ -48,12 +51,6 @@ AtomPlace PlaceOf(const HostModel::Atom& atom) {
         place.chainId = parent->GetLabel();
     }
     return place;
-}
-
-std::string ResidueNumberText(const HostModel::Residue& residue) {
-    std::string number = std::to_string(residue.GetSequenceNumber());
-    if (residue.GetInsertionCode() != '\0') number += residue.GetInsertionCode();
-    return number;
 }
 
 // APBS takes the word ATOM or HETATM anywhere, remarks included, for the start of a record;
@@ -100,13 +97,14 @@ public:
         // The piece is written through a pointer within its size, which shrinks to what is
         // written only when the piece is handed over.
         if (text.size() < used + kPqrLineRoom) text.resize(std::max(text.capacity(), used + kPqrLineRoom));
+        SerialColumn serials(serial);
         for (; first != last; ++first) {
             const HostModel::Atom& atom = **first;
             if (atom.GetParent() != partOf_ || !started_) EnterParent(atom);
             const std::size_t room = kPqrLineRoom + atom.GetLabel().size() + residuePart_.size();
             if (text.size() - used < room) text.resize(std::max(2 * text.size(), used + room));
             char* const start = &text[used];
-            used += static_cast<std::size_t>(WriteRecord(start, atom, ++serial) - start);
+            used += static_cast<std::size_t>(WriteRecord(start, atom, serials) - start);
             if (used >= chunkBytes) {
                 text.resize(used);
                 sink(text);
@@ -118,6 +116,8 @@ public:
     }
 
 private:
+    // The residue's columns are put together in place: a string per field and one append each
+    // cost about as much as writing the records of its atoms.
     void EnterParent(const HostModel::Atom& atom) {
         using namespace HostModel;
         started_ = true;
@@ -125,40 +125,58 @@ private:
         const AtomPlace place = PlaceOf(atom);
         polymer_ =
             place.residue && (place.residue->IsA(AminoAcid::classType) || place.residue->IsA(Nucleotide::classType));
-        const std::string residueName = place.residue ? place.residue->GetResidueType() : std::string();
-        residuePart_.assign(1, ' ');
-        AppendRight(residuePart_, residueName.empty() ? std::string("UNK") : residueName, 4);
-        residuePart_ += ' ';
-        if (!place.chainId.empty()) residuePart_ += place.chainId + ' ';
-        AppendRight(residuePart_, place.residue ? ResidueNumberText(*place.residue) : std::string("0"), 4);
-        residuePart_ += "    ";
+        std::string_view residueName = place.residue ? std::string_view(place.residue->GetResidueType()) : "";
+        if (residueName.empty()) residueName = "UNK";
+        char number[24] = {'0'};  // the sequence number and insertion code, or "0" outside a residue
+        char* numberEnd = number + 1;
+        if (place.residue) {
+            numberEnd = std::to_chars(number, number + sizeof number - 1, place.residue->GetSequenceNumber()).ptr;
+            if (place.residue->GetInsertionCode() != '\0') *numberEnd++ = place.residue->GetInsertionCode();
+        }
+        const auto numberSize = static_cast<std::size_t>(numberEnd - number);
+        const std::size_t chainSize = place.chainId.empty() ? 0 : place.chainId.size() + 1;
+        // " %4s %s%s%4s    ": name, chain id and blank when there is one, number.
+        residuePart_.resize(1 + std::max<std::size_t>(residueName.size(), 4) + 1 + chainSize +
+                            std::max<std::size_t>(numberSize, 4) + 4);
+        char* p = residuePart_.data();
+        *p++ = ' ';
+        for (std::size_t i = residueName.size(); i < 4; ++i) *p++ = ' ';
+        p = std::copy(residueName.begin(), residueName.end(), p);
+        *p++ = ' ';
+        if (chainSize != 0) {
+            p = std::copy(place.chainId.begin(), place.chainId.end(), p);
+            *p++ = ' ';
+        }
+        for (std::size_t i = numberSize; i < 4; ++i) *p++ = ' ';
+        p = std::copy(number, numberEnd, p);
+        std::fill_n(p, 4, ' ');
     }
 
-    char* WriteRecord(char* p, const HostModel::Atom& atom, std::size_t serial) const {
+    char* WriteRecord(char* p, const HostModel::Atom& atom, SerialColumn& serials) const {
         float charge = 0.0f;
         float radius = 0.0f;
         atom.Properties().GetFloat(chargeName_, charge);
         atom.Properties().GetFloat(radiusName_, radius);
         const std::string& name = atom.GetLabel();
         p = std::copy_n(polymer_ ? "ATOM   " : "HETATM ", 7, p);
-        p = WriteUnsignedRight(p, serial, 5);
+        p = serials.WriteNext(p);
         *p++ = ' ';
         // Names of up to three characters start one column in, as in PDB files.
         char* const nameStart = p;
         if (name.size() < 4) *p++ = ' ';
-        p = std::copy(name.begin(), name.end(), p);
+        p = Common::WriteShortText(p, name);
         while (p - nameStart < 4) *p++ = ' ';
-        p = std::copy(residuePart_.begin(), residuePart_.end(), p);
+        p = Common::WriteShortText(p, residuePart_);
         const HostModel::Vec3& position = atom.GetPosition();
-        p = WriteFixed(p, position.x, 8, 3);
+        p = WriteFixedField<8, 3>(p, position.x);
         *p++ = ' ';
-        p = WriteFixed(p, position.y, 8, 3);
+        p = WriteFixedField<8, 3>(p, position.y);
         *p++ = ' ';
-        p = WriteFixed(p, position.z, 8, 3);
+        p = WriteFixedField<8, 3>(p, position.z);
         *p++ = ' ';
-        p = WriteFixed(p, charge, 8, 4);
+        p = WriteFixedField<8, 4>(p, charge);
         *p++ = ' ';
-        p = WriteFixed(p, radius, 7, 4);
+        p = WriteFixedField<7, 4>(p, radius);
         *p++ = '\n';
         return p;
     }
@@ -228,8 +246,9 @@ void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, co
         sink(text);
         return;
     }
-    // Even blocks are made here and handed over as they fill pieces; odd ones on a second thread,
-    // each handed over whole in its turn.
+    // Even blocks are made here, odd ones on a second thread; each is handed over whole in its
+    // turn. A block (over a megabyte) is a piece the file writer takes without copying it; cut at
+    // kPqrChunkBytes, an even block left a remainder that it copied, and the next block with it.
     const std::size_t blocks = (n + kBlockAtoms - 1) / kBlockAtoms;
     auto blockEnd = [n](std::size_t block) { return std::min(n, (block + 1) * kBlockAtoms); };
     HostIO::PartHandoff<std::string> oddBlocks(2 * kBlockAtoms);
@@ -237,10 +256,15 @@ void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, co
         try {
             RecordWriter oddWriter;
             std::string block;
+            std::size_t lastBlockBytes = 0;
             for (std::size_t b = 1; b < blocks; b += 2) {
+                // A fresh block (none handed back yet) starts at the size of the last: grown from
+                // nothing, its text was copied at each doubling.
+                if (block.capacity() < lastBlockBytes) block.reserve(lastBlockBytes + kPqrLineRoom);
                 const std::size_t used = oddWriter.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms,
                                                          block, 0, SIZE_MAX, [](const std::string&) {});
                 block.resize(used);
+                lastBlockBytes = used;
                 // Full while the writer is behind, or false once it has given up.
                 if (!oddBlocks.Push(block, blockEnd(b) - b * kBlockAtoms)) return;
             }
@@ -253,13 +277,13 @@ void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, co
         std::size_t used = text.size();
         for (std::size_t b = 0; b < blocks; ++b) {
             if (b % 2 == 0) {
-                used = writer.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms, text, used,
-                                    kPqrChunkBytes, sink);
+                used = writer.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms, text, used, SIZE_MAX,
+                                    [](const std::string&) {});
+                text.resize(used);
+                sink(text);
+                used = 0;
                 continue;
             }
-            text.resize(used);
-            sink(text);
-            used = 0;
             std::string block;
             std::size_t blockAtoms = 0;
             if (!oddBlocks.Pop(block, blockAtoms)) throw std::logic_error("PQR: a block of records never came");

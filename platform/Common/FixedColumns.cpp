@@ -1,4 +1,5 @@
 #include "Common/FixedColumns.h"
+#include "Common/FixedField.h"
 
 #include <charconv>
 #include <cmath>
@@ -68,81 +69,12 @@ char* WriteDigitsBackwards(char* end, std::uint64_t number, unsigned count) {
     return end;
 }
 
-// Fields of up to 16 characters with up to 8 integer digits (with the sign) and 7 decimals,
-// which is every coordinate, charge and radius, are written with no branch on the digits: digit
-// counts vary from atom to atom, so such branches would be mispredicted about as often as taken.
-// The integer digits are made eight at a time in a register and stored whole. Branches on the
-// field's layout remain; a column repeats it from line to line.
-constexpr std::uint64_t kEightBlanks = 0x2020202020202020ull;
-constexpr std::uint64_t kShortWholeLimit = 100000000;  // 10^8
-
-// The eight decimal digits of number (below 10^8), leading zeros included, most significant
-// first in memory: four-digit halves, then pairs, then digits, each lane divided at once by a
-// multiplication exact over its range.
-std::uint64_t EightDigits(std::uint64_t number) {
-    const std::uint64_t halves = (number / 10000) | ((number % 10000) << 32);
-    const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007Full;
-    const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
-    const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000Full;
-    return tens | ((pairs - tens * 10) << 8) | 0x3030303030303030ull;
-}
-
-unsigned CountDigitsBelow1e8(std::uint64_t number) {
-    return 1u + (number >= 10) + (number >= 100) + (number >= 1000) + (number >= 10000) + (number >= 100000) +
-           (number >= 1000000) + (number >= 10000000);
-}
-
-void Store64(char* at, std::uint64_t bytes) { std::memcpy(at, &bytes, 8); }
-void Store32(char* at, std::uint64_t bytes) {
-    const auto low = static_cast<std::uint32_t>(bytes);
-    std::memcpy(at, &low, 4);
-}
-
-// wholeDigits + negative is at most 8.
-template <int Decimals>
-char* WriteShortField(char* out, std::uint64_t whole, std::uint64_t fraction, bool negative, int width,
-                      unsigned wholeDigits) {
-    constexpr int kPointAndDecimals = Decimals > 0 ? Decimals + 1 : 0;
-    const int length = static_cast<int>(negative + wholeDigits) + kPointAndDecimals;
-    const int size = length < width ? width : length;
-    // The last eight characters before the point: blanks, the sign, the integer digits. The
-    // sign is the value's, as printf writes it: -0.0004 with three decimals is "-0.000".
-    const std::uint64_t blanked = (std::uint64_t{1} << (8 * (8 - wholeDigits))) - 1;
-    const unsigned signShift = 8 * (7 - wholeDigits);
-    const std::uint64_t sign = (negative ? std::uint64_t{' ' ^ '-'} : 0) << (signShift & 63);
-    const std::uint64_t beforePoint = ((EightDigits(whole) & ~blanked) | (kEightBlanks & blanked)) ^ sign;
-    const int before = size - kPointAndDecimals;  // 1 to 16 characters
-    if (before >= 8) {
-        Store64(out, kEightBlanks);
-        Store64(out + before - 8, beforePoint);
-    } else if (before >= 4) {
-        Store32(out, beforePoint >> (8 * (8 - before)));
-        Store32(out + before - 4, beforePoint >> 32);
-    } else {
-        for (int i = 0; i < before; ++i) out[i] = static_cast<char>(beforePoint >> (8 * (8 - before + i)));
-    }
-    char* const end = out + size;
-    if constexpr (Decimals > 0) {
-        out[before] = '.';
-        WriteDigitsBackwards<Decimals>(end, fraction);
-    }
-    return end;
-}
-
 // The field for a rounded magnitude; Decimals a constant, so the divisions become multiplications.
 template <int Decimals>
 char* WriteRounded(char* out, std::uint64_t rounded, bool negative, int width) {
     constexpr auto kScale = static_cast<std::uint64_t>(kPowersOfTen[Decimals]);
     constexpr int kPointAndDecimals = Decimals > 0 ? Decimals + 1 : 0;
     const std::uint64_t whole = rounded / kScale;
-    if constexpr (Decimals <= 7) {
-        if (whole < kShortWholeLimit && width <= 16) {
-            const unsigned wholeDigits = CountDigitsBelow1e8(whole);
-            if (negative + wholeDigits <= 8) {
-                return WriteShortField<Decimals>(out, whole, rounded - whole * kScale, negative, width, wholeDigits);
-            }
-        }
-    }
     const unsigned wholeDigits = CountDigits(whole);
     const int length = static_cast<int>(negative + wholeDigits) + kPointAndDecimals;
     if (length < width) {
@@ -189,6 +121,13 @@ char* WriteFixedExactly(char* out, double value, int width, int decimals) {
     return out + length;
 }
 
+// Large values, ties, many decimals, wide fields, infinities and NaN.
+[[gnu::noinline]] char* WriteFixedTheLongWay(char* out, double value, int width, int decimals) {
+    std::uint64_t rounded = 0;
+    if (ScaleAndRound(value, decimals, rounded)) return WriteRounded(out, rounded, std::signbit(value), width, decimals);
+    return WriteFixedExactly(out, value, width, decimals);
+}
+
 }  // namespace
 
 void AppendLeft(std::string& out, const std::string& text, std::size_t width) {
@@ -216,9 +155,23 @@ void AppendFixed(std::string& out, double value, int width, int decimals) {
 }
 
 char* WriteFixed(char* out, double value, int width, int decimals) {
-    std::uint64_t rounded = 0;
-    if (ScaleAndRound(value, decimals, rounded)) return WriteRounded(out, rounded, std::signbit(value), width, decimals);
-    return WriteFixedExactly(out, value, width, decimals);
+    // The common field first, apart from the long way, so that its call saves no registers.
+    if (static_cast<unsigned>(width) <= FixedFieldDetail::kMaxWidth) {
+        char* end = nullptr;
+        switch (decimals) {
+            case 0: end = FixedFieldDetail::WriteShortField<0>(out, value, width); break;
+            case 1: end = FixedFieldDetail::WriteShortField<1>(out, value, width); break;
+            case 2: end = FixedFieldDetail::WriteShortField<2>(out, value, width); break;
+            case 3: end = FixedFieldDetail::WriteShortField<3>(out, value, width); break;
+            case 4: end = FixedFieldDetail::WriteShortField<4>(out, value, width); break;
+            case 5: end = FixedFieldDetail::WriteShortField<5>(out, value, width); break;
+            case 6: end = FixedFieldDetail::WriteShortField<6>(out, value, width); break;
+            case 7: end = FixedFieldDetail::WriteShortField<7>(out, value, width); break;
+            default: break;
+        }
+        if (end) return end;
+    }
+    return WriteFixedTheLongWay(out, value, width, decimals);
 }
 
 char* WriteUnsignedRight(char* out, std::size_t value, int width) {

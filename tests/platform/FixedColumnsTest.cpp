@@ -10,6 +10,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 #include <algorithm>
@@ -177,6 +178,65 @@ TEST(WriteFixed, WritesWhatAppendFixedAppends) {
             ASSERT_EQ(written, appended) << std::hexfloat << value;
             ASSERT_LE(written.size(), std::max<std::size_t>(width, Common::kFixedFieldRoom));
             ASSERT_EQ(*end, '#') << "wrote past what it reports";
+        }
+    }
+}
+
+// Every width a field may have in one word or two, every number of decimals, magnitudes on both
+// sides of eight characters of number: the digits made at once must give to_chars's bytes, and
+// never a byte past the end they report.
+TEST(WriteFixed, AgreesWithToCharsForEveryWidthAndDecimals) {
+    std::mt19937_64 random(20261210);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    for (int decimals = 0; decimals <= 9; ++decimals) {
+        std::vector<double> values = {0.0, -0.0};
+        for (int power = -decimals - 2; power <= 10 - decimals; ++power) {
+            const double unit = std::pow(10.0, power);
+            for (int i = 0; i < 300; ++i) {
+                const double value = (random() & 1 ? -1.0 : 1.0) * mantissa(random) * unit;
+                values.push_back(value);
+                values.push_back(static_cast<float>(value));  // as the document keeps charges
+            }
+            // Where the number gains a digit: 9.99...9 and 10.0...0 with these decimals, and the
+            // halves between them, which round up into the new digit.
+            const double last = unit - std::pow(10.0, -decimals);
+            for (const double edge : {last, unit, last + 0.5 * std::pow(10.0, -decimals)}) {
+                for (const double value : {edge, std::nextafter(edge, 0.0), std::nextafter(edge, 1e300)}) {
+                    values.push_back(value);
+                    values.push_back(-value);
+                }
+            }
+        }
+        for (const double value : values) {
+            for (int width = 0; width <= 16; ++width) {
+                char room[Common::kFixedFieldRoom + 16];
+                std::memset(room, '#', sizeof room);
+                char* end = Common::WriteFixed(room, value, width, decimals);
+                ASSERT_EQ(std::string(room, static_cast<std::size_t>(end - room)), Reference(value, width, decimals))
+                    << std::hexfloat << value << ", width " << width << ", decimals " << decimals;
+                ASSERT_TRUE(std::all_of(end, room + sizeof room, [](char c) { return c == '#'; }))
+                    << "wrote past what it reports: " << std::hexfloat << value << ", width " << width
+                    << ", decimals " << decimals;
+            }
+        }
+    }
+}
+
+// Fields of the writers' widths as printf itself writes them, on the values a structure holds.
+TEST(WriteFixed, WritesWhatSnprintfWritesForTheWritersFields) {
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> coordinate(-9999.0, 9999.0);
+    std::uniform_real_distribution<double> charge(-2.5, 2.5);
+    for (int i = 0; i < 100000; ++i) {
+        const double x = static_cast<float>(coordinate(random));
+        const double q = static_cast<float>(charge(random));
+        for (const auto& [value, width, decimals] :
+             {std::tuple{x, 8, 3}, std::tuple{q, 8, 4}, std::tuple{std::fabs(q), 7, 4}, std::tuple{q, 5, 2}}) {
+            char written[Common::kFixedFieldRoom];
+            char* end = Common::WriteFixed(written, value, width, decimals);
+            char printed[64];
+            std::snprintf(printed, sizeof printed, "%*.*f", width, decimals, value);
+            ASSERT_EQ(std::string(written, static_cast<std::size_t>(end - written)), printed) << std::hexfloat << value;
         }
     }
 }

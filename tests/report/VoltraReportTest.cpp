@@ -6,7 +6,10 @@
 
 #include "Common/Exception.h"
 #include "Common/StringConversion.h"
+#include "HostModel/Atom.h"
 #include "HostModel/Chain.h"
+#include "HostModel/DescendentIterator.h"
+#include "HostModel/PropertyStore.h"
 #include "HostModel/Residue.h"
 
 #include <gtest/gtest.h>
@@ -118,6 +121,47 @@ TEST(VoltraReportSums, SinglePrecisionPerAddition) {
         EXPECT_NE(Report(doc).find(expectedLine), std::string::npos) << Report(doc);
         EXPECT_NE(Report(doc).find(std::string("Net Charge: ") + c.printed), std::string::npos);
     }
+}
+
+// The residues and sums as a walk of the whole tree gives them, on a tree no reader makes:
+// residues inside residues and inside atoms, atoms inside atoms and outside any residue. Same
+// residues in the same order, and bit for bit the same sums, whose order of additions matters.
+TEST(VoltraReportSums, SameAsAWalkOfEveryDescendant) {
+    ChemDoc doc;
+    Molecule& molecule = AddMolecule(doc, "M");
+    Chain& chain = molecule.Add(std::make_unique<AminoAcidChain>("A"));
+    Residue& outer = AddResidue(chain, "OUT1", {0.1f, 1e8f, -1e8f, 0.3f});
+    Residue& inner = AddResidue(outer, "IN2", {0.7f, 0.11f});
+    Atom& host = AddAtom(inner, "C9", 6, 1e7f);
+    AddAtom(host, "H9", 1, 0.013f);
+    AddResidue(host, "INATOM3", {-0.2f});
+    AddAtom(chain, "FE", 26, 2.0f);
+    AddResidue(molecule, "LIG4", {0.33f, 0.33f, 0.34f});
+    AddAtom(outer, "O9", 8, std::nullopt);
+
+    VoltraReport::MoleculeCharges expected;
+    const auto chargeName = PropertyNames::Find("Voltra Charge");
+    ASSERT_TRUE(chargeName.has_value());
+    DescendentIterator residues(&molecule, Residue::classType);
+    while (const Object* residue = residues.GetNext()) {
+        float sum = 0.0f;
+        DescendentIterator atoms(residue, Atom::classType);
+        while (const Object* atom = atoms.GetNext()) {
+            float value = 0.0f;
+            atom->Properties().GetFloat(*chargeName, value);
+            sum += value;
+        }
+        expected.residues.emplace_back(residue, sum);
+        expected.net += sum;
+    }
+    const VoltraReport::MoleculeCharges charges = VoltraReport::ChargesOf(molecule);
+    ASSERT_EQ(charges.residues.size(), 4u);
+    ASSERT_EQ(charges.residues.size(), expected.residues.size());
+    for (std::size_t i = 0; i < charges.residues.size(); ++i) {
+        EXPECT_EQ(charges.residues[i].first, expected.residues[i].first) << "residue " << i;
+        EXPECT_EQ(charges.residues[i].second, expected.residues[i].second) << "residue " << i;
+    }
+    EXPECT_EQ(charges.net, expected.net);
 }
 
 TEST(VoltraReportSuitability, AtomsAndTemplatesOfVisibleMolecules) {

@@ -7,6 +7,8 @@
 
 #include "Common/AtomicFileWriter.h"
 #include "Common/FixedColumns.h"
+#include "Common/FixedField.h"
+#include "Common/ShortText.h"
 #include "HostModel/Atom.h"
 #include "HostModel/ChemDoc.h"
 #include "HostModel/DescendentIterator.h"
@@ -103,29 +105,30 @@ private:
     std::size_t used_ = 0;
 };
 
-// Columns 1-14 of an atom's lines: its key name in six columns, then its residue's columns; the
-// same in both files.
-void ComposeLineKey(std::string& key, const HostModel::Atom& atom, const std::string& residueColumns) {
+// Columns 1-14 of an atom's lines, written at out: its key name in six columns, then its
+// residue's columns; the same in both files. Returns the end.
+char* WriteLineKey(char* out, const HostModel::Atom& atom, const std::string& residueColumns) {
     const std::string& label = atom.GetLabel();
-    char swapped[4];
-    const char* name = label.data();
+    char* const start = out;
     // AtomKeyName's spelling, without a string of its own: HD21 keyed as 1HD2.
     if (label.size() == 4 && atom.GetAtomicNumber() == 1) {
-        swapped[0] = label[3];
-        std::memcpy(swapped + 1, label.data(), 3);
-        name = swapped;
+        *out++ = label[3];
+        out = std::copy_n(label.data(), 3, out);
+    } else {
+        out = Common::WriteShortText(out, label);
     }
-    std::string_view keyName(name, label.size());
-    if (keyName == "OCT1") keyName = "1OCT";
-    if (keyName == "OCT2") keyName = "2OCT";
-    key.assign(keyName);
-    if (key.size() < 6) key.append(6 - key.size(), ' ');
-    key += residueColumns;
+    // OCT1 and OCT2 as MapAtomName spells them: 1OCT, 2OCT.
+    if (out - start == 4 && std::memcmp(start, "OCT", 3) == 0 && (start[3] == '1' || start[3] == '2')) {
+        const char digit = start[3];
+        std::memcpy(start + 1, "OCT", 3);
+        start[0] = digit;
+    }
+    while (out - start < 6) *out++ = ' ';
+    return Common::WriteShortText(out, residueColumns);
 }
 
-char* WriteTemplateLine(char* out, const std::string& key, float value) {
-    out = std::copy(key.begin(), key.end(), out);
-    out = Common::WriteFixed(out, static_cast<double>(value), 8, 3);
+char* WriteValue(char* out, float value) {
+    out = Common::WriteFixedField<8, 3>(out, static_cast<double>(value));
     *out++ = '\n';
     return out;
 }
@@ -149,7 +152,6 @@ void WriteFilesFromDocument(const HostModel::ChemDoc& doc, Common::AtomicFileWri
         const auto chargeName = HostModel::PropertyNames::Intern(charges.GetValuePropertyName());
         const HostModel::Object* keyedParent = nullptr;
         std::string residueColumns;
-        std::string key;
         for (HostModel::Object* molecule : CollectVisibleMolecules(*root)) {
             HostModel::DescendentIterator atoms(molecule, HostModel::Atom::classType, false, 0, nullptr);
             while (HostModel::Object* object = atoms.GetNext()) {
@@ -163,9 +165,18 @@ void WriteFilesFromDocument(const HostModel::ChemDoc& doc, Common::AtomicFileWri
                 const bool hasRadius = atom.Properties().GetFloat(radiusName, radius);
                 const bool hasCharge = atom.Properties().GetFloat(chargeName, charge);
                 if (!hasRadius && !hasCharge) continue;
-                ComposeLineKey(key, atom, residueColumns);
-                if (hasRadius) radiusLines.Commit(WriteTemplateLine(radiusLines.Reserve(key.size()), key, radius));
-                if (hasCharge) chargeLines.Commit(WriteTemplateLine(chargeLines.Reserve(key.size()), key, charge));
+                // The key is written once, into the first file's line, and copied into the other's;
+                // both lines are placed before either is committed, which may hand its buffer on.
+                const std::size_t keyRoom = std::max<std::size_t>(atom.GetLabel().size(), 6) + residueColumns.size();
+                char* const radiusLine = hasRadius ? radiusLines.Reserve(keyRoom) : nullptr;
+                char* const chargeLine = hasCharge ? chargeLines.Reserve(keyRoom) : nullptr;
+                char* const keyed = radiusLine ? radiusLine : chargeLine;
+                const auto keySize = static_cast<std::size_t>(WriteLineKey(keyed, atom, residueColumns) - keyed);
+                if (chargeLine) {
+                    if (chargeLine != keyed) Common::WriteShortText(chargeLine, keyed, keySize);
+                    chargeLines.Commit(WriteValue(chargeLine + keySize, charge));
+                }
+                if (radiusLine) radiusLines.Commit(WriteValue(radiusLine + keySize, radius));
             }
         }
     }
