@@ -118,15 +118,15 @@ struct HydrogenPlanner::Shape {
     std::vector<int> elements;          // their atomic numbers
     std::size_t added = 0;
     std::vector<std::pair<std::uint8_t, std::unique_ptr<GroupTemplate>>> templates;  // per form
+    // What the form of a residue of this shape depends on besides its bonds.
+    long nChild = -1;  // the atom labelled N among the residue's children
+    bool hasOXT = false;
+    bool fivePrimeEnd = false;  // O5' and no P
 
     /// Index into sorted of the atom labelled name, or -1.
     long Find(const std::string& name) const {
         const auto it = std::lower_bound(names.begin(), names.end(), name);
         return it != names.end() && *it == name ? it - names.begin() : -1;
-    }
-    const std::uint32_t* Child(const char* name) const {
-        const long slot = Find(name);
-        return slot < 0 ? nullptr : &sorted[slot];
     }
 };
 
@@ -254,6 +254,13 @@ HydrogenPlanner::Shape& HydrogenPlanner::ShapeOf(const Residue& residue) {
         shape.names.push_back(children_[child]->GetLabel());
         shape.elements.push_back(children_[child]->GetAtomicNumber());
     }
+    auto childOf = [&](const char* name) {
+        const long slot = shape.Find(name);
+        return slot < 0 ? -1L : static_cast<long>(shape.sorted[slot]);
+    };
+    shape.nChild = childOf("N");
+    shape.hasOXT = childOf("OXT") >= 0;
+    shape.fivePrimeEnd = childOf("O5'") >= 0 && childOf("P") < 0;
     return shape;
 }
 
@@ -267,16 +274,15 @@ std::size_t HydrogenPlanner::AddTo(Residue& residue) {
     form.polarSet = set_ == Atom::PolarHydrogens;
     const Atom* previousCarbon = nullptr;
     if (shape.aminoAcid) {
-        const std::uint32_t* n = shape.Child("N");
         form.nTerminus =
             residue.IsA(HostModel::AminoAcid::classType) && Quorva_ProteinCore::BuilderUtility::IsNTerminus(&residue);
-        if (n && !form.nTerminus) previousCarbon = PreviousCarbon(*children_[*n]);
+        if (shape.nChild >= 0 && !form.nTerminus) previousCarbon = PreviousCarbon(*children_[shape.nChild]);
         form.peptideContext = previousCarbon != nullptr;
         const std::string state = terminalState_ ? residue.Properties().GetAsString(*terminalState_) : std::string();
         form.neutralNTerminus = form.nTerminus && state == "NH2";
-        form.acidCTerminus = state == "COOH" && shape.Child("OXT");
+        form.acidCTerminus = state == "COOH" && shape.hasOXT;
     }
-    form.fivePrimeEnd = shape.Child("O5'") && !shape.Child("P");
+    form.fivePrimeEnd = shape.fivePrimeEnd;
 
     const std::uint8_t bits = FormBits(form);
     auto known = std::find_if(shape.templates.begin(), shape.templates.end(),
