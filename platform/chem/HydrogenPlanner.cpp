@@ -79,13 +79,14 @@ std::uint8_t FormBits(const ResidueForm& form) {
 // into model.
 struct PlacementKit {
     gemmi::Residue model;  // the residue's atoms in label order, then "-C", then the hydrogens to place
-    gemmi::Topo topo;
+    gemmi::Topo topo;      // all of the residue's restraints; the groups' point into it
     struct Group {
         std::size_t parent;       // index into model.atoms
         std::uint32_t hostChild;  // the parent's index among the residue's children
         const std::string* parentName;
         gemmi::El parentElement;
         std::vector<std::pair<std::size_t, const std::string*>> hydrogens;  // index into model.atoms, name
+        std::unique_ptr<gemmi::Topo> restraints;                            // those the placement on parent may consult
     };
     std::vector<Group> groups;
 };
@@ -160,6 +161,30 @@ std::unique_ptr<GroupTemplate> MakeTemplate(const HydrogenPlanner::Shape& shape,
     return t;
 }
 
+// The restraints gemmi's placement of the hydrogens on atom may consult, in the residue's order:
+// atom's bonds, the angles about it, the torsions about its bonds, its chiral centre, the planes
+// that hold it. The placement takes the first fit of each kind, so it finds here what it finds
+// in the residue's whole topology, with searches of a few restraints instead of all of them.
+std::unique_ptr<gemmi::Topo> RestraintsOf(const gemmi::Topo& all, const gemmi::Atom* atom) {
+    auto sub = std::make_unique<gemmi::Topo>();
+    for (const gemmi::Topo::Bond& bond : all.bonds)
+        if (bond.atoms[0] == atom || bond.atoms[1] == atom) sub->bonds.push_back(bond);
+    for (const gemmi::Topo::Angle& angle : all.angles)
+        if (angle.atoms[1] == atom) sub->angles.push_back(angle);
+    for (const gemmi::Topo::Torsion& torsion : all.torsions)
+        if (torsion.atoms[1] == atom || torsion.atoms[2] == atom) sub->torsions.push_back(torsion);
+    for (const gemmi::Topo::Chirality& chirality : all.chirs)
+        if (chirality.atoms[0] == atom) sub->chirs.push_back(chirality);
+    for (const gemmi::Topo::Plane& plane : all.planes)
+        if (plane.has(atom)) sub->planes.push_back(plane);
+    for (gemmi::Topo::Bond& bond : sub->bonds) {
+        sub->bond_index.emplace(bond.atoms[0], &bond);
+        if (bond.atoms[1] != bond.atoms[0]) sub->bond_index.emplace(bond.atoms[1], &bond);
+    }
+    for (gemmi::Topo::Angle& angle : sub->angles) sub->angle_index.emplace(angle.atoms[1], &angle);
+    return sub;
+}
+
 // variant: per group of t, how many of its hydrogens it wants (0 when it lacks none of them).
 std::unique_ptr<PlacementKit> MakeKit(const HydrogenPlanner::Shape& shape, const GroupTemplate& t,
                                       const std::vector<std::uint32_t>& variant) {
@@ -173,13 +198,7 @@ std::unique_ptr<PlacementKit> MakeKit(const HydrogenPlanner::Shape& shape, const
         for (std::uint32_t i = 0; i < variant[g]; ++i)
             if (!t.groups[g].present[i]) model.atoms.push_back(ToGemmi(*t.groups[g].hydrogens[i], 1));
 
-    gemmi::Topo& topo = kit->topo;
-    topo.apply_restraints(t.recipe->chemComp.rt, model, nullptr);
-    for (gemmi::Topo::Bond& bond : topo.bonds) {
-        topo.bond_index.emplace(bond.atoms[0], &bond);
-        if (bond.atoms[1] != bond.atoms[0]) topo.bond_index.emplace(bond.atoms[1], &bond);
-    }
-    for (gemmi::Topo::Angle& angle : topo.angles) topo.angle_index.emplace(angle.atoms[1], &angle);
+    kit->topo.apply_restraints(t.recipe->chemComp.rt, model, nullptr);
 
     auto indexOf = [&](const std::string& name) {
         return static_cast<std::size_t>(model.find_atom(name, '*') - model.atoms.data());
@@ -194,6 +213,7 @@ std::unique_ptr<PlacementKit> MakeKit(const HydrogenPlanner::Shape& shape, const
         k.parentElement = model.atoms[k.parent].element.elem;
         for (std::uint32_t i = 0; i < variant[g]; ++i)
             if (!group.present[i]) k.hydrogens.emplace_back(indexOf(*group.hydrogens[i]), group.hydrogens[i]);
+        k.restraints = RestraintsOf(kit->topo, &model.atoms[k.parent]);
         kit->groups.push_back(std::move(k));
     }
     return kit;
@@ -344,7 +364,7 @@ std::size_t HydrogenPlanner::AddTo(Residue& residue) {
         const gemmi::Atom& parent = atoms[group.parent];
         std::string failure;
         try {
-            gemmi::place_hydrogens(kit.topo, parent);
+            gemmi::place_hydrogens(*group.restraints, parent);
         } catch (const std::exception& e) {
             failure = e.what();
             while (!failure.empty() && (failure.back() == '\n' || failure.back() == '.')) failure.pop_back();
