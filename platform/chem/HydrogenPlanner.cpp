@@ -252,11 +252,10 @@ HydrogenPlanner::Shape& HydrogenPlanner::ShapeOf(const Residue& residue) {
         AppendName(key_, atom->GetLabel());
         key_.push_back(static_cast<std::uint64_t>(atom->GetAtomicNumber()));
     }
-    std::unique_ptr<Shape>& slot = shapes_[key_];
-    if (slot) return *slot;
+    if (const auto known = shapes_.find(key_); known != shapes_.end()) return *known->second;
 
-    slot = std::make_unique<Shape>();
-    Shape& shape = *slot;
+    auto made = std::make_unique<Shape>();
+    Shape& shape = *made;
     shape.type = residue.GetResidueType();
     shape.aminoAcid = IsStandardAminoAcidType(shape.type);
     for (std::uint32_t i = 0; i < children_.size(); ++i)
@@ -281,7 +280,7 @@ HydrogenPlanner::Shape& HydrogenPlanner::ShapeOf(const Residue& residue) {
     shape.nChild = childOf("N");
     shape.hasOXT = childOf("OXT") >= 0;
     shape.fivePrimeEnd = childOf("O5'") >= 0 && childOf("P") < 0;
-    return shape;
+    return *shapes_.emplace(key_, std::move(made)).first->second;
 }
 
 std::size_t HydrogenPlanner::AddTo(Residue& residue) {
