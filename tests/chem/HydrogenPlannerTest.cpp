@@ -152,12 +152,18 @@ TEST(HydrogenPlacement, TwoThreadsAddAndReportAsOnePlannerInOrder) {
     const auto walkedResidues = ChemTest::Residues(walked);
     ASSERT_GT(threadedResidues.size(), 2000u);
     ASSERT_EQ(threadedResidues.size(), walkedResidues.size());
-    // Half the residues of each copy lose their last atom, so that not every residue of a type
-    // has one shape and a failure or two may show in the report.
+    // Half the residues lose their last atom, so that not every residue of a type has one
+    // shape; every 97th has its CA on its N, which no placement survives; every 101st is of a
+    // type the library lacks. Both threads meet all three.
     for (const auto* residues : {&threadedResidues, &walkedResidues})
-        for (std::size_t i = 0; i < residues->size(); i += 2) {
-            const auto atoms = ChemTest::Atoms(*(*residues)[i]);
-            if (atoms.size() > 4) (*residues)[i]->RemoveChild(*atoms.back());
+        for (std::size_t i = 0; i < residues->size(); ++i) {
+            Residue& residue = *(*residues)[i];
+            const auto atoms = ChemTest::Atoms(residue);
+            if (i % 2 == 0 && atoms.size() > 4) residue.RemoveChild(*atoms.back());
+            Atom* n = residue.FindAtom("N");
+            Atom* ca = residue.FindAtom("CA");
+            if (i % 97 == 1 && n && ca) ca->SetPosition(n->GetPosition());
+            if (i % 101 == 3) residue.SetResidueType("XQZ");
         }
 
     PreparationReport report;
@@ -173,6 +179,8 @@ TEST(HydrogenPlacement, TwoThreadsAddAndReportAsOnePlannerInOrder) {
     EXPECT_EQ(report.hydrogensAdded, planner.AddedPerType());
     EXPECT_EQ(report.hydrogensNotPlaced, planner.NotPlaced());
     EXPECT_GT(report.hydrogensAdded.at("ALA"), 100u);
+    EXPECT_GE(report.hydrogensNotPlaced.size(), 2u);
+    EXPECT_EQ(report.warnings, std::vector<std::string>{"no hydrogens added to XQZ: not in the monomer library"});
 
     // Nothing left to add: no change noted, nothing reported.
     PreparationReport again;
