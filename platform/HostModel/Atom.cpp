@@ -48,12 +48,17 @@ float Atom::GetRadius() const { return VanDerWaalsRadius(atomicNumber_); }
 bool Atom::IsBondedTo(const Atom& other) const { return bonds_.contains(&other); }
 
 void Atom::Bond(Atom& a, Atom& b) {
+    if (&a != &b && a.IsBondedTo(b)) return;
+    BondUnnoted(a, b);
+    a.NoteChemistryChange();
+    if (b.GetDocument() != a.GetDocument()) b.NoteChemistryChange();
+}
+
+void Atom::BondUnnoted(Atom& a, Atom& b) {
     if (&a == &b) throw std::invalid_argument("cannot bond atom '" + a.GetLabel() + "' to itself");
     if (a.IsBondedTo(b)) return;
     a.bonds_.push_back(&b);
     b.bonds_.push_back(&a);
-    a.NoteChemistryChange();
-    if (b.GetDocument() != a.GetDocument()) b.NoteChemistryChange();
 }
 
 namespace {

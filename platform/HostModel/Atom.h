@@ -53,6 +53,8 @@ public:
     bool IsBondedTo(const Atom& other) const;
     /// Adds a bond between two distinct atoms (no-op if present); a chemistry change.
     static void Bond(Atom& a, Atom& b);
+    /// Bond without noting a chemistry change, for the steps Object::AddChildUnnoted serves.
+    static void BondUnnoted(Atom& a, Atom& b);
     /// Removes a bond if present; a chemistry change.
     static void Unbond(Atom& a, Atom& b);
     /// Bonds atoms[first] and atoms[second] for each pair, in one step: a reader's bonds, found

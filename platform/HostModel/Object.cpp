@@ -34,6 +34,14 @@ Object::~Object() = default;
 void Object::SetLabel(const CStringT& label, bool /*notify*/) { label_ = label; }
 
 Object& Object::AddChild(std::unique_ptr<Object> child) {
+    Object& added = Adopt(std::move(child));
+    if (GetDocument() && SubtreeHoldsAtoms(added)) NoteChemistryChange();
+    return added;
+}
+
+Object& Object::AddChildUnnoted(std::unique_ptr<Object> child) { return Adopt(std::move(child)); }
+
+Object& Object::Adopt(std::unique_ptr<Object> child) {
     if (!child) throw std::invalid_argument("AddChild: null child");
     if (child->parent_) throw std::invalid_argument("AddChild: object '" + child->label_ + "' already has a parent");
     // The child must not own this object: the tree would become a cycle that owns itself.
@@ -47,9 +55,7 @@ Object& Object::AddChild(std::unique_ptr<Object> child) {
     // An ancestor that has every bit already passes them on to its own ancestors.
     const auto kinds = static_cast<ClassKinds>(KindsOf(child->GetClassType()) | child->subtreeKinds_);
     for (Object* o = this; o && (o->subtreeKinds_ & kinds) != kinds; o = o->parent_) o->subtreeKinds_ |= kinds;
-    Object& added = children_.push_back(std::move(child));
-    if (GetDocument() && SubtreeHoldsAtoms(added)) NoteChemistryChange();
-    return added;
+    return children_.push_back(std::move(child));
 }
 
 std::unique_ptr<Object> Object::RemoveChild(Object& child) {

@@ -44,6 +44,11 @@ public:
     std::size_t GetNumChildren() const { return children_.size(); }
     Object* GetChild(std::size_t index) const { return children_[index]; }
     Object& AddChild(std::unique_ptr<Object> child);
+    /// AddChild without noting a chemistry change: for a step that adds atoms below many
+    /// residues on two threads at once, where the document's revision may not be written from
+    /// both; the step notes the change once itself (ChemDoc::NoteChemistryChange) when done.
+    /// Throws as AddChild.
+    Object& AddChildUnnoted(std::unique_ptr<Object> child);
     /// Makes room for count children: a reader that knows a residue's atoms gives its list one
     /// allocation of the right size instead of a growing one.
     void ReserveChildren(std::size_t count) { children_.reserve(count); }
@@ -82,6 +87,8 @@ protected:
 
 private:
     friend class DescendentIterator;
+
+    Object& Adopt(std::unique_ptr<Object> child);
 
     CStringT label_;
     Object* parent_ = nullptr;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 using namespace HostModel;
@@ -131,6 +133,26 @@ TEST(ChemistryTracker, SeesEveryKindOfChemistryChange) {
     auto* tracker = new ChemistryTracker(f.doc.GetTreeRoot(), true, true);
     Atom::Unbond(h, *f.atom);
     EXPECT_TRUE(tracker->CheckChemistryChanged()) << "bond removed";
+}
+
+// The unnoted adds change the tree and the bonds as AddChild and Bond do, the revision not at all:
+// a step that uses them notes the change itself.
+TEST(ChemistryTracker, UnnotedAddAndBondLeaveTheRevisionAlone) {
+    Fixture f;
+    const auto revision = f.doc.GetChemistryRevision();
+    auto& h = static_cast<Atom&>(f.molecule->AddChildUnnoted(std::make_unique<Atom>("H", 1)));
+    Atom::BondUnnoted(*f.atom, h);
+    Atom::BondUnnoted(h, *f.atom);  // present already: no second bond
+    EXPECT_EQ(f.doc.GetChemistryRevision(), revision);
+    EXPECT_EQ(h.GetParent(), f.molecule);
+    EXPECT_EQ(f.molecule->GetChild(f.molecule->GetNumChildren() - 1), &h);
+    EXPECT_TRUE(f.molecule->MayHoldDescendentOf(Atom::classType));
+    ASSERT_EQ(f.atom->GetBonds().size(), 1u);
+    EXPECT_EQ(f.atom->GetBonds()[0], &h);
+    ASSERT_EQ(h.GetBonds().size(), 1u);
+    EXPECT_EQ(h.GetBonds()[0], f.atom);
+    EXPECT_THROW(Atom::BondUnnoted(h, h), std::invalid_argument);
+    EXPECT_THROW(f.molecule->AddChildUnnoted(nullptr), std::invalid_argument);
 }
 
 }  // namespace

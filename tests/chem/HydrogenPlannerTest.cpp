@@ -1,0 +1,192 @@
+// The hydrogen planner's reuse of what it worked out for earlier residues, against planners that
+// start afresh for every residue; the two-thread placement against one planner's walk.
+#include "ChemTestSupport.h"
+
+#include "HostModel/PreparationReport.h"
+#include "chem/HydrogenPlacement.h"
+#include "chem/HydrogenPlanner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace HostModel;
+
+// Every atom of the residue as text: label, element, exact position, partners (residue:label),
+// in child and bond order.
+std::vector<std::string> AtomTexts(const Residue& residue) {
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
+        const auto* atom = dynamic_cast<const Atom*>(residue.GetChild(i));
+        if (!atom) continue;
+        const Vec3& p = atom->GetPosition();
+        char position[128];
+        std::snprintf(position, sizeof position, " %a %a %a", p.x, p.y, p.z);
+        std::string text = atom->GetLabel() + " " + std::to_string(atom->GetAtomicNumber()) + position;
+        for (const Atom* partner : atom->GetBonds())
+            text += " " + partner->GetParent()->GetLabel() + ":" + partner->GetLabel();
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+// A corpus structure whose residues of one type come in many shapes: atoms missing, hydrogens
+// present under their own names and under unknown ones, labels given twice, terminal states set,
+// histidines renamed to their tautomers.
+Molecule& ReadVaried(ChemDoc& doc, const std::string& name) {
+    Molecule& molecule = *HostIO::ReadStructure(doc, ChemTest::CorpusPath(name)).molecule;
+    int k = 0;
+    for (Residue* residue : ChemTest::Residues(molecule)) {
+        const std::vector<Atom*> atoms = ChemTest::Atoms(*residue);
+        if (atoms.empty()) continue;
+        Atom& first = *atoms.front();
+        auto addBondedTo = [&](Atom& parent, const char* label, int z) {
+            auto atom = std::make_unique<Atom>(label, z);
+            const Vec3 p = parent.GetPosition();
+            atom->SetPosition({p.x + 1.0, p.y, p.z});
+            Atom::Bond(parent, residue->Add(std::move(atom)));
+        };
+        switch (++k % 6) {
+            case 1:
+                if (atoms.size() > 4) residue->RemoveChild(*atoms.back());
+                break;
+            case 2:
+                if (Atom* ca = residue->FindAtom("CA")) addBondedTo(*ca, "HA", 1);
+                break;
+            case 3: residue->SetProperty(HostChem::TerminalStateProperty(), k % 4 == 1 ? "NH2" : "COOH", 0); break;
+            case 4: addBondedTo(first, first.GetLabel().c_str(), first.GetAtomicNumber()); break;
+            case 5: addBondedTo(first, "HX", 1); break;
+            default: break;
+        }
+        if (residue->GetResidueType() == "HIS")
+            residue->SetResidueType(k % 3 == 0 ? "HID" : k % 3 == 1 ? "HIE" : "HIP");
+    }
+    return molecule;
+}
+
+std::optional<PropertyNameId> TerminalState() { return PropertyNames::Find(HostChem::TerminalStateProperty()); }
+
+struct VariedCase {
+    const char* structure;
+    Atom::HydrogenSet set;
+};
+
+class PlannerReuse : public testing::TestWithParam<VariedCase> {};
+
+// A residue gets the same hydrogens from a planner that has seen every other residue first (in
+// order) as from one that sees it alone: nothing it reuses belongs to another shape or form.
+TEST_P(PlannerReuse, OnePlannerForAllAsANewOnePerResidue) {
+    const VariedCase& c = GetParam();
+    ChemDoc warmDoc, coldDoc;
+    const auto warmResidues = ChemTest::Residues(ReadVaried(warmDoc, c.structure));
+    const auto coldResidues = ChemTest::Residues(ReadVaried(coldDoc, c.structure));
+    ASSERT_EQ(warmResidues.size(), coldResidues.size());
+
+    HostChem::HydrogenPlanner warm(c.set, TerminalState());
+    std::size_t warmAdded = 0, coldAdded = 0;
+    for (Residue* residue : warmResidues) warmAdded += warm.AddTo(*residue);
+    std::map<std::string, std::size_t> coldPerType;
+    std::vector<std::string> coldNotPlaced;
+    std::set<std::string> coldUnknown;
+    // Last residue first, so that each one's neighbours already carry their hydrogens.
+    for (auto it = coldResidues.rbegin(); it != coldResidues.rend(); ++it) {
+        HostChem::HydrogenPlanner cold(c.set, TerminalState());
+        coldAdded += cold.AddTo(**it);
+        for (const auto& [type, count] : cold.AddedPerType()) coldPerType[type] += count;
+        coldNotPlaced.insert(coldNotPlaced.end(), cold.NotPlaced().begin(), cold.NotPlaced().end());
+        coldUnknown.insert(cold.UnknownTypes().begin(), cold.UnknownTypes().end());
+    }
+
+    EXPECT_GT(warmAdded, 200u);
+    EXPECT_EQ(warmAdded, coldAdded);
+    for (std::size_t i = 0; i < warmResidues.size(); ++i)
+        ASSERT_EQ(AtomTexts(*warmResidues[i]), AtomTexts(*coldResidues[i])) << warmResidues[i]->GetLabel();
+    EXPECT_EQ(warm.AddedPerType(), coldPerType);
+    std::vector<std::string> warmNotPlaced = warm.NotPlaced();
+    std::sort(warmNotPlaced.begin(), warmNotPlaced.end());
+    std::sort(coldNotPlaced.begin(), coldNotPlaced.end());
+    EXPECT_EQ(warmNotPlaced, coldNotPlaced);
+    EXPECT_EQ(warm.UnknownTypes(), coldUnknown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, PlannerReuse,
+                         testing::Values(VariedCase{"1AJJ.pdb", Atom::AllHydrogens},
+                                         VariedCase{"1AFS.pdb", Atom::AllHydrogens},
+                                         VariedCase{"1AFS.pdb", Atom::ElectrostaticHydrogens},
+                                         VariedCase{"1pfe.cif.gz", Atom::AllHydrogens},
+                                         VariedCase{"9X2O.cif", Atom::PolarHydrogens}),
+                         [](const testing::TestParamInfo<VariedCase>& info) {
+                             std::string name = info.param.structure;
+                             name = name.substr(0, name.find('.'));
+                             return name + "_Set" + std::to_string(static_cast<int>(info.param.set));
+                         });
+
+// Four varied copies of 1AFS side by side, each chain its own: enough residues for two threads,
+// which together add what one planner adds walking the residues in order, report it in the same
+// order, and note the document's change once.
+TEST(HydrogenPlacement, TwoThreadsAddAndReportAsOnePlannerInOrder) {
+    const std::string original = ChemTest::ReadText(ChemTest::CorpusPath("1AFS.pdb"));
+    std::string text;
+    for (int copy = 0; copy < 4; ++copy) {
+        std::istringstream in(original);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("ATOM", 0) != 0 || line.size() < 54) continue;
+            char x[16];
+            std::snprintf(x, sizeof x, "%8.3f", std::stod(line.substr(30, 8)) + 200.0 * copy);
+            line.replace(30, 8, x);
+            line[21] = static_cast<char>(line[21] + 2 * copy);
+            text += line + "\n";
+        }
+    }
+    ChemDoc threadedDoc, walkedDoc;
+    Molecule& threaded = *HostIO::ReadStructureFromMemory(threadedDoc, text, "1AFS.pdb").molecule;
+    Molecule& walked = *HostIO::ReadStructureFromMemory(walkedDoc, text, "1AFS.pdb").molecule;
+    const auto threadedResidues = ChemTest::Residues(threaded);
+    const auto walkedResidues = ChemTest::Residues(walked);
+    ASSERT_GT(threadedResidues.size(), 2000u);
+    ASSERT_EQ(threadedResidues.size(), walkedResidues.size());
+    // Half the residues lose their last atom, so that not every residue of a type has one
+    // shape; every 97th has its CA on its N, which no placement survives; every 101st is of a
+    // type the library lacks. Both threads meet all three.
+    for (const auto* residues : {&threadedResidues, &walkedResidues})
+        for (std::size_t i = 0; i < residues->size(); ++i) {
+            Residue& residue = *(*residues)[i];
+            const auto atoms = ChemTest::Atoms(residue);
+            if (i % 2 == 0 && atoms.size() > 4) residue.RemoveChild(*atoms.back());
+            Atom* n = residue.FindAtom("N");
+            Atom* ca = residue.FindAtom("CA");
+            if (i % 97 == 1 && n && ca) ca->SetPosition(n->GetPosition());
+            if (i % 101 == 3) residue.SetResidueType("XQZ");
+        }
+
+    PreparationReport report;
+    const auto before = threadedDoc.GetChemistryRevision();
+    HostChem::AddMissingHydrogens(threaded, Atom::AllHydrogens, report);
+    const auto after = threadedDoc.GetChemistryRevision();
+    EXPECT_EQ(after, before + 1);
+
+    HostChem::HydrogenPlanner planner(Atom::AllHydrogens, TerminalState());
+    for (Residue* residue : walkedResidues) planner.AddTo(*residue);
+    for (std::size_t i = 0; i < threadedResidues.size(); ++i)
+        ASSERT_EQ(AtomTexts(*threadedResidues[i]), AtomTexts(*walkedResidues[i])) << threadedResidues[i]->GetLabel();
+    EXPECT_EQ(report.hydrogensAdded, planner.AddedPerType());
+    EXPECT_EQ(report.hydrogensNotPlaced, planner.NotPlaced());
+    EXPECT_GT(report.hydrogensAdded.at("ALA"), 100u);
+    EXPECT_GE(report.hydrogensNotPlaced.size(), 2u);
+    EXPECT_EQ(report.warnings, std::vector<std::string>{"no hydrogens added to XQZ: not in the monomer library"});
+
+    // Nothing left to add: no change noted, nothing reported.
+    PreparationReport again;
+    HostChem::AddMissingHydrogens(threaded, Atom::AllHydrogens, again);
+    EXPECT_EQ(threadedDoc.GetChemistryRevision(), after);
+    EXPECT_TRUE(again.hydrogensAdded.empty());
+}
+
+}  // namespace
