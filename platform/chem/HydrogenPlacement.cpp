@@ -7,11 +7,15 @@
 #include "HostModel/PreparationReport.h"
 #include "HostModel/Residue.h"
 #include "chem/HydrogenPlanner.h"
+#include "chem/HydrogenRecipe.h"
+#include "chem/MonomerLibrary.h"
 #include "chem/ResidueAtoms.h"
 
 #include <exception>
 #include <optional>
 #include <set>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace HostChem {
@@ -23,6 +27,13 @@ void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::Hydroge
     while (HostModel::Object* object = it.GetNext()) residues.push_back(static_cast<HostModel::Residue*>(object));
     const std::optional<HostModel::PropertyNameId> terminalState =
         HostModel::PropertyNames::Find(TerminalStateProperty());
+    // Every type's library file read before the first hydrogen is added: a file that cannot be
+    // read then leaves the molecule as it was.
+    std::unordered_set<std::string_view> types;
+    for (const HostModel::Residue* residue : residues) {
+        const std::string& type = residue->GetResidueType();
+        if (!type.empty() && types.insert(type).second) SharedMonomerLibrary().Find(MonomerNameOf(type));
+    }
 
     // Each half of the residues has its own planner, which adds each residue's hydrogens as
     // soon as they are placed: a residue's hydrogens change it and its atoms alone, so the
@@ -37,7 +48,7 @@ void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::Hydroge
                                        added[part] += planners[part].AddTo(*residues[i]);
                                });
     } catch (...) {
-        failure = std::current_exception();
+        failure = std::current_exception();  // beyond the library: memory running out
     }
     if (added[0] + added[1] > 0)
         if (HostModel::ChemDoc* doc = molecule.GetDocument()) doc->NoteChemistryChange();

@@ -17,8 +17,7 @@ namespace HostChem {
 /// kept. Counts what it added per residue type in report.hydrogensAdded; hydrogens whose
 /// placement failed are left out and listed in report.hydrogensNotPlaced, residues the library
 /// does not know in report.warnings. Notes one chemistry change when it adds any. Throws
-/// std::runtime_error when a library file is unreadable; residues handled before then keep the
-/// hydrogens they were given, unreported.
+/// std::runtime_error, changing nothing, when a library file is unreadable.
 HOST_API void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::HydrogenSet set,
                                   HostModel::PreparationReport& report);
 

@@ -8,8 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -187,6 +193,68 @@ TEST(HydrogenPlacement, TwoThreadsAddAndReportAsOnePlannerInOrder) {
     HostChem::AddMissingHydrogens(threaded, Atom::AllHydrogens, again);
     EXPECT_EQ(threadedDoc.GetChemistryRevision(), after);
     EXPECT_TRUE(again.hydrogensAdded.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The library in a folder of our own: every file the system's has, by symbolic link, but the
+// file of one type, which holds text that is no monomer.
+std::string LibraryWithBrokenType(const std::string& type) {
+    namespace fs = std::filesystem;
+    const fs::path system = "/usr/share/refmac/monomers";
+    const fs::path folder = fs::temp_directory_path() / ("voltra-broken-library-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const std::string letter(1, static_cast<char>(std::tolower(static_cast<unsigned char>(type[0]))));
+    for (const auto& entry : fs::directory_iterator(system)) {
+        if (entry.path().filename() != letter) {
+            fs::create_directory_symlink(entry.path(), folder / entry.path().filename());
+            continue;
+        }
+        fs::create_directories(folder / letter);
+        for (const auto& file : fs::directory_iterator(entry.path())) {
+            if (file.path().filename() != type + ".cif")
+                fs::create_symlink(file.path(), folder / letter / file.path().filename());
+        }
+    }
+    std::ofstream(folder / letter / (type + ".cif")) << "data_comp_list\nloop_\n_chem_comp.id\n'unterminated\n";
+    return folder.string();
+}
+
+// A library file that cannot be read stops the placement before it adds anything, whichever
+// residue of the molecule (on either thread) comes first. Run in a process of its own, whose
+// shared library reads from the broken folder from the start.
+TEST(HydrogenPlacement, UnreadableLibraryFileChangesNothing) {
+    if (!std::filesystem::exists("/usr/share/refmac/monomers/a/ALA.cif")) GTEST_SKIP() << "no monomer library";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // The residue type 1AFS meets last: hundreds of residues come before its first.
+            const std::string folder = LibraryWithBrokenType("CYS");
+            ::setenv("VOLTRA_MONOMER_LIBRARY", folder.c_str(), 1);
+            ChemDoc doc;
+            Molecule& molecule = *HostIO::ReadStructure(doc, ChemTest::CorpusPath("1AFS.pdb")).molecule;
+            std::size_t before = 0;
+            for (Residue* residue : ChemTest::Residues(molecule)) before += ChemTest::Atoms(*residue).size();
+            const auto revision = doc.GetChemistryRevision();
+            PreparationReport report;
+            bool refused = false;
+            try {
+                HostChem::AddMissingHydrogens(molecule, Atom::ElectrostaticHydrogens, report);
+            } catch (const std::runtime_error&) {
+                refused = true;
+            }
+            std::size_t after = 0;
+            for (Residue* residue : ChemTest::Residues(molecule)) after += ChemTest::Atoms(*residue).size();
+            std::filesystem::remove_all(folder);
+            std::exit(refused && after == before && doc.GetChemistryRevision() == revision &&
+                              report.hydrogensAdded.empty()
+                          ? 0
+                          : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
