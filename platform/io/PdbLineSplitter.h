@@ -47,6 +47,9 @@ public:
         return length;
     }
 
+    /// Whether the whole text has been cut into lines. Next also returns 0 for a line starting
+    /// with a NUL byte, where gemmi's reader stops though text follows.
+    bool AtEnd() const { return cur_ >= end_; }
     /// Where the last line began in the text.
     const char* LineStart() const { return lineStart_; }
     /// The bytes the last line copied into the buffer (its NUL comes after them).

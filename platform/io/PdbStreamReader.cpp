@@ -112,7 +112,8 @@ public:
     /// Reads the records of [begin, end) up to an END record, and ends the part open at the end.
     void ReadRecords(const char* begin, const char* end) {
         PdbLineSplitter lines(begin, end);
-        while (const std::size_t length = lines.Next(line_)) {
+        std::size_t length = 0;
+        while ((length = lines.Next(line_)) != 0) {
             ++lineNumber_;
             longestWrite_ = std::max(longestWrite_, lines.Written());
             lastLines_[0] = lastLines_[1];
@@ -143,10 +144,13 @@ public:
                     Decline("a JSON object, as in mmJSON", false);
             }
         }
+        // A line starting with a NUL byte stops gemmi's reader as END does.
+        if (length == 0 && !lines.AtEnd()) ended_ = true;
         EndPart();
     }
 
-    /// Whether an END record stopped the reading.
+    /// Whether the reading stopped before the text's end: at an END record, or at a line starting
+    /// with a NUL byte.
     bool Ended() const { return ended_; }
     /// The lines read, as gemmi counts them.
     int Lines() const { return lineNumber_; }

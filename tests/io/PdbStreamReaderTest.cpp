@@ -284,6 +284,9 @@ TEST(PdbStreamReader, ReadingInHalvesChangesNothing) {
         {"a second model in the second half", model1 + ManyParts(1500) + endmdl + model2 + ManyParts(800) + endmdl},
         {"END in the first half", ManyParts(1000) + "END\n" + ManyParts(2000)},
         {"END in the second half", ManyParts(2000) + "END\n" + ManyParts(1000)},
+        // gemmi stops at a line starting with a NUL byte as at END.
+        {"a NUL line in the first half", ManyParts(1000) + std::string("\0 x\n", 4) + ManyParts(2000)},
+        {"a NUL line in the second half", ManyParts(2000) + std::string("\0 x\n", 4) + ManyParts(1000)},
         {"a line longer than the ones before the split", longRemark + ManyParts(3000)},
         {"HEADER after the split",
          ManyParts(3000) + "HEADER    LATE ENTRY                              09-DEC-26   9XYZ\n"},
@@ -302,7 +305,7 @@ TEST(PdbStreamReader, ReadingInHalvesChangesNothing) {
         }
     }
     // The second half's error names the line counted from the file's start.
-    const std::string late = Streamed(texts[9].second, "halves.pdb", Options(0), PdbReadThreads::Halves);
+    const std::string late = Streamed(texts[11].second, "halves.pdb", Options(0), PdbReadThreads::Halves);
     EXPECT_NE(late.find("halves.pdb:6001:"), std::string::npos) << late;
 }
 
