@@ -22,39 +22,31 @@ float CovalentCutoff2(const BondAtom& a, const BondAtom& b, const BondRules& rul
 // Cells over the box of some of the atoms, numbered x fastest: no smaller than the longest bond,
 // and no more of them than a few per atom, so sparse or far-flung coordinates cost neither
 // memory nor time; larger cells stay correct.
+// The box around some atoms, grown one atom at a time.
+struct Bounds {
+    float minX = std::numeric_limits<float>::max(), minY = minX, minZ = minX;
+    float maxX = -std::numeric_limits<float>::max(), maxY = maxX, maxZ = maxX;
+
+    void Take(const BondAtom& a) {
+        minX = std::min(minX, a.x);
+        minY = std::min(minY, a.y);
+        minZ = std::min(minZ, a.z);
+        maxX = std::max(maxX, a.x);
+        maxY = std::max(maxY, a.y);
+        maxZ = std::max(maxZ, a.z);
+    }
+};
+
 class GridShape {
 public:
     // members must have finite coordinates (PerceiveBonds leaves the others out).
     GridShape(const std::vector<BondAtom>& atoms, const std::vector<std::uint32_t>& members, float reach) {
-        if (members.empty()) return;
-        float maxX = -std::numeric_limits<float>::max(), maxY = maxX, maxZ = maxX;
-        minX_ = minY_ = minZ_ = std::numeric_limits<float>::max();
-        for (std::uint32_t i : members) {
-            const BondAtom& a = atoms[i];
-            minX_ = std::min(minX_, a.x);
-            minY_ = std::min(minY_, a.y);
-            minZ_ = std::min(minZ_, a.z);
-            maxX = std::max(maxX, a.x);
-            maxY = std::max(maxY, a.y);
-            maxZ = std::max(maxZ, a.z);
-        }
-        // Ranges are taken in double: the span of two finite floats may exceed float's range,
-        // never double's, so the loop ends (cells grow by 1.26 until at most `limit` remain).
-        const double limit = std::max<double>(8.0 * static_cast<double>(members.size()), 4096.0);
-        const double rangeX = static_cast<double>(maxX) - minX_, rangeY = static_cast<double>(maxY) - minY_,
-                     rangeZ = static_cast<double>(maxZ) - minZ_;
-        auto count = [](double c, double range) { return std::floor(range / c) + 1.0; };
-        double cell = std::max(static_cast<double>(reach), 0.5);
-        while (count(cell, rangeX) * count(cell, rangeY) * count(cell, rangeZ) > limit) cell *= 1.26;
-        cell_ = cell;
-        // A multiplication where a division was: the cells this gives are a millionth wider than
-        // cell, so two atoms within reach of each other still lie at most one cell apart on
-        // each axis, whatever the rounding of the products.
-        inverseCell_ = (1.0 - 1e-6) / cell;
-        nx_ = static_cast<std::int64_t>(count(cell, rangeX));
-        ny_ = static_cast<std::int64_t>(count(cell, rangeY));
-        nz_ = static_cast<std::int64_t>(count(cell, rangeZ));
+        Bounds bounds;
+        for (std::uint32_t i : members) bounds.Take(atoms[i]);
+        Shape(bounds, members.size(), reach);
     }
+    // The shape for count atoms within bounds.
+    GridShape(const Bounds& bounds, std::size_t count, float reach) { Shape(bounds, count, reach); }
 
     std::size_t CellCount() const { return static_cast<std::size_t>(nx_ * ny_ * nz_); }
 
@@ -78,6 +70,30 @@ public:
     }
 
 private:
+    void Shape(const Bounds& bounds, std::size_t atoms, float reach) {
+        if (atoms == 0) return;
+        minX_ = bounds.minX;
+        minY_ = bounds.minY;
+        minZ_ = bounds.minZ;
+        const float maxX = bounds.maxX, maxY = bounds.maxY, maxZ = bounds.maxZ;
+        // Ranges are taken in double: the span of two finite floats may exceed float's range,
+        // never double's, so the loop ends (cells grow by 1.26 until at most `limit` remain).
+        const double limit = std::max<double>(8.0 * static_cast<double>(atoms), 4096.0);
+        const double rangeX = static_cast<double>(maxX) - minX_, rangeY = static_cast<double>(maxY) - minY_,
+                     rangeZ = static_cast<double>(maxZ) - minZ_;
+        auto count = [](double c, double range) { return std::floor(range / c) + 1.0; };
+        double cell = std::max(static_cast<double>(reach), 0.5);
+        while (count(cell, rangeX) * count(cell, rangeY) * count(cell, rangeZ) > limit) cell *= 1.26;
+        cell_ = cell;
+        // A multiplication where a division was: the cells this gives are a millionth wider than
+        // cell, so two atoms within reach of each other still lie at most one cell apart on
+        // each axis, whatever the rounding of the products.
+        inverseCell_ = (1.0 - 1e-6) / cell;
+        nx_ = static_cast<std::int64_t>(count(cell, rangeX));
+        ny_ = static_cast<std::int64_t>(count(cell, rangeY));
+        nz_ = static_cast<std::int64_t>(count(cell, rangeZ));
+    }
+
     // Clamped before the conversion, which is undefined for values an int64 cannot hold (NaN).
     std::int64_t Axis(float v, float lo, std::int64_t n) const {
         const double t = (static_cast<double>(v) - lo) * inverseCell_;
@@ -107,8 +123,11 @@ public:
         }
         for (std::size_t c = 1; c < cellStart_.size(); ++c) cellStart_[c] += cellStart_[c - 1];
         order_.resize(members.size());
-        std::vector<std::uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
-        for (std::size_t k = 0; k < members.size(); ++k) order_[fill[cellOf[k]]++] = members[k];
+        // Placed through the starts themselves, which end up one cell on, then shifted back: no
+        // second array of a million cells to touch.
+        for (std::size_t k = 0; k < members.size(); ++k) order_[cellStart_[cellOf[k]]++] = members[k];
+        std::move_backward(cellStart_.begin(), cellStart_.end() - 2, cellStart_.end() - 1);
+        cellStart_[0] = 0;
         // Copies in cell order: a search then reads memory in runs instead of at random.
         sorted_.resize(order_.size());
         for (std::size_t k = 0; k < order_.size(); ++k) sorted_[k] = atoms[order_[k]];
@@ -132,26 +151,6 @@ private:
     std::vector<std::uint32_t> order_;      // atom indices grouped by cell
     std::vector<BondAtom> sorted_;          // the atoms of order_
 };
-
-// Keeps of members only those within reach of a searching atom, found through a bitmap of the
-// cells around searchers: a grid then holds a few atoms around each ligand, sulfur and chain end
-// instead of every heavy atom of the structure. The searchers themselves all stay.
-void KeepMembersNearSearchers(const std::vector<BondAtom>& atoms, std::vector<std::uint32_t>& members,
-                              const std::vector<std::uint8_t>& searching, float reach) {
-    const GridShape shape(atoms, members, reach);
-    std::vector<bool> near(shape.CellCount(), false);
-    for (std::uint32_t i : members) {
-        if (!searching[i]) continue;
-        shape.ForRowsAround(atoms[i], [&near](std::size_t first, std::size_t last) {
-            for (std::size_t c = first; c <= last; ++c) near[c] = true;
-        });
-    }
-    std::size_t kept = 0;
-    for (std::uint32_t i : members) {
-        if (near[shape.CellOf(atoms[i])]) members[kept++] = i;
-    }
-    members.resize(kept);
-}
 
 }  // namespace
 
@@ -181,6 +180,36 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kFewSearchers = 4;
 // Grid members from which the search is worth a second thread.
 constexpr std::size_t kMembersWorthASecondThread = 65536;
+
+// What ChooseGridAtoms marks per atom.
+enum GridRole : std::uint8_t { kNotInGrid = 0, kGridMember = 1, kGridSearcher = 3 };
+
+// The atoms marked in roles, in index order (members of them, within bounds). Where few of them
+// search, only those within reach of a searching atom, found through a bitmap of the cells around
+// searchers: a grid then holds a few atoms around each ligand, sulfur and chain end instead of
+// every heavy atom of the structure. The searchers themselves all stay.
+std::vector<std::uint32_t> GridMembers(const std::vector<BondAtom>& atoms, const std::vector<std::uint8_t>& roles,
+                                       std::size_t members, std::size_t searchers, const Bounds& bounds, float reach) {
+    std::vector<std::uint32_t> kept;
+    const auto n = static_cast<std::uint32_t>(atoms.size());
+    if (searchers * kFewSearchers >= members) {
+        kept.reserve(members);
+        for (std::uint32_t i = 0; i < n; ++i)
+            if (roles[i] != kNotInGrid) kept.push_back(i);
+        return kept;
+    }
+    const GridShape shape(bounds, members, reach);
+    std::vector<bool> near(shape.CellCount(), false);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (roles[i] != kGridSearcher) continue;
+        shape.ForRowsAround(atoms[i], [&near](std::size_t first, std::size_t last) {
+            for (std::size_t c = first; c <= last; ++c) near[c] = true;
+        });
+    }
+    for (std::uint32_t i = 0; i < n; ++i)
+        if (roles[i] != kNotInGrid && near[shape.CellOf(atoms[i])]) kept.push_back(i);
+    return kept;
+}
 
 float SquaredDistance(const BondAtom& a, const BondAtom& b) {
     const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
@@ -329,8 +358,10 @@ private:
         }
     }
 
-    // Fills members (the grid's atoms) and searching (those that look for partners there).
-    std::size_t ChooseGridAtoms(std::vector<std::uint32_t>& members, std::vector<std::uint8_t>& searching) const {
+    // Marks in roles the atoms the grid holds (members) and those that look for partners there
+    // (searchers), counting both and bounding the members; only marks, so that a million atoms
+    // leave no list behind where few of them stay.
+    std::size_t ChooseGridAtoms(std::vector<std::uint8_t>& roles, std::size_t& members, Bounds& bounds) const {
         std::size_t searchers = 0;
         for (std::uint32_t i = 0; i < n_; ++i) {
             const BondAtom& a = atoms_[i];
@@ -340,9 +371,11 @@ private:
             // An atom without a finite position bonds to nothing (every distance to it compares
             // false) and must not stretch the grid.
             if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(a.z)) continue;
-            members.push_back(i);
+            ++members;
+            bounds.Take(a);
+            roles[i] = kGridMember;
             if (large || (a.role != BondRole::None && !linked_[i]) || !(flags & kStandardPolymerResidue)) {
-                searching[i] = 1;
+                roles[i] = kGridSearcher;
                 ++searchers;
             }
         }
@@ -350,9 +383,10 @@ private:
     }
 
     void SearchGrid() {
-        std::vector<std::uint32_t> members;
-        std::vector<std::uint8_t> searching(n_, 0);
-        const std::size_t searchers = ChooseGridAtoms(members, searching);
+        std::vector<std::uint8_t> roles(n_, kNotInGrid);
+        std::size_t marked = 0;
+        Bounds bounds;
+        const std::size_t searchers = ChooseGridAtoms(roles, marked, bounds);
         if (searchers == 0) return;
         float maxRadius = 0;
         for (const BondAtom& a : atoms_) maxRadius = std::max(maxRadius, a.covalentRadius);
@@ -360,7 +394,7 @@ private:
             std::max({2 * maxRadius + rules_.tolerance, rules_.peptideCutoff, rules_.phosphodiesterCutoff});
         // Most atoms are no searcher's neighbour where few atoms search: ligands and sulfurs
         // among a protein's atoms.
-        if (searchers * kFewSearchers < members.size()) KeepMembersNearSearchers(atoms_, members, searching, reach);
+        const std::vector<std::uint32_t> members = GridMembers(atoms_, roles, marked, searchers, bounds, reach);
         const CellGrid grid(atoms_, members, reach);
         const float reach2 = Square(reach);
         // The searchers in two halves at once, each keeping what it finds to itself: bonds, and
@@ -371,7 +405,7 @@ private:
                                    GridFinds& found = finds[part];
                                    for (std::size_t m = begin; m < end; ++m) {
                                        const std::uint32_t i = members[m];
-                                       if (!searching[i]) continue;
+                                       if (roles[i] != kGridSearcher) continue;
                                        const BondAtom& a = atoms_[i];
                                        const bool large = IsLarge(a.residue);
                                        grid.ForNeighbours(a, [&](std::uint32_t k) {
@@ -381,7 +415,7 @@ private:
                                            if (b.residue == a.residue && !large) return;  // compared above
                                            // Each pair once: a pair of searchers from its lower index.
                                            const std::uint32_t j = grid.Index(k);
-                                           if (j == i || (searching[j] && j < i)) return;
+                                           if (j == i || (roles[j] == kGridSearcher && j < i)) return;
                                            Judge(i, j, found);
                                        });
                                    }
