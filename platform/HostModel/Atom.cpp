@@ -85,13 +85,14 @@ void Atom::BondAll(const std::vector<Atom*>& atoms, const std::vector<std::pair<
     }
     for (std::size_t i = 1; i <= n; ++i) start[i] += start[i - 1];
     std::vector<std::uint32_t> partners(start[n]);
-    {
-        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
-        for (const auto& [first, second] : pairs) {
-            partners[fill[first]++] = second;
-            partners[fill[second]++] = first;
-        }
+    // Placed through the starts themselves, which end up one atom on, then shifted back: no
+    // second array as long as the atoms to touch.
+    for (const auto& [first, second] : pairs) {
+        partners[start[first]++] = second;
+        partners[start[second]++] = first;
     }
+    if (n > 0) std::move_backward(start.begin(), start.end() - 2, start.end() - 1);
+    start[0] = 0;
     // Checked for every atom before any is changed.
     Common::RunInTwoHalves(n, kAtomsForSecondThread, [&](std::size_t begin, std::size_t end, int) {
         for (std::size_t i = begin; i < end; ++i) {

@@ -218,6 +218,8 @@ TEST(AtomBondAll, GivesEveryAtomTheListsOfBondInSortedOrder) {
 }
 
 TEST(AtomBondAll, RefusesPairsItCannotTakeAndChangesNothing) {
+    EXPECT_NO_THROW(Atom::BondAll({}, {}));  // no atoms, no pairs: nothing to do
+    EXPECT_THROW(Atom::BondAll({}, Pairs{{0, 1}}), std::invalid_argument);
     for (const std::uint32_t atomCount : {4u, 70000u}) {
         auto atoms = CarbonAtoms(atomCount);
         const std::vector<Atom*> pointers = Pointers(atoms);
