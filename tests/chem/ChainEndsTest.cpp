@@ -239,19 +239,7 @@ TEST(ChainEnds, NeutralEndsAreNotMarked) {
 // Four copies of 1AFS side by side, each chain its own: enough residues for two threads, whose
 // halves must together set every residue's end, stale marks cleared, as one walk would.
 TEST(ChainEnds, LargeStructureMarkedOnTwoThreadsAsResidueByResidue) {
-    const std::string original = ChemTest::ReadText(ChemTest::CorpusPath("1AFS.pdb"));
-    std::string text;
-    for (int copy = 0; copy < 4; ++copy) {
-        std::istringstream in(original);
-        for (std::string line; std::getline(in, line);) {
-            if (line.rfind("ATOM", 0) != 0 || line.size() < 54) continue;
-            char x[16];
-            std::snprintf(x, sizeof x, "%8.3f", std::stod(line.substr(30, 8)) + 200.0 * copy);
-            line.replace(30, 8, x);
-            line[21] = static_cast<char>(line[21] + 2 * copy);
-            text += line + "\n";
-        }
-    }
+    const std::string text = ChemTest::TiledAtomRecords("1AFS.pdb", 4);
     ChemDoc doc;
     Molecule& molecule = *HostIO::ReadStructureFromMemory(doc, text, "1AFS.pdb").molecule;
     HostModel_Commands::CmdHydrogens add(HostModel_Commands::CmdHydrogens::AddHydrogens, Atom::AllHydrogens);

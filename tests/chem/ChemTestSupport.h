@@ -12,6 +12,7 @@
 #include "io/StructureReader.h"
 #include "templates/TemplateFileIO.h"
 
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -27,6 +28,25 @@ inline std::string ReadText(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+/// The ATOM records of a corpus PDB file, copied side by side (each copy 200 Å further along x,
+/// its chains renamed two letters on): a structure large enough for the two-thread walks.
+inline std::string TiledAtomRecords(const std::string& name, int copies) {
+    const std::string original = ReadText(CorpusPath(name));
+    std::string text;
+    for (int copy = 0; copy < copies; ++copy) {
+        std::istringstream in(original);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("ATOM", 0) != 0 || line.size() < 54) continue;
+            char x[16];
+            std::snprintf(x, sizeof x, "%8.3f", std::stod(line.substr(30, 8)) + 200.0 * copy);
+            line.replace(30, 8, x);
+            line[21] = static_cast<char>(line[21] + 2 * copy);
+            text += line + "\n";
+        }
+    }
+    return text;
 }
 
 /// A shipped template file (share/voltra/templates), read without the persistence service.

@@ -138,19 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Corpus, PlannerReuse,
 // which together add what one planner adds walking the residues in order, report it in the same
 // order, and note the document's change once.
 TEST(HydrogenPlacement, TwoThreadsAddAndReportAsOnePlannerInOrder) {
-    const std::string original = ChemTest::ReadText(ChemTest::CorpusPath("1AFS.pdb"));
-    std::string text;
-    for (int copy = 0; copy < 4; ++copy) {
-        std::istringstream in(original);
-        for (std::string line; std::getline(in, line);) {
-            if (line.rfind("ATOM", 0) != 0 || line.size() < 54) continue;
-            char x[16];
-            std::snprintf(x, sizeof x, "%8.3f", std::stod(line.substr(30, 8)) + 200.0 * copy);
-            line.replace(30, 8, x);
-            line[21] = static_cast<char>(line[21] + 2 * copy);
-            text += line + "\n";
-        }
-    }
+    const std::string text = ChemTest::TiledAtomRecords("1AFS.pdb", 4);
     ChemDoc threadedDoc, walkedDoc;
     Molecule& threaded = *HostIO::ReadStructureFromMemory(threadedDoc, text, "1AFS.pdb").molecule;
     Molecule& walked = *HostIO::ReadStructureFromMemory(walkedDoc, text, "1AFS.pdb").molecule;

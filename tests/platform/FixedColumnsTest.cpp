@@ -1,5 +1,7 @@
 #include "Common/FixedColumns.h"
 
+#include "FixedReference.h"
+
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -17,14 +19,7 @@
 
 namespace {
 
-// Oracle: the exact conversion, padded as "%<width>.<decimals>f" pads.
-std::string Reference(double value, int width, int decimals) {
-    char digits[400];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    std::string text(digits, result.ptr);
-    if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
-    return text;
-}
+using FixedTest::Reference;
 
 std::string Fixed(double value, int width, int decimals) {
     std::string out = "|";  // what is already in the text stays
@@ -130,9 +125,9 @@ TEST(AppendFixed, RoundingThatCarriesIntoANewDigit) {
         for (int power = 0; power <= 12; ++power) {
             const double boundary = std::pow(10.0, power);
             const double halfUnit = 0.5 * std::pow(10.0, -decimals);
-            for (const double value : {boundary, boundary - halfUnit, boundary - 2 * halfUnit,
-                                       std::nextafter(boundary - halfUnit, 0.0), std::nextafter(boundary, 0.0),
-                                       boundary + halfUnit}) {
+            for (const double value :
+                 {boundary, boundary - halfUnit, boundary - 2 * halfUnit, std::nextafter(boundary - halfUnit, 0.0),
+                  std::nextafter(boundary, 0.0), boundary + halfUnit}) {
                 for (const int width : {0, 3, 5, 8, 12, 16, 24}) {
                     ExpectSameAsToChars(value, width, decimals);
                     ExpectSameAsToChars(-value, width, decimals);
@@ -160,8 +155,16 @@ namespace {
 // The raw-memory writers give AppendFixed's and printf's bytes, and stay within their room.
 TEST(WriteFixed, WritesWhatAppendFixedAppends) {
     std::mt19937_64 random(7);
-    std::vector<double> values = {0.0, -0.0, 0.5, -0.0004, 1234.5678, -999.9995, 1e300, -1.7976931348623157e308,
-                                  std::numeric_limits<double>::infinity(), std::nan("")};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.5,
+                                  -0.0004,
+                                  1234.5678,
+                                  -999.9995,
+                                  1e300,
+                                  -1.7976931348623157e308,
+                                  std::numeric_limits<double>::infinity(),
+                                  std::nan("")};
     for (int i = 0; i < 20000; ++i) {
         std::uint64_t bits = random();
         double value = 0;
@@ -215,8 +218,8 @@ TEST(WriteFixed, AgreesWithToCharsForEveryWidthAndDecimals) {
                 ASSERT_EQ(std::string(room, static_cast<std::size_t>(end - room)), Reference(value, width, decimals))
                     << std::hexfloat << value << ", width " << width << ", decimals " << decimals;
                 ASSERT_TRUE(std::all_of(end, room + sizeof room, [](char c) { return c == '#'; }))
-                    << "wrote past what it reports: " << std::hexfloat << value << ", width " << width
-                    << ", decimals " << decimals;
+                    << "wrote past what it reports: " << std::hexfloat << value << ", width " << width << ", decimals "
+                    << decimals;
             }
         }
     }

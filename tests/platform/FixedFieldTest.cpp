@@ -1,5 +1,7 @@
 #include "Common/FixedField.h"
 
+#include "FixedReference.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,14 +17,7 @@
 
 namespace {
 
-// Oracle: the exact conversion, padded as "%<width>.<decimals>f" pads.
-std::string Reference(double value, int width, int decimals) {
-    char digits[400];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    std::string text(digits, result.ptr);
-    if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
-    return text;
-}
+using FixedTest::Reference;
 
 // Magnitudes from far below the last decimal to past eight characters, both signs, through float
 // as the document keeps them; the edges where the number gains a digit and its halves; ties;
@@ -30,13 +25,9 @@ std::string Reference(double value, int width, int decimals) {
 std::vector<double> Values(int decimals) {
     std::mt19937_64 random(static_cast<std::uint64_t>(decimals) + 40);
     std::uniform_real_distribution<double> mantissa(1.0, 10.0);
-    std::vector<double> values = {0.0,
-                                  -0.0,
-                                  std::numeric_limits<double>::infinity(),
-                                  -std::numeric_limits<double>::infinity(),
-                                  std::nan(""),
-                                  1e300,
-                                  -1e-300};
+    std::vector<double> values = {
+        0.0,   -0.0,   std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(), std::nan(""),
+        1e300, -1e-300};
     const double unit = std::pow(10.0, -decimals);
     for (int power = -decimals - 2; power <= 9; ++power) {
         const double scale = std::pow(10.0, power);
