@@ -4,15 +4,6 @@
 #include <cstring>
 
 namespace HostIO {
-namespace {
-
-// gemmi copies such a line whole and skips nothing after it.
-bool IsPlainLine(std::string_view line) {
-    return !line.empty() && line.size() <= PdbLineSplitter::kLineBytes && line.back() == '\n' &&
-           line.find('\0') == std::string_view::npos;
-}
-
-}  // namespace
 
 std::optional<PdbHalfwaySplit> FindPdbHalfwaySplit(std::string_view text) {
     for (std::size_t from = text.size() / 2;;) {
@@ -25,7 +16,7 @@ std::optional<PdbHalfwaySplit> FindPdbHalfwaySplit(std::string_view text) {
         const std::size_t previousStart = newline == 0 ? 0 : text.rfind('\n', newline - 1) + 1;
         const std::string_view previous = text.substr(previousStart, from - previousStart);
         const std::string_view ter = text.substr(from, terEnd + 1 - from);
-        if (!IsPlainLine(previous) || !IsPlainLine(ter)) continue;
+        if (!PdbLineSplitter::IsPlainLine(previous) || !PdbLineSplitter::IsPlainLine(ter)) continue;
         PdbHalfwaySplit split;
         split.at = terEnd + 1;
         split.lastLines[0] = previous.data();

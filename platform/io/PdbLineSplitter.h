@@ -9,11 +9,20 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace HostIO {
 
 class PdbLineSplitter {
 public:
+    /// Whether gemmi copies line (its bytes with the newline) whole and skips nothing after it:
+    /// at most kLineBytes with its newline, no NUL byte. Its next line starts right after it,
+    /// whatever came before, so a text may be cut there.
+    static bool IsPlainLine(std::string_view line) {
+        return !line.empty() && line.size() <= kLineBytes && line.back() == '\n' &&
+               line.find('\0') == std::string_view::npos;
+    }
+
     /// gemmi's longest record: PdbReadOptions::max_line_length at most.
     static constexpr std::size_t kLineBytes = 120;
     /// A line buffer: the line's bytes, its NUL, and room as gemmi's.

@@ -15,6 +15,7 @@
 #include "io/PdbRecordGuards.h"
 
 #include "io/DecimalField.h"
+#include "io/PdbLineSplitter.h"
 #include "io/ReadError.h"
 
 #include "Common/Text.h"
@@ -161,16 +162,16 @@ bool SurelyAcceptedCoordinate(const char* field) {
 // Below this much text the dry run's second thread costs more than it saves.
 constexpr std::size_t kTextWorthTwoHalves = std::size_t{4} << 20;
 
-// The end of the first line at or after from that gemmi reads whole (at most kGemmiLineBytes
-// with its newline, no NUL byte): gemmi's next line starts right after it, whatever came before.
-// 0 when no such line ends in the next few hundred, or nothing follows it.
+// The end of the first line at or after from that gemmi reads whole (PdbLineSplitter::IsPlainLine),
+// where its next line starts whatever came before. 0 when no such line ends in the next few
+// hundred, or nothing follows it.
 std::size_t PlainLineEndAfter(std::string_view text, std::size_t from) {
     for (int tries = 0; tries < 500; ++tries) {
         const std::size_t newline = text.find('\n', from);
         if (newline == std::string_view::npos || newline + 1 >= text.size()) return 0;
         const std::size_t start = newline == 0 ? 0 : text.rfind('\n', newline - 1) + 1;  // rfind's npos + 1 is 0
         const std::string_view line = text.substr(start, newline + 1 - start);
-        if (line.size() <= kGemmiLineBytes && line.find('\0') == std::string_view::npos) return newline + 1;
+        if (PdbLineSplitter::IsPlainLine(line)) return newline + 1;
         from = newline + 1;
     }
     return 0;

@@ -163,10 +163,11 @@ public:
         std::memcpy(line_, split.line, sizeof line_);
     }
 
-    /// Whether this reader, having read the first half, is in the state StartAt assumed.
+    /// Whether this reader, having read the first half, is in the state StartAt assumed. No part
+    /// is open: the half ends with its TER record.
     bool LeftAsStartAssumes(const PdbHalfwaySplit& split) const {
         return !ended_ && model_ == 0 && models_.size() == 1 && models_[0].name == "1" && models_[0].hasAtoms &&
-               !inPart_ && lastLines_[0] == split.lastLines[0] && lastLines_[1] == split.lastLines[1] &&
+               lastLines_[0] == split.lastLines[0] && lastLines_[1] == split.lastLines[1] &&
                longestWrite_ <= split.covered;
     }
 
@@ -176,12 +177,10 @@ public:
         model_ = later.model_;
         atomsRead_ += later.atomsRead_;
         if (!later.entryId_.empty()) entryId_ = std::move(later.entryId_);
-        altlocs_.atomsDropped += later.altlocs_.atomsDropped;
-        altlocs_.residuesDropped += later.altlocs_.residuesDropped;
-        lineNumber_ += later.lineNumber_;
+        CountDropped(later.altlocs_);
     }
 
-    /// Counts conformers the building thread dropped.
+    /// Counts conformers another filter (the building thread's, the second half's) dropped.
     void CountDropped(const AltlocFilter& builderAltlocs) {
         altlocs_.atomsDropped += builderAltlocs.atomsDropped;
         altlocs_.residuesDropped += builderAltlocs.residuesDropped;
