@@ -2,6 +2,8 @@
 // converting each serial to digits again cost about as much as one coordinate field.
 #pragma once
 
+#include "Common/ShortText.h"
+
 #include <charconv>
 #include <cstddef>
 #include <cstring>
@@ -32,14 +34,7 @@ public:
             ++text_[i];
         }
         const int size = digits_ > kWidth ? digits_ : kWidth;
-        const char* from = text_ + kRoom - size;
-        if (size <= 8) {  // two overlapping copies of a constant size, not a call
-            std::memcpy(out, from, 4);
-            std::memcpy(out + size - 4, from + size - 4, 4);
-        } else {
-            std::memcpy(out, from, static_cast<std::size_t>(size));
-        }
-        return out + size;
+        return Common::WriteShortText(out, text_ + kRoom - size, static_cast<std::size_t>(size));
     }
 
 private:
