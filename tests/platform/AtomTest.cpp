@@ -212,7 +212,8 @@ TEST(AtomBondAll, GivesEveryAtomTheListsOfBondInSortedOrder) {
         Atom::BondAll(Pointers(all), shuffled);
         for (std::uint32_t i = 0; i < atomCount; ++i) {
             ASSERT_EQ(PartnerNumbers(*all[i]), PartnerNumbers(*one[i])) << atomCount << " atoms, atom " << i;
-            ASSERT_EQ(all[i]->GetBonds().capacity(), all[i]->GetBonds().size());
+            // Room for exactly the partners, or the list's own where they fit there.
+            ASSERT_EQ(all[i]->GetBonds().capacity(), std::max(all[i]->GetBonds().size(), BondList::kHeldInPlace));
         }
     }
 }

@@ -1,4 +1,5 @@
-// An atom's bond list: growth, reserved room, removal keeping order, against std::vector.
+// An atom's bond list: growth, reserved room, removal keeping order, against std::vector, in
+// both of its forms (two partners held in place, more in an allocation) and across the change.
 #include "HostModel/Atom.h"
 #include "HostModel/BondList.h"
 
@@ -44,7 +45,31 @@ TEST(BondList, ReservedRoomIsOneAllocationTheBondsFillInPlace) {
 TEST(BondList, ReservingMoreThanThirtyTwoBitsCountIsRefused) {
     BondList list;
     EXPECT_THROW(list.reserve(std::size_t{UINT32_MAX} + 1), std::length_error);
-    EXPECT_EQ(list.capacity(), 0u);
+    EXPECT_EQ(list.capacity(), BondList::kHeldInPlace);
+    EXPECT_TRUE(list.empty());
+}
+
+// A hydrogen's list, and any other of up to two partners, costs no allocation: the partners lie
+// inside the list itself, and reserving that much leaves them there.
+TEST(BondList, TwoPartnersAreHeldInPlace) {
+    Partners p;
+    BondList list;
+    list.reserve(2);
+    list.push_back(p[7]);
+    list.push_back(p[3]);
+    const auto* inside = reinterpret_cast<const char*>(&list);
+    const auto* first = reinterpret_cast<const char*>(list.begin());
+    EXPECT_TRUE(first >= inside && first < inside + sizeof(BondList));
+    EXPECT_EQ(Contents(list), (std::vector<Atom*>{p[7], p[3]}));
+    EXPECT_EQ(list.front(), p[7]);
+    EXPECT_EQ(list.back(), p[3]);
+    EXPECT_EQ(list[1], p[3]);
+    list.push_back(p[9]);  // the third moves all three into an allocation, in order
+    first = reinterpret_cast<const char*>(list.begin());
+    EXPECT_FALSE(first >= inside && first < inside + sizeof(BondList));
+    EXPECT_EQ(Contents(list), (std::vector<Atom*>{p[7], p[3], p[9]}));
+    EXPECT_EQ(list.capacity(), 4u);
+    EXPECT_EQ(sizeof(BondList), 2 * sizeof(Atom*));
 }
 
 TEST(BondList, EraseKeepsTheOrderOfTheOthers) {
@@ -67,13 +92,18 @@ TEST(BondList, EraseKeepsTheOrderOfTheOthers) {
     EXPECT_EQ(Contents(list), (std::vector<Atom*>{p[5]}));
 }
 
-TEST(BondList, RandomPushesAndErasesMatchAVector) {
+// Drawn from few atoms, the list keeps crossing between two partners and more; drawn from many,
+// it grows long.
+class BondListAgainstVector : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(BondListAgainstVector, RandomPushesAndErasesMatch) {
     Partners p;
     BondList list;
     std::vector<Atom*> model;
     std::mt19937 random(3);
+    const std::size_t drawnFrom = GetParam();
     for (int step = 0; step < 5000; ++step) {
-        Atom* partner = p[random() % p.atoms.size()];
+        Atom* partner = p[random() % drawnFrom];
         const bool present = std::find(model.begin(), model.end(), partner) != model.end();
         ASSERT_EQ(list.contains(partner), present);
         if (random() % 3 != 0 && !present) {
@@ -84,7 +114,12 @@ TEST(BondList, RandomPushesAndErasesMatchAVector) {
             model.erase(std::remove(model.begin(), model.end(), partner), model.end());
         }
         ASSERT_EQ(Contents(list), model) << "step " << step;
+        ASSERT_EQ(list.size(), model.size());
+        ASSERT_EQ(list.empty(), model.empty());
+        ASSERT_GE(list.capacity(), model.size());
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(FewAndMany, BondListAgainstVector, ::testing::Values(3, 4, 40));
 
 }  // namespace
