@@ -35,6 +35,14 @@ struct Bounds {
         maxY = std::max(maxY, a.y);
         maxZ = std::max(maxZ, a.z);
     }
+    void Take(const Bounds& other) {
+        minX = std::min(minX, other.minX);
+        minY = std::min(minY, other.minY);
+        minZ = std::min(minZ, other.minZ);
+        maxX = std::max(maxX, other.maxX);
+        maxY = std::max(maxY, other.maxY);
+        maxZ = std::max(maxZ, other.maxZ);
+    }
 };
 
 class GridShape {
@@ -180,6 +188,8 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::size_t kFewSearchers = 4;
 // Grid members from which the search is worth a second thread.
 constexpr std::size_t kMembersWorthASecondThread = 65536;
+// Atoms from which a pass over all of them is worth a second thread.
+constexpr std::size_t kAtomsWorthASecondThread = 65536;
 
 // What ChooseGridAtoms marks per atom.
 enum GridRole : std::uint8_t { kNotInGrid = 0, kGridMember = 1, kGridSearcher = 3 };
@@ -206,8 +216,15 @@ std::vector<std::uint32_t> GridMembers(const std::vector<BondAtom>& atoms, const
             for (std::size_t c = first; c <= last; ++c) near[c] = true;
         });
     }
-    for (std::uint32_t i = 0; i < n; ++i)
-        if (roles[i] != kNotInGrid && near[shape.CellOf(atoms[i])]) kept.push_back(i);
+    // The atoms looked at in two halves at once, the second's kept joining the first's: index
+    // order all the same.
+    std::vector<std::uint32_t> keptAfterHalf;
+    Common::RunInTwoHalves(n, kAtomsWorthASecondThread, [&](std::size_t begin, std::size_t end, int part) {
+        std::vector<std::uint32_t>& into = part == 0 ? kept : keptAfterHalf;
+        for (auto i = static_cast<std::uint32_t>(begin); i < end; ++i)
+            if (roles[i] != kNotInGrid && near[shape.CellOf(atoms[i])]) into.push_back(i);
+    });
+    kept.insert(kept.end(), keptAfterHalf.begin(), keptAfterHalf.end());
     return kept;
 }
 
@@ -358,43 +375,60 @@ private:
         }
     }
 
+    // What ChooseGridAtoms finds over some of the atoms.
+    struct GridChoice {
+        std::size_t members = 0, searchers = 0;
+        Bounds bounds;        // of the members
+        float maxRadius = 0;  // the largest covalent radius of any atom, member or not
+
+        void Take(const GridChoice& other) {
+            members += other.members;
+            searchers += other.searchers;
+            bounds.Take(other.bounds);
+            maxRadius = std::max(maxRadius, other.maxRadius);
+        }
+    };
+
     // Marks in roles the atoms the grid holds (members) and those that look for partners there
     // (searchers), counting both and bounding the members; only marks, so that a million atoms
-    // leave no list behind where few of them stay.
-    std::size_t ChooseGridAtoms(std::vector<std::uint8_t>& roles, std::size_t& members, Bounds& bounds) const {
-        std::size_t searchers = 0;
-        for (std::uint32_t i = 0; i < n_; ++i) {
-            const BondAtom& a = atoms_[i];
-            const std::uint8_t flags = flags_[a.residue];
-            const bool large = IsLarge(a.residue);
-            if (!large && (a.hydrogen || (flags & (kWaterResidue | kIonResidue)))) continue;
-            // An atom without a finite position bonds to nothing (every distance to it compares
-            // false) and must not stretch the grid.
-            if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(a.z)) continue;
-            ++members;
-            bounds.Take(a);
-            roles[i] = kGridMember;
-            if (large || (a.role != BondRole::None && !linked_[i]) || !(flags & kStandardPolymerResidue)) {
-                roles[i] = kGridSearcher;
-                ++searchers;
+    // leave no list behind where few of them stay. Two halves of the atoms at once: each marks
+    // its own.
+    GridChoice ChooseGridAtoms(std::vector<std::uint8_t>& roles) const {
+        GridChoice halves[2];
+        Common::RunInTwoHalves(n_, kAtomsWorthASecondThread, [&](std::size_t begin, std::size_t end, int part) {
+            GridChoice& choice = halves[part];
+            for (auto i = static_cast<std::uint32_t>(begin); i < end; ++i) {
+                const BondAtom& a = atoms_[i];
+                choice.maxRadius = std::max(choice.maxRadius, a.covalentRadius);
+                const std::uint8_t flags = flags_[a.residue];
+                const bool large = IsLarge(a.residue);
+                if (!large && (a.hydrogen || (flags & (kWaterResidue | kIonResidue)))) continue;
+                // An atom without a finite position bonds to nothing (every distance to it compares
+                // false) and must not stretch the grid.
+                if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(a.z)) continue;
+                ++choice.members;
+                choice.bounds.Take(a);
+                roles[i] = kGridMember;
+                if (large || (a.role != BondRole::None && !linked_[i]) || !(flags & kStandardPolymerResidue)) {
+                    roles[i] = kGridSearcher;
+                    ++choice.searchers;
+                }
             }
-        }
-        return searchers;
+        });
+        halves[0].Take(halves[1]);
+        return halves[0];
     }
 
     void SearchGrid() {
         std::vector<std::uint8_t> roles(n_, kNotInGrid);
-        std::size_t marked = 0;
-        Bounds bounds;
-        const std::size_t searchers = ChooseGridAtoms(roles, marked, bounds);
-        if (searchers == 0) return;
-        float maxRadius = 0;
-        for (const BondAtom& a : atoms_) maxRadius = std::max(maxRadius, a.covalentRadius);
+        const GridChoice choice = ChooseGridAtoms(roles);
+        if (choice.searchers == 0) return;
         const float reach =
-            std::max({2 * maxRadius + rules_.tolerance, rules_.peptideCutoff, rules_.phosphodiesterCutoff});
+            std::max({2 * choice.maxRadius + rules_.tolerance, rules_.peptideCutoff, rules_.phosphodiesterCutoff});
         // Most atoms are no searcher's neighbour where few atoms search: ligands and sulfurs
         // among a protein's atoms.
-        const std::vector<std::uint32_t> members = GridMembers(atoms_, roles, marked, searchers, bounds, reach);
+        const std::vector<std::uint32_t> members =
+            GridMembers(atoms_, roles, choice.members, choice.searchers, choice.bounds, reach);
         const CellGrid grid(atoms_, members, reach);
         const float reach2 = Square(reach);
         // The searchers in two halves at once, each keeping what it finds to itself: bonds, and

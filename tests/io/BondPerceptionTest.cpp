@@ -135,6 +135,52 @@ TEST(BondPerception, FewSearchersAmongManyAtomsFindExactlyTheBondsOfAllPairs) {
     }
 }
 
+// The same shape at the size where choosing the grid's atoms runs on two threads: copies of a
+// packed protein far apart, sulfurs (the largest radius, which sets the grid's reach) only in the
+// copies of the second half of the atoms. Each copy's bonds are its own all-pairs answer.
+TEST(BondPerception, FewSearchersChosenOnTwoThreadsFindTheBondsOfEveryCopy) {
+    std::mt19937 random(12);
+    std::uniform_real_distribution<float> offset(-1.8f, 1.8f), place(0.0f, 30.0f);
+    std::vector<BondAtom> atoms;
+    std::vector<std::uint8_t> flags;
+    std::vector<BondPair> expected;
+    constexpr std::uint32_t kCopies = 16, kResidues = 600;
+    for (std::uint32_t copy = 0; copy < kCopies; ++copy) {
+        const bool sulfurs = copy >= kCopies / 2;
+        std::vector<BondAtom> local;
+        std::vector<std::uint8_t> localFlags;
+        for (std::uint32_t r = 0; r < kResidues; ++r) {
+            const bool ligand = r % 20 == 0;
+            localFlags.push_back(ligand ? std::uint8_t{0} : std::uint8_t{kStandardPolymerResidue | kAminoAcidResidue});
+            const float cx = place(random), cy = place(random), cz = place(random);
+            for (int k = 0; k < 8; ++k) {
+                const BondRole role = sulfurs && !ligand && random() % 25 == 0 ? BondRole::DisulfideS : BondRole::None;
+                local.push_back(MakeAtom(cx + offset(random), cy + offset(random), cz + offset(random),
+                                         role == BondRole::DisulfideS ? 1.05f : 0.73f, r, role));
+            }
+        }
+        // Moved before the oracle sees them: the distances it judges are the search's own.
+        for (BondAtom& atom : local) atom.x += static_cast<float>(copy) * 100.0f;
+        const auto first = static_cast<std::uint32_t>(atoms.size());
+        for (const BondPair& bond : AllPairs(local, localFlags))
+            expected.emplace_back(bond.first + first, bond.second + first);
+        const auto firstResidue = static_cast<std::uint32_t>(flags.size());
+        flags.insert(flags.end(), localFlags.begin(), localFlags.end());
+        for (BondAtom atom : local) {
+            atom.residue += firstResidue;
+            atoms.push_back(atom);
+        }
+    }
+    ASSERT_GT(atoms.size(), 65536u);
+    std::sort(expected.begin(), expected.end());
+    const auto sulfurBonds = std::count_if(expected.begin(), expected.end(), [&atoms](const BondPair& bond) {
+        return atoms[bond.first].role == BondRole::DisulfideS && atoms[bond.second].role == BondRole::DisulfideS &&
+               atoms[bond.first].residue != atoms[bond.second].residue;
+    });
+    EXPECT_GT(sulfurBonds, 20);
+    EXPECT_EQ(PerceiveBonds(atoms, flags), expected);
+}
+
 // Atoms exactly a bond's reach apart, in a row long enough to cross many cell boundaries at
 // every phase: each neighbour must be found, however the cells fall.
 TEST(BondPerception, AtomsAtTheFullReachAreFoundAcrossCells) {
