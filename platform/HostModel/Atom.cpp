@@ -93,36 +93,50 @@ void Atom::BondAll(const std::vector<Atom*>& atoms, const std::vector<std::pair<
     }
     if (n > 0) std::move_backward(start.begin(), start.end() - 2, start.end() - 1);
     start[0] = 0;
-    // Checked for every atom before any is changed.
-    Common::RunInTwoHalves(n, kAtomsForSecondThread, [&](std::size_t begin, std::size_t end, int) {
-        for (std::size_t i = begin; i < end; ++i) {
-            if (start[i] == start[i + 1]) continue;
-            const auto first = partners.begin() + start[i], last = partners.begin() + start[i + 1];
-            std::sort(first, last);
-            if (const auto repeated = std::adjacent_find(first, last); repeated != last) {
-                throw std::invalid_argument("BondAll: atoms " + std::to_string(i) + " and " +
-                                            std::to_string(*repeated) + " are paired twice");
-            }
-            if (!atoms[i]->bonds_.empty()) {
-                throw std::invalid_argument("BondAll: atom " + std::to_string(i) + " is bonded already");
-            }
-        }
-    });
+    // Each atom's partners sorted, checked and put in its list in one visit. A call refused
+    // part-way empties again the lists it filled (they were empty before it), so that it changes
+    // nothing; each half notes how far it got.
     std::vector<ChemDoc*> changed[2];
-    Common::RunInTwoHalves(n, kAtomsForSecondThread, [&](std::size_t begin, std::size_t end, int part) {
-        std::vector<ChemDoc*>& docs = changed[part];
-        const Object* lookedUp = nullptr;  // atoms of one residue share its document
-        for (std::size_t i = begin; i < end; ++i) {
-            if (start[i] == start[i + 1]) continue;
-            Atom& atom = *atoms[i];
-            atom.bonds_.reserve(start[i + 1] - start[i]);
-            for (std::uint32_t k = start[i]; k < start[i + 1]; ++k) atom.bonds_.push_back(atoms[partners[k]]);
-            if (atom.GetParent() == lookedUp && lookedUp != nullptr) continue;
-            lookedUp = atom.GetParent();
-            ChemDoc* doc = atom.GetDocument();
-            if (doc && std::find(docs.begin(), docs.end(), doc) == docs.end()) docs.push_back(doc);
+    std::size_t halfBegin[2] = {0, 0}, halfReached[2] = {0, 0};
+    try {
+        Common::RunInTwoHalves(n, kAtomsForSecondThread, [&](std::size_t begin, std::size_t end, int part) {
+            halfBegin[part] = begin;
+            std::vector<ChemDoc*>& docs = changed[part];
+            const Object* lookedUp = nullptr;  // atoms of one residue share its document
+            std::size_t i = begin;
+            try {
+                for (; i < end; ++i) {
+                    if (start[i] == start[i + 1]) continue;
+                    const auto first = partners.begin() + start[i], last = partners.begin() + start[i + 1];
+                    std::sort(first, last);
+                    if (const auto repeated = std::adjacent_find(first, last); repeated != last) {
+                        throw std::invalid_argument("BondAll: atoms " + std::to_string(i) + " and " +
+                                                    std::to_string(*repeated) + " are paired twice");
+                    }
+                    Atom& atom = *atoms[i];
+                    if (!atom.bonds_.empty()) {
+                        throw std::invalid_argument("BondAll: atom " + std::to_string(i) + " is bonded already");
+                    }
+                    atom.bonds_.reserve(start[i + 1] - start[i]);
+                    for (auto k = first; k != last; ++k) atom.bonds_.push_back(atoms[*k]);
+                    if (atom.GetParent() == lookedUp && lookedUp != nullptr) continue;
+                    lookedUp = atom.GetParent();
+                    ChemDoc* doc = atom.GetDocument();
+                    if (doc && std::find(docs.begin(), docs.end(), doc) == docs.end()) docs.push_back(doc);
+                }
+            } catch (...) {
+                halfReached[part] = i;
+                throw;
+            }
+            halfReached[part] = end;
+        });
+    } catch (...) {
+        for (int part = 0; part < 2; ++part) {
+            for (std::size_t i = halfBegin[part]; i < halfReached[part]; ++i)
+                if (start[i] != start[i + 1]) atoms[i]->bonds_.clear();
         }
-    });
+        throw;
+    }
     // Noted here, on the calling thread: a document's revision is not shared between threads.
     for (ChemDoc* doc : changed[0]) doc->NoteChemistryChange();
     for (ChemDoc* doc : changed[1]) {

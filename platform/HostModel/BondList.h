@@ -66,6 +66,11 @@ public:
     }
     /// Removes partner, the others keeping their order; false when it is not in the list.
     bool erase(const Atom* partner);
+    /// Removes every partner and gives back any allocation.
+    void clear() {
+        if (Allocated()) delete[] Partners();
+        slots_[0] = slots_[1] = nullptr;
+    }
 
 private:
     // Held in place, the slots are the partners themselves, null where there is none. Allocated,

@@ -30,11 +30,17 @@ HostModel::Chain& ChainTable::Get(const std::string& name, ChainKind kind, bool 
         }
         return *run_;
     }
+    if (lastFound_ && kind == lastKind_ && name == lastName_) return *lastFound_;
     auto found = byKey_.find({name, kind});
-    if (found != byKey_.end()) return *found->second;
-    HostModel::Chain& chain = Create(name, kind);
-    byKey_.emplace(std::make_pair(name, kind), &chain);
-    return chain;
+    HostModel::Chain* chain = found != byKey_.end() ? found->second : nullptr;
+    if (!chain) {
+        chain = &Create(name, kind);
+        byKey_.emplace(std::make_pair(name, kind), chain);
+    }
+    lastFound_ = chain;
+    lastName_ = name;
+    lastKind_ = kind;
+    return *chain;
 }
 
 HostModel::Chain& ChainTable::Water() {
@@ -51,6 +57,9 @@ std::size_t ChainTable::MoveInto(HostModel::Molecule& molecule) {
         ++count;
     }
     chains_.clear();
+    byKey_.clear();
+    lastFound_ = nullptr;
+    run_ = nullptr;
     return count;
 }
 

@@ -49,6 +49,11 @@ private:
     std::unique_ptr<HostModel::Chain> water_;
     HostModel::Chain* run_ = nullptr;
     ChainKind runKind_ = ChainKind::Peptide;
+    // The chain of the last look-up by key: residues come a part at a time, and a part's
+    // residues all ask for the same one.
+    HostModel::Chain* lastFound_ = nullptr;
+    std::string lastName_;
+    ChainKind lastKind_ = ChainKind::Peptide;
 };
 
 }  // namespace HostIO
