@@ -71,7 +71,7 @@ bool ReadFixedPoint(const char* p, int width, double& value) {
 
 }  // namespace
 
-double ReadDecimalField(const char* begin, int width) {
+double ReadDecimalFieldInGeneral(const char* begin, int width) {
     double value = 0;
     if (width <= kMostDigits && ReadFixedPoint(begin, width, value)) return value;
     if (!ReadPlainDecimal(begin, begin + width, value)) gemmi::fast_from_chars(begin, begin + width, value);
