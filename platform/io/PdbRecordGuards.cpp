@@ -238,7 +238,9 @@ private:
         static const char* const kAxes[] = {"x", "y", "z"};
         for (int axis = 0; axis < 3; ++axis) {
             const char* field = p + 30 + 8 * axis;
-            if (SurelyAcceptedCoordinate(field)) continue;
+            // The usual layout first: its value, under 10^4, needs no more looking at.
+            double usual;
+            if (detail::ReadCoordinateLayout(field, usual) || SurelyAcceptedCoordinate(field)) continue;
             const double value = ReadDecimalField(field, 8);  // the value gemmi's reader will see
             if (!IsAcceptedCoordinate(value)) {
                 const std::string quoted = "'" + Printable(field, 8) + "'";
