@@ -316,6 +316,8 @@ private:
         if (!collecting_) return;
         part_.name = partName_;
         residueIndex_.clear();
+        indexed_ = 0;
+        numbersRise_ = true;
         residue_ = kNone;
     }
 
@@ -323,13 +325,19 @@ private:
     gemmi::Residue& FindResidue(const gemmi::ResidueId& residueId, const char* line) {
         std::vector<gemmi::Residue>& residues = part_.residues;
         if (residue_ != kNone && residues[residue_].matches(residueId)) return residues[residue_];
-        const auto found = residueIndex_.find(residueId);
-        if (found != residueIndex_.end()) {
-            residue_ = found->second;
-            return residues[residue_];
+        // While the part's residue numbers only rise, a residue numbered above the last is new
+        // without a look-up; the index of the residues is made only once they stop rising.
+        numbersRise_ = numbersRise_ && residueId.seqid.num.has_value() &&
+                       (residues.empty() || *residueId.seqid.num > *residues.back().seqid.num);
+        if (!numbersRise_) {
+            for (; indexed_ < residues.size(); ++indexed_) residueIndex_.emplace(residues[indexed_], indexed_);
+            const auto found = residueIndex_.find(residueId);
+            if (found != residueIndex_.end()) {
+                residue_ = found->second;
+                return residues[residue_];
+            }
         }
         residue_ = residues.size();
-        residueIndex_.emplace(residueId, residue_);
         residues.emplace_back(residueId);
         gemmi::Residue& residue = residues.back();
         residue.het_flag = static_cast<char>(line[0] & ~0x20);
@@ -434,7 +442,9 @@ private:
     // The part being read, when it belongs to the model read.
     bool collecting_ = false;
     gemmi::Chain part_{""};
-    std::unordered_map<gemmi::ResidueId, std::size_t> residueIndex_;
+    std::unordered_map<gemmi::ResidueId, std::size_t> residueIndex_;  // of the part's first indexed_ residues
+    std::size_t indexed_ = 0;
+    bool numbersRise_ = true;                    // every residue of the part so far numbered above the one before
     std::size_t residue_ = kNone;                // the residue of the last atom
     std::optional<ResidueColumns> lastColumns_;  // of the last atom, while its part goes on
     std::size_t atomsRead_ = 0;                  // of the model read

@@ -95,7 +95,7 @@ TEST(PdbStreamReader, EdgeCasesBuildAsThroughGemmi) {
         ExpectSameEveryWay(IoTest::ReadText(entry.path().string()), entry.path().filename().string());
         ++cases;
     }
-    EXPECT_EQ(cases, 12u);
+    EXPECT_EQ(cases, 13u);
 }
 
 // What each case is there for shows in the tree both readers build.
@@ -128,6 +128,8 @@ TEST(PdbStreamReader, EdgeCasesHoldWhatTheyAreFor) {
         {"header_late.pdb", 0, AltlocChoice::First, {"molecule '9ZZZ'"}},
         {"end_early_crlf.pdb", 0, AltlocChoice::First, {"atoms 13,", "residues 2,"}},
         {"segments.pdb", 0, AltlocChoice::First, {"residues 3,"}},
+        // A residue met again after others joins the first of its number, rising or not.
+        {"residue_order.pdb", 0, AltlocChoice::First, {"residues 8,", "atoms 30,"}},
     };
     for (const Case& c : cases) {
         std::string text = CaseText(c.file);
