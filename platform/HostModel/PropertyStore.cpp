@@ -123,12 +123,22 @@ const PropertyStore::Record* PropertyStore::FindRecord(PropertyNameId name) cons
 
 void PropertyStore::SetAll(std::initializer_list<PropertySetting> settings) {
     const auto count = static_cast<std::uint32_t>(settings.size());
+    const PropertySetting* const setting = settings.begin();
     bool distinct = true;
-    for (auto a = settings.begin(); a != settings.end() && distinct; ++a) {
-        for (auto b = settings.begin(); b != a; ++b) distinct = distinct && a->name != b->name;
+    for (std::uint32_t a = 1; a < count && distinct; ++a) {
+        for (std::uint32_t b = 0; b < a; ++b) {
+            if (setting[a].name == setting[b].name) {
+                distinct = false;
+                break;
+            }
+        }
     }
     if (size_ == 0 && distinct) {
-        Reserve(count);
+        // Nothing held to copy over: room of the settings' size, made at once.
+        if (capacity_ < count) {
+            records_.reset(new Record[count]);
+            capacity_ = count;
+        }
         Record* record = records_.get();
         for (const PropertySetting& setting : settings) {
             const bool text = setting.kind == PropertyKind::Text;
