@@ -24,6 +24,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -348,12 +349,58 @@ TEST(PreparationOnTwoThreads, LargeTiledStructureInOlderConventionsAsOnOneThread
         EXPECT_NE(one.report.find(what), std::string::npos) << what;
 }
 
+// A hydrogen of one residue labelled C and bonded to the next residue's N, in place of the
+// peptide bond: renamed, it leaves that N free, which changes how the next residue's hydrogens
+// are named. The look on two threads saw the old label; the walk must name what follows again.
+TEST(PreparationOnTwoThreads, HydrogenLabelledCOnTheNextResiduesNAsOnOneThread) {
+    if (!HostChem::SharedMonomerLibrary().IsAvailable())
+        GTEST_SKIP() << "the monomer library (refmac-dictionary) is not installed";
+    auto read = [] {
+        std::unique_ptr<Molecule> molecule = UnpreparedMolecule("1A1P.pdb");
+        const std::vector<Residue*> residues = ChemTest::Residues(*molecule);
+        Residue& before = *residues.at(5);
+        Atom* n = residues.at(6)->FindAtom("N");
+        Atom* c = before.FindAtom("C");
+        Atom* ha = before.FindAtom("HA");
+        if (!n || !c || !ha) throw std::runtime_error("1A1P: residues 6 and 7 lack N, C or HA");
+        Atom::Unbond(*c, *n);
+        ha->SetLabel("C");
+        Atom::Bond(*ha, *n);
+        return molecule;
+    };
+    const Prepared one = Prepare(read, true, kOneThread);
+    const Prepared two = Prepare(read, true, 2);
+    ASSERT_NE(one.report.find("renamed C -> HA"), std::string::npos) << one.report;
+    EXPECT_EQ(two.report, one.report);
+    EXPECT_EQ(two.tree, one.tree);
+}
+
+// Names of atoms alone in older conventions, residue names kept: O1P and primes as '*' on every
+// other nucleotide, CHARMM's OH2 on every other water.
+void OldAtomNamesOnly(Molecule& molecule) {
+    int nucleotide = 0, water = 0;
+    ForEachResidue(molecule, [&](Residue& residue) {
+        const bool isWater = residue.GetResidueType() == "HOH";
+        if (isWater ? water++ % 2 : !residue.IsA(HostModel::Nucleotide::classType) || nucleotide++ % 2) return;
+        for (Atom* atom : ChemTest::Atoms(residue)) {
+            std::string name = atom->GetLabel();
+            if (isWater && name == "O") name = "OH2";
+            if (name == "OP1") name = "O1P";
+            if (name == "C4'") name = "C4*";
+            atom->SetLabel(name);
+        }
+    });
+}
+
 // The look on two threads asks the mapper whether it would change a residue; the answer must be
 // what mapping it then does.
 TEST(ResidueNameMapper, ChangesWhatMapChanges) {
     std::size_t changed = 0, kept = 0;
     for (const auto& [file, rewrite] : std::vector<std::pair<const char*, void (*)(Molecule&)>>{
-             {"1pfe.cif.gz", OldNucleicConventions}, {"1A1P.pdb", OldProteinConventions}, {"1pfe.cif.gz", nullptr}}) {
+             {"1pfe.cif.gz", OldNucleicConventions},
+             {"1pfe.cif.gz", OldAtomNamesOnly},
+             {"1A1P.pdb", OldProteinConventions},
+             {"1pfe.cif.gz", nullptr}}) {
         std::unique_ptr<Molecule> molecule = UnpreparedMolecule(file);
         if (rewrite) rewrite(*molecule);
         HostChem::ResidueNameMapper looking, mapping;
