@@ -3,19 +3,21 @@
 // (each on a freshly built molecule), and prints the median wall and CPU time and what the
 // preparation reported, so that a faster build can be checked to report the same.
 //
-//   PreparationCost [--runs=N] [--no-complete] INPUT
+//   PreparationCost [--runs=N] [--no-complete] [--one-thread] INPUT
 #include "io/GemmiStructureReader.h"
 #include "io/InputBytes.h"
 #include "io/StructureFormat.h"
 
 #include "HostModel/Molecule.h"
 #include "HostModel/PreparationReport.h"
+#include "chem/ResidueAtoms.h"
 #include "chem/StructurePreparation.h"
 
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -36,7 +38,7 @@ double CpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
-Timing PrepareOnce(const std::string& path, bool complete, HostModel::PreparationReport& report) {
+Timing PrepareOnce(const std::string& path, bool complete, bool oneThread, HostModel::PreparationReport& report) {
     HostIO::InputBytes input = HostIO::ReadInputBytes(path);
     const HostIO::StructureFormat format = HostIO::DetectStructureFormat(input.text, path);
     HostIO::ReadOptions options;
@@ -46,7 +48,8 @@ Timing PrepareOnce(const std::string& path, bool complete, HostModel::Preparatio
     report = HostModel::PreparationReport();
     const double cpuBefore = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    HostChem::PrepareReadMolecule(*read.model.built.molecule, report, preparation);
+    HostChem::PrepareReadMolecule(*read.model.built.molecule, report, preparation,
+                                  oneThread ? SIZE_MAX : HostChem::kResiduesWorthASecondThread);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     return {elapsed.count(), CpuSeconds() - cpuBefore};
 }
@@ -67,22 +70,24 @@ std::size_t Total(const std::map<std::string, std::size_t>& counts) {
 int main(int argc, char** argv) {
     int runs = 5;
     bool complete = true;
+    bool oneThread = false;
     std::string input;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--runs=", 0) == 0) runs = std::max(1, std::atoi(arg.c_str() + 7));
         else if (arg == "--no-complete") complete = false;
+        else if (arg == "--one-thread") oneThread = true;
         else input = arg;
     }
     if (input.empty()) {
-        std::fprintf(stderr, "usage: PreparationCost [--runs=N] [--no-complete] INPUT\n");
+        std::fprintf(stderr, "usage: PreparationCost [--runs=N] [--no-complete] [--one-thread] INPUT\n");
         return 2;
     }
     try {
         std::vector<double> wall, cpu;
         HostModel::PreparationReport report;
         for (int run = 0; run < runs; ++run) {
-            const Timing timing = PrepareOnce(input, complete, report);
+            const Timing timing = PrepareOnce(input, complete, oneThread, report);
             wall.push_back(timing.seconds);
             cpu.push_back(timing.cpuSeconds);
         }

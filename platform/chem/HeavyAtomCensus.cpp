@@ -114,6 +114,28 @@ ResidueAtomScan HeavyAtomCensus::Take(const Residue& residue, bool counted) {
     return scan;
 }
 
+void HeavyAtomCensus::LeaveToCompletion(const Residue& residue, bool counted) {
+    if (counted && (residue.IsA(HostModel::AminoAcid::classType) || residue.IsA(HostModel::Nucleotide::classType)))
+        counts_.push_back(0);
+}
+
+void HeavyAtomCensus::Append(const HeavyAtomCensus& later) {
+    // The later census numbered its monomers as it met them: its tags are renumbered to ours.
+    std::vector<std::uint64_t> tags(later.monomers_.size() + 1, 0);
+    for (std::size_t i = 0; i < later.monomers_.size(); ++i) {
+        std::size_t place = 0;
+        while (place < monomers_.size() && monomers_[place] != later.monomers_[i]) ++place;
+        if (place == monomers_.size()) monomers_.push_back(later.monomers_[i]);
+        tags[i + 1] = static_cast<std::uint64_t>(place + 1) << kMaskBits;
+    }
+    const std::uint64_t mask = (std::uint64_t{1} << kMaskBits) - 1;
+    counts_.reserve(counts_.size() + later.counts_.size());
+    for (const std::uint64_t packed : later.counts_) {
+        const std::uint64_t tag = tags[packed >> kMaskBits];
+        counts_.push_back(tag ? tag | (packed & mask) : 0);
+    }
+}
+
 HeavyAtomCensus::Count HeavyAtomCensus::operator[](std::size_t index) const {
     const std::uint64_t packed = counts_[index];
     const std::uint64_t tag = packed >> kMaskBits;

@@ -74,6 +74,13 @@ public:
     /// when counted and an amino acid or nucleotide, records it as the next count.
     ResidueAtomScan Take(const HostModel::Residue& residue, bool counted);
 
+    /// Where Take would record a count, records that the completion must look at the residue
+    /// itself: for a residue whose names may yet change.
+    void LeaveToCompletion(const HostModel::Residue& residue, bool counted);
+
+    /// Appends the counts of a census taken over the residues after this one's.
+    void Append(const HeavyAtomCensus& later);
+
     std::size_t Size() const { return counts_.size(); }
     Count operator[](std::size_t index) const;
 

@@ -210,6 +210,22 @@ void ResidueNameMapper::Map(HostModel::Residue& residue, HostModel::PreparationR
     }
 }
 
+bool ResidueNameMapper::Changes(const HostModel::Residue& residue) {
+    const NameFacts& facts = memo_->facts.Get(residue.GetResidueType(), FactsOf);
+    if (!facts.MayChange()) return false;
+    const std::string to = PdbResidueName(residue, facts);
+    if (to != residue.GetResidueType()) return true;
+    const bool nucleotide = IsNucleotideName(to) && HasSugar(residue);
+    if (!nucleotide && to != "HOH") return false;
+    for (std::size_t i = 0; i < residue.GetNumChildren(); ++i) {
+        const HostModel::Object* atom = residue.GetChild(i);
+        if (!atom->IsA(HostModel::Atom::classType)) continue;
+        const std::string& label = atom->GetLabel();
+        if ((nucleotide ? PdbNucleotideAtomName(label) : PdbWaterAtomName(label)) != label) return true;
+    }
+    return false;
+}
+
 void MapResidueNamesToPdb(HostModel::Molecule& molecule, HostModel::PreparationReport& report) {
     ResidueNameMapper mapper;
     for (HostModel::Residue* residue : ResiduesBelow(molecule)) mapper.Map(*residue, report);

@@ -40,6 +40,10 @@ public:
 
     void Map(HostModel::Residue& residue, HostModel::PreparationReport& report);
 
+    /// True when Map would rename the residue or one of its atoms; changes nothing but the
+    /// mapper's memory, so that mappers on two threads may look at one structure at once.
+    bool Changes(const HostModel::Residue& residue);
+
 private:
     struct Memo;
     std::unique_ptr<Memo> memo_;

@@ -4,6 +4,8 @@
 
 #include "HostApi.h"
 
+#include <cstddef>
+
 namespace HostModel {
 class Molecule;
 struct PreparationReport;
@@ -19,5 +21,10 @@ struct PreparationOptions {
 /// Runs the steps in their order on a molecule not yet attached to a document.
 HOST_API void PrepareReadMolecule(HostModel::Molecule& molecule, HostModel::PreparationReport& report,
                                   const PreparationOptions& options);
+
+/// The same, the residues' names looked at on two threads when the molecule has at least
+/// residuesWorthASecondThread residues; the result does not depend on it.
+void PrepareReadMolecule(HostModel::Molecule& molecule, HostModel::PreparationReport& report,
+                         const PreparationOptions& options, std::size_t residuesWorthASecondThread);
 
 }  // namespace HostChem

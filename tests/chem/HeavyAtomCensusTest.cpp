@@ -111,4 +111,43 @@ TEST(HeavyAtomCensus, NoMonomerCountsNothingButStillSeesHydrogens) {
     EXPECT_EQ(census.Size(), 1u);
 }
 
+// A census taken in two parts, the second meeting the monomers in another order, then appended,
+// against one taken whole; residues left to the completion count nothing, in their place.
+TEST(HeavyAtomCensus, TakenInTwoPartsAndAppendedAsTakenWhole) {
+    REQUIRE_LIBRARY();
+    std::vector<const Residue*> residues;
+    std::vector<std::unique_ptr<HostModel::ChemDoc>> docs;
+    for (const char* file : {"1pfe.cif.gz", "1AFS.pdb", "1BX8.pdb"}) {
+        docs.push_back(std::make_unique<HostModel::ChemDoc>());
+        const HostModel::Molecule& molecule = *HostIO::ReadStructure(*docs.back(), ChemTest::CorpusPath(file)).molecule;
+        for (const Residue* residue : ChemTest::Residues(molecule)) residues.push_back(residue);
+    }
+    auto leftToCompletion = [](std::size_t i) { return i % 7 == 3; };
+    auto take = [&](HostChem::HeavyAtomCensus& census, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if (leftToCompletion(i)) census.LeaveToCompletion(*residues[i], true);
+            else census.Take(*residues[i], true);
+        }
+    };
+    HostChem::HeavyAtomCensus whole;
+    take(whole, 0, residues.size());
+    // The split falls in the DNA, so the second part meets amino acids the first never met.
+    const std::size_t split = 40;
+    HostChem::HeavyAtomCensus first, second;
+    take(first, 0, split);
+    take(second, split, residues.size());
+    first.Append(second);
+
+    ASSERT_EQ(first.Size(), whole.Size());
+    std::size_t counted = 0, left = 0;
+    for (std::size_t i = 0; i < whole.Size(); ++i) {
+        EXPECT_EQ(first[i].monomer, whole[i].monomer) << "count " << i;
+        EXPECT_EQ(first[i].present, whole[i].present) << "count " << i;
+        ++(whole[i].monomer ? counted : left);
+    }
+    EXPECT_GT(counted, 500u);
+    EXPECT_GT(left, 50u);
+}
+
 }  // namespace
+

@@ -1,7 +1,8 @@
 // The preparation after a read, done in two walks, against its four steps run one after another
 // on the whole molecule: the same tree (names, states, atoms built, bonds) and the same report,
 // lists in the same order. Inputs are corpus structures as read, and the same rewritten into
-// other conventions, with atoms taken away, names too long to pack and atoms twice.
+// other conventions, with atoms taken away, names too long to pack and atoms twice. The same
+// inputs, and one large enough for the default threshold, prepared on two threads against one.
 #include "ChemTestSupport.h"
 
 #include "HostModel/PreparationReport.h"
@@ -9,6 +10,7 @@
 #include "chem/MonomerLibrary.h"
 #include "chem/ResidueCompletion.h"
 #include "chem/ResidueConventions.h"
+#include "chem/ResidueAtoms.h"
 #include "chem/StructurePreparation.h"
 #include "io/GemmiStructureReader.h"
 #include "io/InputBytes.h"
@@ -16,10 +18,15 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -28,14 +35,16 @@ using HostModel::Molecule;
 using HostModel::PreparationReport;
 using HostModel::Residue;
 
-// The molecule of a corpus file as the reader builds it, before any preparation.
+// The molecule of a structure's text as the reader builds it, before any preparation.
+std::unique_ptr<Molecule> UnpreparedMolecule(std::string text, const std::string& path) {
+    const HostIO::StructureFormat format = HostIO::DetectStructureFormat(text, path);
+    HostIO::GemmiModelRead read = HostIO::ReadGemmiModel(std::move(text), path, format, HostIO::ReadOptions(), "test");
+    return std::move(read.model.built.molecule);
+}
+
 std::unique_ptr<Molecule> UnpreparedMolecule(const std::string& file) {
     const std::string path = ChemTest::CorpusPath(file);
-    HostIO::InputBytes input = HostIO::ReadInputBytes(path);
-    const HostIO::StructureFormat format = HostIO::DetectStructureFormat(input.text, path);
-    HostIO::GemmiModelRead read =
-        HostIO::ReadGemmiModel(std::move(input.text), path, format, HostIO::ReadOptions(), "test");
-    return std::move(read.model.built.molecule);
+    return UnpreparedMolecule(HostIO::ReadInputBytes(path).text, path);
 }
 
 void StepsOneAfterAnother(Molecule& molecule, PreparationReport& report, bool complete) {
@@ -250,6 +259,162 @@ TEST(PreparationWalks, RewrittenInputsExerciseEveryStep) {
     }
     EXPECT_TRUE(gap);
     EXPECT_TRUE(foreign);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Two threads against one
+
+constexpr std::size_t kOneThread = SIZE_MAX;
+
+struct Prepared {
+    std::string tree;
+    std::string report;
+};
+
+Prepared Prepare(const std::function<std::unique_ptr<Molecule>()>& read, bool complete, std::size_t worthASecondThread) {
+    std::unique_ptr<Molecule> molecule = read();
+    PreparationReport report;
+    HostChem::PreparationOptions options;
+    options.completeMissingAtoms = complete;
+    HostChem::PrepareReadMolecule(*molecule, report, options, worthASecondThread);
+    return {Dump(*molecule), Text(report)};
+}
+
+class PreparationOnTwoThreads : public ::testing::TestWithParam<Case> {};
+
+// Every corpus case split from two residues on: the halves meet mapped names, renamed
+// hydrogens and residues to complete on either side of the split.
+TEST_P(PreparationOnTwoThreads, SameTreeAndReportAsOneThread) {
+    if (!HostChem::SharedMonomerLibrary().IsAvailable())
+        GTEST_SKIP() << "the monomer library (refmac-dictionary) is not installed";
+    const Case& c = GetParam();
+    auto read = [&] {
+        std::unique_ptr<Molecule> molecule = UnpreparedMolecule(c.file);
+        if (c.rewrite) c.rewrite(*molecule);
+        return molecule;
+    };
+    const Prepared one = Prepare(read, c.complete, kOneThread);
+    const Prepared two = Prepare(read, c.complete, 2);
+    EXPECT_EQ(two.report, one.report);
+    EXPECT_EQ(two.tree, one.tree);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, PreparationOnTwoThreads, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// The first model of 1A1P (hydrogens and all) copied copies times, each copy its own chain and
+// place, so that no bond joins two copies.
+std::string TiledFirstModel(const std::string& file, int copies) {
+    static const char kChains[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const int chains = static_cast<int>(sizeof kChains - 1);
+    std::vector<std::string> model;
+    std::istringstream in(ChemTest::ReadText(ChemTest::CorpusPath(file)));
+    for (std::string line; std::getline(in, line) && line.rfind("ENDMDL", 0) != 0;)
+        if (line.rfind("ATOM", 0) == 0 && line.size() >= 54) model.push_back(line);
+    std::string text;
+    for (int copy = 0; copy < copies; ++copy) {
+        for (std::string line : model) {
+            char field[16];
+            std::snprintf(field, sizeof field, "%8.3f", std::stod(line.substr(30, 8)) + 60.0 * (copy % 40));
+            line.replace(30, 8, field);
+            std::snprintf(field, sizeof field, "%8.3f", std::stod(line.substr(38, 8)) + 60.0 * (copy / 40));
+            line.replace(38, 8, field);
+            line[21] = kChains[copy % chains];
+            std::snprintf(field, sizeof field, "%4d", std::stoi(line.substr(22, 4)) + 100 * (copy / chains));
+            line.replace(22, 4, field);
+            text += line + "\n";
+        }
+    }
+    return text;
+}
+
+// Large enough for the default threshold: renamed residues, hydrogens renamed and unknown,
+// side chains to build, in every copy and so in both halves.
+TEST(PreparationOnTwoThreads, LargeTiledStructureInOlderConventionsAsOnOneThread) {
+    if (!HostChem::SharedMonomerLibrary().IsAvailable())
+        GTEST_SKIP() << "the monomer library (refmac-dictionary) is not installed";
+    const std::string text = TiledFirstModel("1A1P.pdb", 200);
+    auto read = [&] {
+        std::unique_ptr<Molecule> molecule = UnpreparedMolecule(text, "tiled_1A1P.pdb");
+        OldProteinConventions(*molecule);
+        OddNames(*molecule);
+        return molecule;
+    };
+    ASSERT_GE(ChemTest::Residues(*read()).size(), HostChem::kResiduesWorthASecondThread);
+    const Prepared one = Prepare(read, true, kOneThread);
+    const Prepared two = Prepare(read, true, HostChem::kResiduesWorthASecondThread);
+    EXPECT_EQ(two.report, one.report);
+    EXPECT_EQ(two.tree, one.tree);
+    for (const char* what : {"mapped HSD -> HID", "renamed ", "unknown ", "completed ARG", "state "})
+        EXPECT_NE(one.report.find(what), std::string::npos) << what;
+}
+
+// A hydrogen of one residue labelled C and bonded to the next residue's N, in place of the
+// peptide bond: renamed, it leaves that N free, which changes how the next residue's hydrogens
+// are named. The look on two threads saw the old label; the walk must name what follows again.
+TEST(PreparationOnTwoThreads, HydrogenLabelledCOnTheNextResiduesNAsOnOneThread) {
+    if (!HostChem::SharedMonomerLibrary().IsAvailable())
+        GTEST_SKIP() << "the monomer library (refmac-dictionary) is not installed";
+    auto read = [] {
+        std::unique_ptr<Molecule> molecule = UnpreparedMolecule("1A1P.pdb");
+        const std::vector<Residue*> residues = ChemTest::Residues(*molecule);
+        Residue& before = *residues.at(5);
+        Atom* n = residues.at(6)->FindAtom("N");
+        Atom* c = before.FindAtom("C");
+        Atom* ha = before.FindAtom("HA");
+        if (!n || !c || !ha) throw std::runtime_error("1A1P: residues 6 and 7 lack N, C or HA");
+        Atom::Unbond(*c, *n);
+        ha->SetLabel("C");
+        Atom::Bond(*ha, *n);
+        return molecule;
+    };
+    const Prepared one = Prepare(read, true, kOneThread);
+    const Prepared two = Prepare(read, true, 2);
+    ASSERT_NE(one.report.find("renamed C -> HA"), std::string::npos) << one.report;
+    EXPECT_EQ(two.report, one.report);
+    EXPECT_EQ(two.tree, one.tree);
+}
+
+// Names of atoms alone in older conventions, residue names kept: O1P and primes as '*' on every
+// other nucleotide, CHARMM's OH2 on every other water.
+void OldAtomNamesOnly(Molecule& molecule) {
+    int nucleotide = 0, water = 0;
+    ForEachResidue(molecule, [&](Residue& residue) {
+        const bool isWater = residue.GetResidueType() == "HOH";
+        if (isWater ? water++ % 2 : !residue.IsA(HostModel::Nucleotide::classType) || nucleotide++ % 2) return;
+        for (Atom* atom : ChemTest::Atoms(residue)) {
+            std::string name = atom->GetLabel();
+            if (isWater && name == "O") name = "OH2";
+            if (name == "OP1") name = "O1P";
+            if (name == "C4'") name = "C4*";
+            atom->SetLabel(name);
+        }
+    });
+}
+
+// The look on two threads asks the mapper whether it would change a residue; the answer must be
+// what mapping it then does.
+TEST(ResidueNameMapper, ChangesWhatMapChanges) {
+    std::size_t changed = 0, kept = 0;
+    for (const auto& [file, rewrite] : std::vector<std::pair<const char*, void (*)(Molecule&)>>{
+             {"1pfe.cif.gz", OldNucleicConventions},
+             {"1pfe.cif.gz", OldAtomNamesOnly},
+             {"1A1P.pdb", OldProteinConventions},
+             {"1pfe.cif.gz", nullptr}}) {
+        std::unique_ptr<Molecule> molecule = UnpreparedMolecule(file);
+        if (rewrite) rewrite(*molecule);
+        HostChem::ResidueNameMapper looking, mapping;
+        PreparationReport report;
+        for (Residue* residue : ChemTest::Residues(*molecule)) {
+            const bool changes = looking.Changes(*residue);
+            const std::string before = Dump(*molecule);
+            mapping.Map(*residue, report);
+            EXPECT_EQ(changes, Dump(*molecule) != before) << file << " " << residue->GetLabel();
+            ++(changes ? changed : kept);
+        }
+    }
+    EXPECT_GT(changed, 10u);
+    EXPECT_GT(kept, 10u);
 }
 
 }  // namespace
