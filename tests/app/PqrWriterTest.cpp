@@ -300,7 +300,7 @@ std::vector<std::string> RecordList(const std::string& pqr) {
     return lines;
 }
 
-// Large documents are written on two threads taking turns at blocks of atoms, which may cut a
+// Large documents are made in blocks of atoms by whichever thread is free, which may cut a
 // molecule, a chain or a residue: the records must come as the one block's, repeated in order,
 // numbered on without a gap, and the remark must count every copy.
 TEST(PqrWriter, LargeDocumentsAreTheirBlocksInOrder) {
