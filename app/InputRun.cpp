@@ -143,7 +143,8 @@ void WriteReport(const HostModel::ChemDoc& doc, const std::string& path, std::os
 /// The PQR file, the largest output, is formatted and written to its temporary file on another
 /// core while this thread writes the others; it replaces its target only at Commit, in the
 /// order the outputs have always been replaced, so a refusal of an earlier output leaves it
-/// untouched. Standard output gets the text at Commit, formatted then.
+/// untouched. This thread, done with the others by then, makes blocks of records at Commit
+/// rather than wait idle. Standard output gets the text at Commit, formatted then.
 class PqrOutput {
 public:
     PqrOutput(const HostModel::ChemDoc& doc, std::string description, std::string path)
@@ -154,9 +155,15 @@ public:
         } catch (const Common::Exception& e) {
             throw RunError(kExitOutputError, std::string("pqr: ") + e.what());
         }
+        job_ = std::make_unique<PqrFormatJob>(doc_, description_);
         prepared_ = std::async(std::launch::async, [this] {
-            file_->Begin();
-            FormatPqr(doc_, description_, [this](const std::string& chunk) { file_->Append(chunk); });
+            try {
+                file_->Begin();
+            } catch (...) {
+                job_->End();
+                throw;
+            }
+            job_->Write([this](const std::string& chunk) { file_->Append(chunk); });
             file_->Finish();
         });
     }
@@ -173,6 +180,7 @@ public:
             CheckStandardOutput(out, "pqr");
             return;
         }
+        job_->Help();
         try {
             prepared_.get();
             file_->Commit();
@@ -186,7 +194,8 @@ private:
     std::string description_;
     std::string path_;
     std::unique_ptr<Common::AtomicFileWriter> file_;
-    std::future<void> prepared_;
+    std::unique_ptr<PqrFormatJob> job_;
+    std::future<void> prepared_;  // last: the thread ends before the job and the file go
 };
 
 void InternPropertyNames() {

@@ -14,12 +14,14 @@
 #include "Common/FixedField.h"
 #include "Common/ShortText.h"
 #include "Common/Text.h"
-#include "io/PartHandoff.h"
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <future>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
@@ -74,8 +76,8 @@ namespace {
 
 // Below this many atoms a second thread costs more than it saves.
 constexpr std::size_t kAtomsForTwoThreads = 32768;
-// The threads take turns at blocks of this many atoms, so that the text made ahead of what is
-// written is at most two blocks, whatever the document's size.
+// Blocks of this many atoms: some 1.2 MB of text, large enough that taking one costs nothing
+// next to making it, small enough that the last one leaves no thread waiting long.
 constexpr std::size_t kBlockAtoms = 16384;
 
 // The records of atoms, put together by hand straight into a piece's memory: snprintf's five
@@ -235,69 +237,177 @@ void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::strin
 }
 
 void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink) {
-    std::vector<const HostModel::Atom*> atoms;
-    const PqrStats stats = CollectAtoms(doc, &atoms);
-    std::string text = Header(description, stats);
-    const HostModel::Atom* const* const all = atoms.data();
-    const std::size_t n = atoms.size();
-    RecordWriter writer;
-    if (n < kAtomsForTwoThreads) {
-        text.resize(writer.Write(all, all + n, 0, text, text.size(), kPqrChunkBytes, sink));
-        sink(text);
-        return;
-    }
-    // Even blocks are made here, odd ones on a second thread; each is handed over whole in its
-    // turn. A block (over a megabyte) is a piece the file writer takes without copying it; cut at
-    // kPqrChunkBytes, an even block left a remainder that it copied, and the next block with it.
-    const std::size_t blocks = (n + kBlockAtoms - 1) / kBlockAtoms;
-    auto blockEnd = [n](std::size_t block) { return std::min(n, (block + 1) * kBlockAtoms); };
-    HostIO::PartHandoff<std::string> oddBlocks(2 * kBlockAtoms);
-    std::future<void> other = std::async(std::launch::async, [&] {
-        try {
-            RecordWriter oddWriter;
-            std::string block;
-            std::size_t lastBlockBytes = 0;
-            for (std::size_t b = 1; b < blocks; b += 2) {
-                // A fresh block (none handed back yet) starts at the size of the last: grown from
-                // nothing, its text was copied at each doubling.
-                if (block.capacity() < lastBlockBytes) block.reserve(lastBlockBytes + kPqrLineRoom);
-                const std::size_t used = oddWriter.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms,
-                                                         block, 0, SIZE_MAX, [](const std::string&) {});
-                block.resize(used);
-                lastBlockBytes = used;
-                // Full while the writer is behind, or false once it has given up.
-                if (!oddBlocks.Push(block, blockEnd(b) - b * kBlockAtoms)) return;
-            }
-            oddBlocks.Close();
-        } catch (...) {
-            oddBlocks.Close(std::current_exception());
-        }
-    });
-    try {
-        std::size_t used = text.size();
-        for (std::size_t b = 0; b < blocks; ++b) {
-            if (b % 2 == 0) {
-                used = writer.Write(all + b * kBlockAtoms, all + blockEnd(b), b * kBlockAtoms, text, used, SIZE_MAX,
-                                    [](const std::string&) {});
-                text.resize(used);
-                sink(text);
-                used = 0;
-                continue;
-            }
-            std::string block;
-            std::size_t blockAtoms = 0;
-            if (!oddBlocks.Pop(block, blockAtoms)) throw std::logic_error("PQR: a block of records never came");
-            sink(block);
-            oddBlocks.Return(std::move(block), blockAtoms);
-        }
-        text.resize(used);
-        sink(text);
-    } catch (...) {
-        oddBlocks.Stop();
-        other.wait();
-        throw;
-    }
-    other.get();
+    PqrFormatJob(doc, description).Write(sink);
 }
+
+// Blocks are taken in order from a counter by whichever thread is free, the writing thread
+// included when the block it must write next is not made yet; so the thread that also copies
+// the text into the file makes fewer blocks than the others, instead of a fixed half. A block is
+// taken only while it is fewer than kBlocksAhead past the one written next: each has its own
+// slot of text, reused, so the text in memory stays a few blocks whatever the document's size.
+class PqrFormatJob::Blocks {
+public:
+    Blocks(const HostModel::ChemDoc& doc, std::string description)
+        : doc_(doc), description_(std::move(description)) {}
+
+    void Write(const PqrChunkSink& sink) {
+        std::future<void> helper;
+        try {
+            std::vector<const HostModel::Atom*> atoms;
+            const PqrStats stats = CollectAtoms(doc_, &atoms);
+            header_ = Header(description_, stats);
+            if (atoms.size() < kAtomsForTwoThreads) {
+                End();
+                WriteOnThisThread(atoms, sink);
+                return;
+            }
+            Publish(std::move(atoms));
+            helper = std::async(std::launch::async, [this] { Help(); });
+            WriteBlocks(sink);
+        } catch (...) {
+            End();
+            if (helper.valid()) helper.wait();
+            throw;
+        }
+        End();
+        helper.get();
+    }
+
+    void Help() noexcept {
+        RecordWriter writer;
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return ended_ || (published_ && (next_ == blockCount_ || CanTakeBlock())); });
+            if (ended_ || next_ == blockCount_) return;
+            if (!MakeNextBlock(writer, lock)) return;
+        }
+    }
+
+    void End() noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ended_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    static constexpr std::size_t kBlocksAhead = 4;
+
+    enum class SlotState { Free, Taken, Made };
+    struct Slot {
+        std::string text;
+        SlotState state = SlotState::Free;
+    };
+
+    void WriteOnThisThread(const std::vector<const HostModel::Atom*>& atoms, const PqrChunkSink& sink) {
+        RecordWriter writer;
+        std::string text = std::move(header_);
+        const HostModel::Atom* const* const all = atoms.data();
+        text.resize(writer.Write(all, all + atoms.size(), 0, text, text.size(), kPqrChunkBytes, sink));
+        sink(text);
+    }
+
+    void Publish(std::vector<const HostModel::Atom*> atoms) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        atoms_ = std::move(atoms);
+        blockCount_ = (atoms_.size() + kBlockAtoms - 1) / kBlockAtoms;
+        published_ = true;
+        changed_.notify_all();
+    }
+
+    // Each block is handed over whole: over a megabyte, it is a piece the file writer takes
+    // without copying it.
+    void WriteBlocks(const PqrChunkSink& sink) {
+        RecordWriter writer;
+        for (std::size_t block = 0; block < blockCount_; ++block) {
+            Slot& slot = slots_[block % kBlocksAhead];
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                while (slot.state != SlotState::Made) {
+                    if (error_) std::rethrow_exception(error_);
+                    if (next_ < blockCount_ && CanTakeBlock()) {
+                        if (!MakeNextBlock(writer, lock)) std::rethrow_exception(error_);
+                    } else {
+                        changed_.wait(lock);
+                    }
+                }
+            }
+            sink(slot.text);
+            std::lock_guard<std::mutex> lock(mutex_);
+            slot.state = SlotState::Free;
+            written_ = block + 1;
+            changed_.notify_all();
+        }
+        sink(std::string());
+    }
+
+    bool CanTakeBlock() const { return next_ < written_ + kBlocksAhead; }
+
+    // Called locked, with a block to take; formats it unlocked. Returns false when it failed,
+    // the failure kept for the writer.
+    bool MakeNextBlock(RecordWriter& writer, std::unique_lock<std::mutex>& lock) {
+        const std::size_t block = next_++;
+        Slot& slot = slots_[block % kBlocksAhead];
+        slot.state = SlotState::Taken;
+        const HostModel::Atom* const* const all = atoms_.data();
+        const std::size_t first = block * kBlockAtoms;
+        const std::size_t last = std::min(atoms_.size(), first + kBlockAtoms);
+        const std::size_t reserve = lastBlockBytes_;
+        lock.unlock();
+        std::exception_ptr failure;
+        std::size_t used = 0;
+        try {
+            std::string& text = slot.text;
+            if (block == 0) {
+                text = header_;
+            } else {
+                text.clear();
+            }
+            // Grown from nothing, a block's text would be copied at each doubling.
+            if (text.capacity() < reserve) text.reserve(reserve + kPqrLineRoom);
+            used = writer.Write(all + first, all + last, first, text, text.size(), SIZE_MAX,
+                                [](const std::string&) {});
+            text.resize(used);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        if (failure) {
+            if (!error_) error_ = failure;
+            ended_ = true;
+            changed_.notify_all();
+            return false;
+        }
+        lastBlockBytes_ = std::max(lastBlockBytes_, used);
+        slot.state = SlotState::Made;
+        changed_.notify_all();
+        return true;
+    }
+
+    const HostModel::ChemDoc& doc_;
+    const std::string description_;
+    std::string header_;  // set before the blocks are published, then only read
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<const HostModel::Atom*> atoms_;
+    std::size_t blockCount_ = 0;
+    std::size_t next_ = 0;     // the next block to take
+    std::size_t written_ = 0;  // blocks handed to the sink
+    std::size_t lastBlockBytes_ = 0;
+    Slot slots_[kBlocksAhead];
+    bool published_ = false;
+    bool ended_ = false;
+    std::exception_ptr error_;
+};
+
+PqrFormatJob::PqrFormatJob(const HostModel::ChemDoc& doc, std::string description)
+    : blocks_(std::make_unique<Blocks>(doc, std::move(description))) {}
+
+PqrFormatJob::~PqrFormatJob() = default;
+
+void PqrFormatJob::Write(const PqrChunkSink& sink) { blocks_->Write(sink); }
+
+void PqrFormatJob::Help() noexcept { blocks_->Help(); }
+
+void PqrFormatJob::End() noexcept { blocks_->End(); }
 
 }  // namespace VoltraApp

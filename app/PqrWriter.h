@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -38,8 +39,33 @@ void WritePqr(std::ostream& out, const HostModel::ChemDoc& doc, const std::strin
 using PqrChunkSink = std::function<void(const std::string&)>;
 constexpr std::size_t kPqrChunkBytes = std::size_t{1} << 20;
 
-/// What WritePqr writes, handed over in pieces. A large structure's records are made on two
-/// threads, which take turns at blocks of atoms: the text is never held whole.
+/// What WritePqr writes, handed over in pieces. A large structure's records are made in blocks of
+/// atoms on this thread and one more, each taking the next block when free: the text is never
+/// held whole.
 void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, const PqrChunkSink& sink);
+
+/// FormatPqr, open to more threads: while one thread writes, any other may lend a hand with the
+/// blocks of records. Blocks made ahead of the one written are bounded, whoever makes them.
+class PqrFormatJob {
+public:
+    PqrFormatJob(const HostModel::ChemDoc& doc, std::string description);
+    ~PqrFormatJob();
+    PqrFormatJob(const PqrFormatJob&) = delete;
+    PqrFormatJob& operator=(const PqrFormatJob&) = delete;
+
+    /// Hands the whole text to sink, in order, as FormatPqr does; call it once. Throws what sink
+    /// or the formatting throws, after which helpers return.
+    void Write(const PqrChunkSink& sink);
+    /// Makes blocks of records until none is left to take or the writing has ended, then
+    /// returns; waits for Write to start first. A failure is handed to Write, not thrown here.
+    void Help() noexcept;
+    /// The text will not be written (Write was never reached): helpers return. Write calls it
+    /// itself when it ends.
+    void End() noexcept;
+
+private:
+    class Blocks;
+    std::unique_ptr<Blocks> blocks_;
+};
 
 }  // namespace VoltraApp

@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -297,7 +300,7 @@ std::vector<std::string> RecordList(const std::string& pqr) {
     return lines;
 }
 
-// Large documents are written on two threads taking turns at blocks of atoms, which may cut a
+// Large documents are made in blocks of atoms by whichever thread is free, which may cut a
 // molecule, a chain or a residue: the records must come as the one block's, repeated in order,
 // numbered on without a gap, and the remark must count every copy.
 TEST(PqrWriter, LargeDocumentsAreTheirBlocksInOrder) {
@@ -338,6 +341,140 @@ TEST(PqrWriter, AFailingSinkStopsBothThreads) {
                                           }),
                      std::runtime_error)
             << "failing at piece " << failAt;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// One chain of four-atom residues whose values follow the atom's index and are exact in binary,
+// with its records as the format the writer replaces would give them: an oracle apart from the
+// writer's own code, for documents of any size.
+struct NumberedDocument {
+    HostModel::ChemDoc doc;
+    std::string records;
+
+    explicit NumberedDocument(std::size_t atoms) {
+        static const char* const names[] = {"N", "CA", "C", "O"};
+        auto& chain = AddMolecule(doc, "M").Add(std::make_unique<AminoAcidChain>("A"));
+        HostModel::Residue* residue = nullptr;
+        char line[160];
+        for (std::size_t i = 0; i < atoms; ++i) {
+            const int number = static_cast<int>(i / 4) + 1;
+            if (i % 4 == 0) residue = &AddResidue<AminoAcid>(chain, "ALA", number);
+            const double x = static_cast<double>(i % 8000) * 0.125 - 500.0;
+            const double y = static_cast<double>(i % 1000) * 0.5;
+            const double z = -static_cast<double>(i % 64) * 0.25;
+            const float charge = static_cast<float>(static_cast<int>(i % 32) - 16) * 0.0625f;
+            const float radius = 1.0f + static_cast<float>(i % 8) * 0.125f;
+            Assign(AddAtom(*residue, names[i % 4], 6, {x, y, z}), charge, "Default", radius, "Default");
+            const std::string name = std::string(" ") + names[i % 4];
+            std::snprintf(line, sizeof line, "%-6s %5zu %-4s %4s %s%s%4s    %8.3f %8.3f %8.3f %8.4f %7.4f\n", "ATOM",
+                          i + 1, name.c_str(), "ALA", "A", " ", std::to_string(number).c_str(), x, y, z,
+                          static_cast<double>(charge), static_cast<double>(radius));
+            records += line;
+        }
+    }
+};
+
+// Texts of megabytes: where they first part, not the whole of both.
+testing::AssertionResult SameText(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return testing::AssertionSuccess();
+    const auto parted = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    const std::size_t at = static_cast<std::size_t>(parted.first - actual.begin());
+    const std::size_t lineStart = actual.rfind('\n', at == 0 ? 0 : at - 1);
+    const std::size_t from = lineStart == std::string::npos ? 0 : lineStart + 1;
+    return testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                       << ", first difference at byte " << at << ":\n  got      "
+                                       << actual.substr(from, 120) << "\n  expected "
+                                       << expected.substr(std::min(from, expected.size()), 120);
+}
+
+struct Pieces {
+    std::string text;
+    std::size_t largest = 0;
+    VoltraApp::PqrChunkSink Sink() {
+        return [this](const std::string& piece) {
+            text += piece;
+            largest = std::max(largest, piece.size());
+        };
+    }
+};
+
+// The text of a job that helperThreads more threads join, as the program's main thread does.
+std::string TextWithHelpers(const HostModel::ChemDoc& doc, int helperThreads) {
+    VoltraApp::PqrFormatJob job(doc, "Charges and radii: test");
+    std::vector<std::thread> helpers;
+    for (int i = 0; i < helperThreads; ++i) helpers.emplace_back([&job] { job.Help(); });
+    Pieces pieces;
+    job.Write(pieces.Sink());
+    for (std::thread& helper : helpers) helper.join();
+    return pieces.text;
+}
+
+// Sizes on either side of one thread's limit (32,768 atoms) and of the blocks of 16,384 atoms,
+// and one of more blocks than are ever made ahead, so that their text is reused.
+TEST(PqrBlocks, TextAtBlockBoundariesIsTheRecordsInOrder) {
+    for (const std::size_t atoms : {std::size_t{1}, std::size_t{32767}, std::size_t{32768}, std::size_t{32769},
+                                    std::size_t{5 * 16384 - 1}, std::size_t{5 * 16384 + 1},
+                                    std::size_t{9 * 16384 + 3}}) {
+        SCOPED_TRACE(std::to_string(atoms) + " atoms");
+        const NumberedDocument sample(atoms);
+        Pieces pieces;
+        VoltraApp::FormatPqr(sample.doc, "Charges and radii: test", pieces.Sink());
+        ASSERT_TRUE(SameText(RecordLines(pieces.text), sample.records));
+        EXPECT_EQ(PqrRemarks(pieces.text).back(), "REMARK   5 0 of " + std::to_string(atoms) +
+                                                      " atoms have a charge or radius left Missing; they are "
+                                                      "written with the values they have");
+        // Never the whole text at once: a block, or a chunk of a small document, at most.
+        EXPECT_LT(pieces.largest, 2 * VoltraApp::kPqrChunkBytes);
+        EXPECT_TRUE(SameText(TextWithHelpers(sample.doc, 2), pieces.text));
+    }
+}
+
+// Helpers may come before the writing starts, when it is a small document that one thread
+// writes, or after it is over: each returns, and the text is the same.
+TEST(PqrBlocks, HelpersComingEarlyOrLateReturn) {
+    for (const std::size_t atoms : {std::size_t{100}, std::size_t{3 * 16384}}) {
+        SCOPED_TRACE(std::to_string(atoms) + " atoms");
+        const NumberedDocument sample(atoms);
+        VoltraApp::PqrFormatJob job(sample.doc, "Charges and radii: test");
+        std::thread early([&job] { job.Help(); });
+        Pieces pieces;
+        job.Write(pieces.Sink());
+        early.join();
+        job.Help();
+        EXPECT_TRUE(SameText(RecordLines(pieces.text), sample.records));
+    }
+    // The writing never starts (its file could not be opened): a waiting helper is let go.
+    const NumberedDocument sample(3 * 16384);
+    VoltraApp::PqrFormatJob job(sample.doc, "test");
+    std::thread waiting([&job] { job.Help(); });
+    job.End();
+    waiting.join();
+}
+
+// A sink that fails (a full disk) ends the writing with its own error, and every helper,
+// the job's own and those that joined it, returns.
+TEST(PqrBlocks, AFailingSinkReleasesEveryHelper) {
+    const NumberedDocument sample(6 * 16384 + 5);
+    for (int failAt : {1, 2, 5, 8}) {
+        SCOPED_TRACE("failing at piece " + std::to_string(failAt));
+        VoltraApp::PqrFormatJob job(sample.doc, "test");
+        std::vector<std::thread> helpers;
+        for (int i = 0; i < 2; ++i) helpers.emplace_back([&job] { job.Help(); });
+        int calls = 0;
+        try {
+            job.Write([&](const std::string&) {
+                if (++calls == failAt) throw std::runtime_error("disk full");
+            });
+            ADD_FAILURE() << "the sink's failure was lost";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "disk full");
+        }
+        EXPECT_EQ(calls, failAt);  // nothing handed over after the failure
+        for (std::thread& helper : helpers) helper.join();
     }
 }
 

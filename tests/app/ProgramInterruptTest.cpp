@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,6 +64,37 @@ pid_t StartVoltra(const std::vector<std::string>& args, const fs::path& logFolde
 }
 
 /// The first hidden entry of folder whose name starts with prefix, or an empty text.
+// Files created in a folder, as the kernel queued them: a temporary that lives a millisecond is
+// seen even by a poller that a loaded machine wakes late.
+class CreatedNames {
+public:
+    explicit CreatedNames(const fs::path& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        if (fd_ >= 0) ::inotify_add_watch(fd_, folder.c_str(), IN_CREATE);
+    }
+    ~CreatedNames() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    CreatedNames(const CreatedNames&) = delete;
+    CreatedNames& operator=(const CreatedNames&) = delete;
+
+    /// Whether a name starting with prefix was created since the last call.
+    bool SawPrefix(const std::string& prefix) {
+        alignas(inotify_event) char buffer[16384];
+        bool seen = false;
+        for (ssize_t n; fd_ >= 0 && (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(p);
+                if (event->len > 0 && std::string(event->name).rfind(prefix, 0) == 0) seen = true;
+                p += sizeof(inotify_event) + event->len;
+            }
+        }
+        return seen;
+    }
+
+private:
+    int fd_;
+};
+
 std::string HiddenEntry(const fs::path& folder, const std::string& prefix) {
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(folder, ignored)) {
@@ -119,12 +151,13 @@ TEST_F(ProgramInterrupt, NoLeftoversAndEachOutputOldOrComplete) {
         const auto previous = ReadOutputs(out);
         for (const auto& name : kOutputs) ASSERT_NE(previous.at(name), complete.at(name)) << name;
 
+        CreatedNames created(out);
         pid = StartVoltra({"-q", "-a", "amber", "-O", out.string(), *folder_ / "big.pdb"}, folder_->Path());
         bool sent = false;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (!sent && std::chrono::steady_clock::now() < deadline) {
             if (::waitpid(pid, &status, WNOHANG) == pid) break;  // finished before we saw the moment
-            if (!HiddenEntry(out, c.whileWriting).empty()) {
+            if (!HiddenEntry(out, c.whileWriting).empty() || created.SawPrefix(c.whileWriting)) {
                 ::kill(pid, c.signalNumber);
                 sent = true;
             } else {

@@ -132,6 +132,18 @@ TEST(NonUtf8Names, MissingFolderIsNamedByteForByte) {
     EXPECT_EQ(result.err, "voltra: report: Cannot write '" + missing + "': No such file or directory\n");
 }
 
+// The PQR file is written on other threads while the main thread lends a hand at the end: when
+// its file cannot even be opened, the run still ends with the file's error, at once.
+TEST(NonUtf8Names, MissingFolderOfThePqrIsNamedAndNothingWaits) {
+    TempFolder temp;
+    const std::string missing = temp / "caf\xE9/none/atoms.pqr";
+    fs::create_directory(temp.Path() / "out");
+    const ProgramResult result = Voltra({"-q", "-o", temp / "out/t", "-p", missing, Corpus("1AJJ.pdb")}, temp);
+    EXPECT_EQ(result.exitCode, 5) << Describe(result);
+    EXPECT_EQ(result.err, "voltra: pqr: Cannot write '" + missing + "': No such file or directory\n");
+    EXPECT_EQ(FolderEntries(temp.Path() / "out"), (std::set<std::string>{"t.crg", "t.siz"}));
+}
+
 }  // namespace
 
 namespace {
