@@ -104,7 +104,8 @@ public:
             const HostModel::Atom& atom = **first;
             if (atom.GetParent() != partOf_ || !started_) EnterParent(atom);
             const std::size_t room = kPqrLineRoom + atom.GetLabel().size() + residuePart_.size();
-            if (text.size() - used < room) text.resize(std::max(2 * text.size(), used + room));
+            if (text.size() - used < room)
+                text.resize(std::max(used + room, text.capacity() > used + room ? text.capacity() : 2 * text.size()));
             char* const start = &text[used];
             used += static_cast<std::size_t>(WriteRecord(start, atom, serials) - start);
             if (used >= chunkBytes) {
@@ -247,8 +248,7 @@ void FormatPqr(const HostModel::ChemDoc& doc, const std::string& description, co
 // slot of text, reused, so the text in memory stays a few blocks whatever the document's size.
 class PqrFormatJob::Blocks {
 public:
-    Blocks(const HostModel::ChemDoc& doc, std::string description)
-        : doc_(doc), description_(std::move(description)) {}
+    Blocks(const HostModel::ChemDoc& doc, std::string description) : doc_(doc), description_(std::move(description)) {}
 
     void Write(const PqrChunkSink& sink) {
         std::future<void> helper;
@@ -357,15 +357,16 @@ private:
         std::size_t used = 0;
         try {
             std::string& text = slot.text;
+            // The slot's last block is written over, not cleared: a string grown again from
+            // empty would fill every byte with zeros before the records do.
+            std::size_t start = 0;
             if (block == 0) {
                 text = header_;
-            } else {
-                text.clear();
+                start = text.size();
             }
             // Grown from nothing, a block's text would be copied at each doubling.
             if (text.capacity() < reserve) text.reserve(reserve + kPqrLineRoom);
-            used = writer.Write(all + first, all + last, first, text, text.size(), SIZE_MAX,
-                                [](const std::string&) {});
+            used = writer.Write(all + first, all + last, first, text, start, SIZE_MAX, [](const std::string&) {});
             text.resize(used);
         } catch (...) {
             failure = std::current_exception();
