@@ -123,6 +123,9 @@ echo "run_program_bench: load average before: $(cut -d' ' -f1-3 /proc/loadavg)" 
 for ((run = 1; run <= runs; run++)); do
     echo "run_program_bench: run $run of $runs" >&2
     out="$work/out$run"
+    # Every run writes into empty folders: outputs of an earlier run (with --keep) would be
+    # replaced, and giving their pages back to the system would be timed with this run.
+    rm -rf "$out"
     mkdir -p "$out/pdb" "$out/cif" "$out/amber" "$out/default_100k" "$out/amber_100k"
     measure "voltra default pdb" "$large_atoms" "$voltra" -q --assign=default -O "$out/pdb" "$large"
     measure "gemmi convert pdb" "$large_atoms" gemmi convert "$large" "$out/gemmi.pdb"
