@@ -65,6 +65,8 @@ namespace {
 
 // Below this many atoms a second thread costs more than it saves.
 constexpr std::size_t kAtomsForSecondThread = 65536;
+// And below this many pairs.
+constexpr std::size_t kPairsForSecondThread = 65536;
 
 }  // namespace
 
@@ -73,23 +75,62 @@ void Atom::BondAll(const std::vector<Atom*>& atoms, const std::vector<std::pair<
     // come in sorted order. Every list is then filled once, atom by atom, instead of two atoms
     // touched for each bond; the atoms are split between two threads.
     const std::size_t n = atoms.size();
-    std::vector<std::uint32_t> start(n + 1, 0);
-    for (std::size_t k = 0; k < pairs.size(); ++k) {
-        const auto [first, second] = pairs[k];
-        if (first == second || first >= n || second >= n) {
-            throw std::invalid_argument("BondAll: pair " + std::to_string(k) + " (" + std::to_string(first) + ", " +
-                                        std::to_string(second) + ") bonds an atom to itself or lies out of range");
+    // The pairs counted per atom, and placed, in two halves at once: each half counts into an
+    // array of its own, and an atom's partners from the first half of the pairs go before those
+    // from the second (the order is made below). later stays empty on one thread.
+    std::vector<std::uint32_t> start(n + 1, 0), later;
+    std::size_t secondHalf = pairs.size();  // the first pair of the second half
+    Common::RunInTwoHalves(pairs.size(), kPairsForSecondThread, [&](std::size_t begin, std::size_t end, int part) {
+        if (part == 1) {
+            secondHalf = begin;
+            later.assign(n + 1, 0);
         }
-        ++start[first + 1];
-        ++start[second + 1];
+        std::vector<std::uint32_t>& counts = part == 0 ? start : later;
+        for (std::size_t k = begin; k < end; ++k) {
+            const auto [first, second] = pairs[k];
+            if (first == second || first >= n || second >= n) {
+                throw std::invalid_argument("BondAll: pair " + std::to_string(k) + " (" + std::to_string(first) + ", " +
+                                            std::to_string(second) + ") bonds an atom to itself or lies out of range");
+            }
+            ++counts[first + 1];
+            ++counts[second + 1];
+        }
+    });
+    if (later.empty()) {
+        for (std::size_t i = 1; i <= n; ++i) start[i] += start[i - 1];
+    } else {
+        // start[i + 1] holds atom i's count in the first half, later[i + 1] in the second: each
+        // becomes where that half places atom i's partners.
+        std::uint32_t placed = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint32_t inFirst = start[i + 1], inSecond = later[i + 1];
+            start[i] = placed;
+            later[i] = placed + inFirst;
+            placed += inFirst + inSecond;
+        }
+        start[n] = later[n] = placed;
     }
-    for (std::size_t i = 1; i <= n; ++i) start[i] += start[i - 1];
     std::vector<std::uint32_t> partners(start[n]);
     // Placed through the starts themselves, which end up one atom on, then shifted back: no
-    // second array as long as the atoms to touch.
-    for (const auto& [first, second] : pairs) {
-        partners[start[first]++] = second;
-        partners[start[second]++] = first;
+    // second array as long as the atoms to touch. A pair goes through its own half's starts
+    // whichever thread places it.
+    auto place = [&](std::size_t begin, std::size_t end, std::vector<std::uint32_t>& fill) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const auto [first, second] = pairs[k];
+            partners[fill[first]++] = second;
+            partners[fill[second]++] = first;
+        }
+    };
+    if (later.empty()) {
+        place(0, pairs.size(), start);
+    } else {
+        Common::RunInTwoHalves(pairs.size(), kPairsForSecondThread, [&](std::size_t begin, std::size_t end, int) {
+            const std::size_t middle = std::clamp(secondHalf, begin, end);
+            place(begin, middle, start);
+            place(middle, end, later);
+        });
+        // The second half's starts end where each atom's partners end: the next atom's start.
+        start.swap(later);
     }
     if (n > 0) std::move_backward(start.begin(), start.end() - 2, start.end() - 1);
     start[0] = 0;

@@ -232,6 +232,25 @@ TEST(AtomBondAll, RefusesPairsItCannotTakeAndChangesNothing) {
             EXPECT_THROW(Atom::BondAll(pointers, pairs), std::invalid_argument);
             for (const auto& atom : atoms) ASSERT_TRUE(atom->GetBonds().empty());
         }
+        // Enough pairs to be counted on two threads: the first faulty pair is the one named,
+        // in either half of the pairs.
+        if (atomCount > 4) {
+            Pairs many;
+            for (std::uint32_t i = 0; i + 1 < atomCount; ++i) many.emplace_back(i, i + 1);
+            for (const std::size_t faulty : {std::size_t{10}, many.size() - 10}) {
+                Pairs pairs = many;
+                pairs[faulty] = {5, 5};
+                pairs[many.size() - 5] = {7, atomCount};  // a later fault is not the one named
+                try {
+                    Atom::BondAll(pointers, pairs);
+                    ADD_FAILURE() << "pair " << faulty << " refused";
+                } catch (const std::invalid_argument& e) {
+                    EXPECT_NE(std::string(e.what()).find("pair " + std::to_string(faulty) + " "), std::string::npos)
+                        << e.what();
+                }
+                for (const auto& atom : atoms) ASSERT_TRUE(atom->GetBonds().empty());
+            }
+        }
         // Bonded already: in either half of the atoms, and nothing else is bonded meanwhile.
         Atom::Bond(*atoms[last - 1], *atoms[last]);
         EXPECT_THROW(Atom::BondAll(pointers, Pairs{{0, 1}, {1, 2}, {last - 3, last - 2}, {last - 2, last - 1}}),
