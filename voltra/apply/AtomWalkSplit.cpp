@@ -6,6 +6,8 @@
 #include "HostModel/OrdCollection.h"
 #include "HostModel/Residue.h"
 
+#include <vector>
+
 namespace Voltra {
 namespace {
 
@@ -39,7 +41,9 @@ class Cutter {
 public:
     explicit Cutter(std::size_t wanted) : wanted_(wanted) {}
 
-    void Take(const HostModel::Object& parent, std::size_t begin, std::size_t end) {
+    /// weights, when given, are those of parent's children, counted already.
+    void Take(const HostModel::Object& parent, std::size_t begin, std::size_t end,
+              const std::vector<std::size_t>* weights = nullptr) {
         if (cut_) {
             Add(second_, parent, begin, end);
             return;
@@ -47,7 +51,7 @@ public:
         std::size_t i = begin;
         std::size_t weight = 0;
         for (; i < end; ++i) {
-            weight = Weight(*parent.GetChild(i));
+            weight = weights ? (*weights)[i] : Weight(*parent.GetChild(i));
             if (weight > wanted_) break;
             wanted_ -= weight;
             first_.atoms += weight;
@@ -89,14 +93,24 @@ private:
 std::vector<AtomRange> SplitAtomWalk(const HostModel::OrdCollection& molecules, std::size_t minAtomsToSplit) {
     AtomRange whole;
     bool nested = false;
+    // Each molecule's children counted once, for the total and again for the cut: counting visits
+    // every residue, a cache miss each.
+    std::vector<std::vector<std::size_t>> childWeights;
     for (const HostModel::Object* molecule : molecules) {
         whole.spans.push_back({molecule, 0, molecule->GetNumChildren()});
-        whole.atoms += Weight(*molecule);
+        std::vector<std::size_t>& weights = childWeights.emplace_back();
+        for (std::size_t i = 0; i < molecule->GetNumChildren(); ++i) {
+            weights.push_back(Weight(*molecule->GetChild(i)));
+            whole.atoms += weights.back();
+        }
         nested = nested || LiesInsideAMolecule(*molecule);
     }
     if (nested || whole.atoms < minAtomsToSplit || whole.atoms < 2) return {std::move(whole)};
     Cutter cutter(whole.atoms / 2);
-    for (const ChildSpan& span : whole.spans) cutter.Take(*span.parent, span.begin, span.end);
+    for (std::size_t m = 0; m < whole.spans.size(); ++m) {
+        const ChildSpan& span = whole.spans[m];
+        cutter.Take(*span.parent, span.begin, span.end, &childWeights[m]);
+    }
     // A single residue holding nearly everything leaves nothing to share.
     if (cutter.First().spans.empty() || cutter.Second().spans.empty()) return {std::move(whole)};
     cutter.Second().atoms = whole.atoms - cutter.First().atoms;
