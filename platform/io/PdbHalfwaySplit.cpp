@@ -17,6 +17,9 @@ std::optional<PdbHalfwaySplit> FindPdbHalfwaySplit(std::string_view text) {
         const std::string_view previous = text.substr(previousStart, from - previousStart);
         const std::string_view ter = text.substr(from, terEnd + 1 - from);
         if (!PdbLineSplitter::IsPlainLine(previous) || !PdbLineSplitter::IsPlainLine(ter)) continue;
+        // A TER record as gemmi tells one (is_record_type3): the fourth byte a blank, a tab or
+        // the line's end; "TER0" or "TERE" is another record, which ends no part.
+        if (ter.size() < 4 || ((static_cast<unsigned char>(ter[3]) & ~0x20u) & ~0xfu) != 0) continue;
         PdbHalfwaySplit split;
         split.at = terEnd + 1;
         split.lastLines[0] = previous.data();

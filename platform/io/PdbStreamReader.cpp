@@ -166,8 +166,8 @@ public:
     /// Whether this reader, having read the first half, is in the state StartAt assumed. No part
     /// is open: the half ends with its TER record.
     bool LeftAsStartAssumes(const PdbHalfwaySplit& split) const {
-        return !ended_ && model_ == 0 && models_.size() == 1 && models_[0].name == "1" && models_[0].hasAtoms &&
-               lastLines_[0] == split.lastLines[0] && lastLines_[1] == split.lastLines[1] &&
+        return !ended_ && !inPart_ && model_ == 0 && models_.size() == 1 && models_[0].name == "1" &&
+               models_[0].hasAtoms && lastLines_[0] == split.lastLines[0] && lastLines_[1] == split.lastLines[1] &&
                longestWrite_ <= split.covered;
     }
 

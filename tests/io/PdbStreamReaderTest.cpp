@@ -275,6 +275,19 @@ TEST(PdbStreamReader, ErrorsBesideTheBuildComeInReadingOrder) {
 // Read in halves, the second half's reader starts from the state the first half usually leaves.
 // Where the first half leaves another one, or stops, the outcome must still be the one-thread
 // read's, errors and their line numbers included.
+// A text whose middle falls on the line before a "TER0" record, so that the first "TER" after
+// the middle is that one.
+std::string RecordLikeTerAtTheMiddle(const std::string& atom) {
+    const std::string before = ManyParts(1500) + atom;
+    for (int parts = 1500; parts > 0; --parts) {
+        const std::string text = before + "TER0\n" + atom + ManyParts(parts, 2000);
+        const std::size_t middle = text.size() / 2;
+        if (middle >= before.size() - atom.size() && middle < before.size()) return text;
+    }
+    ADD_FAILURE() << "no text has its middle before the TER0 record";
+    return before;
+}
+
 TEST(PdbStreamReader, ReadingInHalvesChangesNothing) {
     using HostIO::PdbReadThreads;
     const std::string atom = "ATOM      1  N   GLY B   1      11.104   6.134  -6.504  1.00  0.00           N  \n";
@@ -298,6 +311,8 @@ TEST(PdbStreamReader, ReadingInHalvesChangesNothing) {
         {"the reader's error in the second half", ManyParts(3000) + "ATOM      1  N   PRO A   4      -0.169\n"},
         {"an ANISOU record first after the split", ManyParts(1500) + "ANISOU\n" + ManyParts(1500)},
         {"a MODEL record inside the second half's model", ManyParts(1500) + model2 + ManyParts(1500)},
+        // "TER0" is no TER record: the residue after it is the one before it.
+        {"a record like TER where the text is cut", RecordLikeTerAtTheMiddle(atom)},
     };
     for (const auto& [what, text] : texts) {
         for (int model = 0; model <= 2; ++model) {
