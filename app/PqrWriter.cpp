@@ -104,8 +104,12 @@ public:
             const HostModel::Atom& atom = **first;
             if (atom.GetParent() != partOf_ || !started_) EnterParent(atom);
             const std::size_t room = kPqrLineRoom + atom.GetLabel().size() + residuePart_.size();
-            if (text.size() - used < room)
-                text.resize(std::max(used + room, text.capacity() > used + room ? text.capacity() : 2 * text.size()));
+            if (text.size() - used < room) {
+                // The room the string holds already first (growing into it fills only the gap);
+                // beyond it, twice the size, as a string grows.
+                const std::size_t wanted = used + room;
+                text.resize(text.capacity() >= wanted ? text.capacity() : std::max(wanted, 2 * text.size()));
+            }
             char* const start = &text[used];
             used += static_cast<std::size_t>(WriteRecord(start, atom, serials) - start);
             if (used >= chunkBytes) {

@@ -19,32 +19,28 @@ float CovalentCutoff2(const BondAtom& a, const BondAtom& b, const BondRules& rul
     return Square(a.covalentRadius + b.covalentRadius + rules.tolerance);
 }
 
-// Cells over the box of some of the atoms, numbered x fastest: no smaller than the longest bond,
-// and no more of them than a few per atom, so sparse or far-flung coordinates cost neither
-// memory nor time; larger cells stay correct.
-// The box around some atoms, grown one atom at a time.
+// The box around some atoms, grown one atom (or one other box) at a time.
 struct Bounds {
     float minX = std::numeric_limits<float>::max(), minY = minX, minZ = minX;
     float maxX = -std::numeric_limits<float>::max(), maxY = maxX, maxZ = maxX;
 
-    void Take(const BondAtom& a) {
-        minX = std::min(minX, a.x);
-        minY = std::min(minY, a.y);
-        minZ = std::min(minZ, a.z);
-        maxX = std::max(maxX, a.x);
-        maxY = std::max(maxY, a.y);
-        maxZ = std::max(maxZ, a.z);
-    }
-    void Take(const Bounds& other) {
-        minX = std::min(minX, other.minX);
-        minY = std::min(minY, other.minY);
-        minZ = std::min(minZ, other.minZ);
-        maxX = std::max(maxX, other.maxX);
-        maxY = std::max(maxY, other.maxY);
-        maxZ = std::max(maxZ, other.maxZ);
+    void Take(const BondAtom& a) { Take(a.x, a.y, a.z, a.x, a.y, a.z); }
+    void Take(const Bounds& other) { Take(other.minX, other.minY, other.minZ, other.maxX, other.maxY, other.maxZ); }
+
+private:
+    void Take(float loX, float loY, float loZ, float hiX, float hiY, float hiZ) {
+        minX = std::min(minX, loX);
+        minY = std::min(minY, loY);
+        minZ = std::min(minZ, loZ);
+        maxX = std::max(maxX, hiX);
+        maxY = std::max(maxY, hiY);
+        maxZ = std::max(maxZ, hiZ);
     }
 };
 
+// Cells over the box of some of the atoms, numbered x fastest: no smaller than the longest bond,
+// and no more of them than a few per atom, so sparse or far-flung coordinates cost neither
+// memory nor time; larger cells stay correct.
 class GridShape {
 public:
     // members must have finite coordinates (PerceiveBonds leaves the others out).
