@@ -4,9 +4,14 @@
 //   find 2 MiB of its own for each, the kernel's time of one run varied from 0.1 to 7 s.
 // - narenas:1: the program's few threads share one arena, which keeps the peak near the C
 //   library's; each thread still allocates from its own cache.
+// - metadata_thp:always: jemalloc's own bookkeeping (the tree that maps pages to extents) is
+//   read before it is written, so each of its fresh 4 KiB pages was faulted twice, the second
+//   time with a TLB flush sent to the other core. On huge pages that is a few faults in all:
+//   at 1M atoms the run's system time fell by a tenth and its wall time by 4 %, for 6 MB more
+//   of resident memory. The documents' own memory keeps the system's policy.
 // MALLOC_CONF in the environment is read after this and overrides it.
 extern "C" {
 // jemalloc looks this symbol up at start-up: it must be visible whatever the build's default.
 // NOLINTNEXTLINE(cppcoreguidelines-avoid-non-const-global-variables): the name and type are jemalloc's
-__attribute__((visibility("default"))) const char* malloc_conf = "narenas:1";
+__attribute__((visibility("default"))) const char* malloc_conf = "narenas:1,metadata_thp:always";
 }
