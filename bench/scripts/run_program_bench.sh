@@ -103,6 +103,10 @@ measure() {
     local name=$1 atoms=$2
     shift 2
     local log="$work/${name// /_}.log"
+    # The outputs of the case before are written back to disk first: the kernel's flusher does
+    # it thirty seconds after the writing, on one of the two cores, and would otherwise take
+    # that core from whichever case runs then.
+    sync
     if ! /usr/bin/time -v -o "$work/time.txt" "$@" >"$log" 2>&1; then
         echo "run_program_bench: '$name' failed:" >&2
         tail -5 "$log" "$work/time.txt" >&2
