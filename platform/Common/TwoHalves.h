@@ -3,31 +3,34 @@
 // half must touch nothing the other half's work writes.
 #pragma once
 
+#include "Common/HelperThread.h"
+
 #include <cstddef>
 #include <exception>
+#include <optional>
 #include <system_error>
-#include <thread>
 
 namespace Common {
 
 /// Calls work(begin, end, part) for [0, half) on the calling thread (part 0) and [half, count) on
-/// another (part 1), or once for [0, count) (part 0) when count is below worthASecondThread or no
-/// thread can be had; returns when both are done and rethrows what either threw, the first
+/// a kept helper thread (part 1, see HelperThread.h), or once for [0, count) (part 0) when count
+/// is below worthASecondThread or no thread can be had; returns when both are done and rethrows what either threw, the first
 /// half's first.
 template <class Work>
 void RunInTwoHalves(std::size_t count, std::size_t worthASecondThread, Work&& work) {
     std::size_t half = count >= worthASecondThread ? count / 2 : count;
     std::exception_ptr failures[2];
-    std::thread second;
+    auto secondHalf = [&] {
+        try {
+            work(half, count, 1);
+        } catch (...) {
+            failures[1] = std::current_exception();
+        }
+    };
+    std::optional<HelperCall> second;
     if (half < count) {
         try {
-            second = std::thread([&] {
-                try {
-                    work(half, count, 1);
-                } catch (...) {
-                    failures[1] = std::current_exception();
-                }
-            });
+            second.emplace([](void* call) { (*static_cast<decltype(secondHalf)*>(call))(); }, &secondHalf);
         } catch (const std::system_error&) {
             half = count;  // no second thread: all of it here
         }
@@ -37,7 +40,7 @@ void RunInTwoHalves(std::size_t count, std::size_t worthASecondThread, Work&& wo
     } catch (...) {
         failures[0] = std::current_exception();
     }
-    if (second.joinable()) second.join();
+    if (second) second->Wait();
     for (const std::exception_ptr& failure : failures)
         if (failure) std::rethrow_exception(failure);
 }

@@ -9,6 +9,8 @@
 #include "templates/PropertyVocabulary.h"
 #include "templates/Template.h"
 
+#include "Common/HelperThread.h"
+
 #include <exception>
 #include <memory>
 #include <thread>
@@ -70,20 +72,22 @@ void AssignAtomsInOneWalk(const HostModel::OrdCollection& molecules, const std::
         return;
     }
     std::exception_ptr secondFailure;
-    std::thread second([&] {
+    auto walkSecond = [&] {
         try {
             WalkRange(ranges[1], plan);
         } catch (...) {
             secondFailure = std::current_exception();
         }
-    });
+    };
+    // A kept helper: a thread made here is often placed on this one's busy core.
+    Common::HelperCall second([](void* walk) { (*static_cast<decltype(walkSecond)*>(walk))(); }, &walkSecond);
     std::exception_ptr firstFailure;
     try {
         WalkRange(ranges[0], plan);
     } catch (...) {
         firstFailure = std::current_exception();
     }
-    second.join();
+    second.Wait();
     if (firstFailure) std::rethrow_exception(firstFailure);
     if (secondFailure) std::rethrow_exception(secondFailure);
 }
