@@ -3,6 +3,7 @@
 #include "Options.h"
 #include "VoltraRun.h"
 
+#include "Common/HelperThread.h"
 #include "Common/InterruptCleanup.h"
 #include "io/InputBytes.h"
 
@@ -97,6 +98,8 @@ int main(int argc, char** argv) {
         std::cerr << "voltra: " << e.what() << '\n';
         return kExitUsage;
     }
+    // Asleep by the time the first two-thread step of the read wakes it.
+    Common::KeepAHelperReady();
     options.leaveDocumentToExit = options.inputs.size() == 1;
     return Run(options, std::cout, std::cerr);
 }

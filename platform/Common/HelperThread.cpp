@@ -34,6 +34,7 @@ namespace {
 class HelperPool {
 public:
     KeptHelper* Take();
+    void KeepOneReady() noexcept;
     void Give(KeptHelper* helper) {
         std::lock_guard<std::mutex> lock(mutex_);
         idle_.push_back(helper);
@@ -42,6 +43,7 @@ public:
 private:
     std::mutex mutex_;
     std::vector<KeptHelper*> idle_;
+    bool made_ = false;  // a helper has been made
 };
 
 // Never destroyed: helpers may still sleep on it while static objects are torn down.
@@ -68,7 +70,21 @@ KeptHelper* HelperPool::Take() {
         delete helper;
         throw;
     }
+    std::lock_guard<std::mutex> lock(mutex_);
+    made_ = true;
     return helper;
+}
+
+void HelperPool::KeepOneReady() noexcept {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (made_) return;
+    }
+    try {
+        Give(Take());
+    } catch (...) {
+        // No thread to be had now: the first call tries again.
+    }
 }
 
 HelperCall::HelperCall(void (*run)(void*), void* context) : helper_(Pool().Take()) {
@@ -81,6 +97,8 @@ HelperCall::HelperCall(void (*run)(void*), void* context) : helper_(Pool().Take(
 }
 
 HelperCall::~HelperCall() { Wait(); }
+
+void KeepAHelperReady() noexcept { Pool().KeepOneReady(); }
 
 void HelperCall::Wait() {
     if (!helper_) return;

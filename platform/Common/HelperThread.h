@@ -29,4 +29,9 @@ private:
     KeptHelper* helper_;
 };
 
+/// Makes a helper now, asleep until a call wakes it, unless one is kept already: a program that
+/// starts one before its first two-thread step has that step's second half woken onto an idle
+/// core too. Does nothing when no thread can be made.
+HOST_API void KeepAHelperReady() noexcept;
+
 }  // namespace Common
