@@ -45,4 +45,13 @@ void RunInTwoHalves(std::size_t count, std::size_t worthASecondThread, Work&& wo
         if (failure) std::rethrow_exception(failure);
 }
 
+/// Calls work(0) on the calling thread and, when twoThreads, work(1) on a kept helper thread at
+/// the same time: for work that the two share out as they go. work(0) alone must be able to do
+/// all of it: it is the only call when twoThreads is false or no thread can be had. Returns when
+/// both are done and rethrows what either threw, part 0's first.
+template <class Work>
+void RunOnTwoThreads(bool twoThreads, Work&& work) {
+    RunInTwoHalves(2, twoThreads ? 2 : 3, [&](std::size_t, std::size_t, int part) { work(part); });
+}
+
 }  // namespace Common

@@ -61,15 +61,15 @@ void AddMissingHydrogens(HostModel::Molecule& molecule, HostModel::Atom::Hydroge
     std::atomic<std::size_t> nextBlock{0};
     std::exception_ptr failure;
     try {
-        const bool twoThreads = residues.size() >= kResiduesWorthASecondThread;
-        Common::RunInTwoHalves(2, twoThreads ? 2 : 3, [&](std::size_t, std::size_t, int part) {
+        Common::RunOnTwoThreads(residues.size() >= kResiduesWorthASecondThread, [&](int part) {
             HydrogenPlanner& planner = planners[part];
             for (std::size_t block = nextBlock++; block < blockCount; block = nextBlock++) {
                 BlockFailures& failures = blockFailures[block];
                 failures.part = part;
                 failures.first = planner.NotPlaced().size();
                 const std::size_t end = std::min(residues.size(), (block + 1) * kResiduesPerBlock);
-                for (std::size_t i = block * kResiduesPerBlock; i < end; ++i) added[part] += planner.AddTo(*residues[i]);
+                for (std::size_t i = block * kResiduesPerBlock; i < end; ++i)
+                    added[part] += planner.AddTo(*residues[i]);
                 failures.last = planner.NotPlaced().size();
             }
         });

@@ -119,6 +119,26 @@ TEST(TwoHalves, CallersOnSeveralThreadsAndNestedStepsEachGetAHelper) {
         for (std::size_t i = 0; i < kItems; ++i) ASSERT_EQ(seen[c][i].load(), 25) << "caller " << c << " item " << i;
 }
 
+// Work shared out as it goes: items taken one at a time by whichever part is free.
+TEST(TwoHalves, TwoThreadsShareOutWorkAndOneAloneDoesAllOfIt) {
+    for (const bool twoThreads : {true, false}) {
+        std::atomic<std::size_t> next{0};
+        std::vector<int> takenBy(5000, -1);
+        std::set<int> parts;
+        std::mutex partsMutex;
+        Common::RunOnTwoThreads(twoThreads, [&](int part) {
+            {
+                std::lock_guard<std::mutex> lock(partsMutex);
+                parts.insert(part);
+            }
+            for (std::size_t i = next++; i < takenBy.size(); i = next++) takenBy[i] = part;
+        });
+        for (std::size_t i = 0; i < takenBy.size(); ++i) ASSERT_NE(takenBy[i], -1) << i;
+        const std::set<int> expected = twoThreads ? std::set<int>{0, 1} : std::set<int>{0};
+        EXPECT_EQ(parts, expected);
+    }
+}
+
 TEST(HelperCall, WaitSeesTheHelpersWritesAndTheDestructorWaits) {
     struct Job {
         std::vector<int> values;
