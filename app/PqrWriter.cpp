@@ -12,6 +12,7 @@
 
 #include "Common/FixedColumns.h"
 #include "Common/FixedField.h"
+#include "Common/HelperThread.h"
 #include "Common/ShortText.h"
 #include "Common/Text.h"
 
@@ -20,8 +21,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
-#include <future>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
@@ -255,7 +256,7 @@ public:
     Blocks(const HostModel::ChemDoc& doc, std::string description) : doc_(doc), description_(std::move(description)) {}
 
     void Write(const PqrChunkSink& sink) {
-        std::future<void> helper;
+        std::optional<Common::HelperCall> helper;
         try {
             std::vector<const HostModel::Atom*> atoms;
             const PqrStats stats = CollectAtoms(doc_, &atoms);
@@ -266,15 +267,15 @@ public:
                 return;
             }
             Publish(std::move(atoms));
-            helper = std::async(std::launch::async, [this] { Help(); });
+            helper.emplace([](void* blocks) { static_cast<Blocks*>(blocks)->Help(); }, this);
             WriteBlocks(sink);
         } catch (...) {
             End();
-            if (helper.valid()) helper.wait();
+            if (helper) helper->Wait();
             throw;
         }
         End();
-        helper.get();
+        helper->Wait();
     }
 
     void Help() noexcept {

@@ -9,9 +9,8 @@
 #include "templates/PropertyVocabulary.h"
 #include "templates/Template.h"
 
-#include "Common/HelperThread.h"
+#include "Common/TwoHalves.h"
 
-#include <exception>
 #include <memory>
 #include <thread>
 
@@ -67,29 +66,11 @@ void AssignAtomsInOneWalk(const HostModel::OrdCollection& molecules, const std::
         t->BuildLookupIndex();
     }
     const std::vector<AtomRange> ranges = SplitAtomWalk(molecules, minAtomsToShare);
-    if (ranges.size() == 1 || std::thread::hardware_concurrency() < 2) {
-        for (const AtomRange& range : ranges) WalkRange(range, plan);
-        return;
-    }
-    std::exception_ptr secondFailure;
-    auto walkSecond = [&] {
-        try {
-            WalkRange(ranges[1], plan);
-        } catch (...) {
-            secondFailure = std::current_exception();
-        }
-    };
-    // A kept helper: a thread made here is often placed on this one's busy core.
-    Common::HelperCall second([](void* walk) { (*static_cast<decltype(walkSecond)*>(walk))(); }, &walkSecond);
-    std::exception_ptr firstFailure;
-    try {
-        WalkRange(ranges[0], plan);
-    } catch (...) {
-        firstFailure = std::current_exception();
-    }
-    second.Wait();
-    if (firstFailure) std::rethrow_exception(firstFailure);
-    if (secondFailure) std::rethrow_exception(secondFailure);
+    // One range, or two at once: the second on a kept helper thread, failures carried back.
+    const std::size_t rangesWorthASecondThread = std::thread::hardware_concurrency() < 2 ? 3 : 2;
+    Common::RunInTwoHalves(ranges.size(), rangesWorthASecondThread, [&](std::size_t begin, std::size_t end, int) {
+        for (std::size_t r = begin; r < end; ++r) WalkRange(ranges[r], plan);
+    });
 }
 
 }  // namespace Voltra
